@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages the build, the tests and the tools need, only when missing.
+# Safe to run again.
+set -euo pipefail
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+[[ $# -gt 0 ]] && packages+=("$@")
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=''
+[[ $(id -u) -ne 0 ]] && sudo='sudo'
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs the whole test suite.
+#   ./test.sh                              the normal suite
+#   ./test.sh --stress                     the normal suite and the long stress tests
+#   ./test.sh --sanitize=address,undefined a sanitizer build in its own folder
+#   ./test.sh --sanitize=thread
+set -euo pipefail
+cd "$(dirname "$0")"
+sanitize=''; stress=0
+for arg in "$@"; do
+  case $arg in
+    --sanitize=*) sanitize=${arg#--sanitize=} ;;
+    --stress) stress=1 ;;
+    *) echo "unknown option $arg" >&2; exit 2 ;;
+  esac
+done
+scripts/install-deps.sh
+build=build
+[[ -n $sanitize ]] && build="build-${sanitize//,/-}"
+cmake -S . -B "$build" -DGLOWDECK_SANITIZE="$sanitize" -DGLOWDECK_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)"
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+if [[ $sanitize == *thread* ]]; then
+  export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1 second_deadlock_stack=1}"
+fi
+label=(-LE stress)
+[[ $stress -eq 1 ]] && label=()
+ctest --test-dir "$build" --output-on-failure -j2 "${label[@]}"
