@@ -1,1 +1,498 @@
 #include "sim/SimulatedTable.h"
+
+#include "link/CommandSet.h"
+#include "sim/FrameDecoder.h"
+#include "sim/OutputQueue.h"
+#include "sim/PseudoTerminal.h"
+#include "sim/TableModel.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace glowdeck::sim {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kReadChunk = 4096;
+// Reads in one turn of the loop, so that a panel that never pauses cannot starve the answers.
+constexpr int kReadsPerTurn = 16;
+constexpr std::size_t kWriteChunk = 4096;
+// A panel that asks for dumps and never reads must not make the table hoard them without end.
+constexpr std::size_t kMaxQueuedBytes = std::size_t(16) << 20;
+} // namespace
+
+class SimulatedTablePrivate {
+  public:
+    explicit SimulatedTablePrivate(SimOptions o) : options(std::move(o)) {}
+
+    bool startLocked();
+    // Hands a request to the thread and waits until it was served.
+    void request(std::unique_lock<std::mutex>& lock);
+    void wake();
+
+    // The table's thread and what only it touches.
+    void run();
+    std::int64_t nowUs() const;
+    int pollTimeout(std::int64_t nowUs) const;
+    bool serveRequests();
+    void followPeers();
+    void readFromPanel();
+    void handleEvent(const DecoderEvent& event, std::int64_t ms);
+    void enqueue(Answer answer, const SimOptions& opts);
+    void writeToPanel();
+    void writeTrace(const SimOptions& opts, const DecoderEvent& frame, std::int64_t ms);
+    void closeLink();
+
+    // Shared with the callers, under mutex.
+    std::mutex lifecycle; // start, stop and reopen, one at a time
+    mutable std::mutex mutex;
+    mutable std::condition_variable recorded;
+    std::condition_variable served;
+    SimOptions options;
+    TableModel model;
+    std::vector<ReceivedFrame> frames;
+    std::vector<std::uint8_t> received;
+    std::string path;
+    bool running = false;
+    bool stopRequested = false;
+    bool hangUpRequested = false;
+    std::unique_ptr<PseudoTerminal> newPty;
+    std::vector<std::uint8_t> toSend;
+    std::uint64_t requests = 0;
+    std::uint64_t servedRequests = 0;
+    Clock::time_point started;
+    int wakeFd = -1;
+    std::thread thread;
+
+    // The thread's own.
+    std::unique_ptr<PseudoTerminal> pty;
+    FrameDecoder decoder;
+    OutputQueue output;
+    bool waitingForRoom = false;
+    long framesOnLink = 0;
+    std::size_t droppedAnswers = 0;
+    std::FILE* trace = nullptr;
+    std::string tracePathOpen;
+};
+
+void SimulatedTablePrivate::wake() {
+    const std::uint64_t one = 1;
+    if (wakeFd >= 0) {
+        [[maybe_unused]] auto written = ::write(wakeFd, &one, sizeof one);
+    }
+}
+
+bool SimulatedTablePrivate::startLocked() {
+    if (running)
+        return true;
+    auto fresh = std::make_unique<PseudoTerminal>();
+    std::string error;
+    if (!fresh->open(error))
+        return false;
+    wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0)
+        return false;
+    pty = std::move(fresh);
+    path = pty->path();
+    started = Clock::now();
+    stopRequested = false;
+    hangUpRequested = false;
+    requests = servedRequests = 0;
+    running = true;
+    thread = std::thread([this] { run(); });
+    return true;
+}
+
+void SimulatedTablePrivate::request(std::unique_lock<std::mutex>& lock) {
+    const std::uint64_t mine = ++requests;
+    wake();
+    served.wait(lock, [&] { return servedRequests >= mine; });
+}
+
+std::int64_t SimulatedTablePrivate::nowUs() const {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started).count();
+}
+
+int SimulatedTablePrivate::pollTimeout(std::int64_t now) const {
+    std::optional<std::int64_t> at;
+    if (auto deadline = decoder.deadline())
+        at = *deadline * 1000;
+    if (!waitingForRoom) {
+        if (auto next = output.nextReadyUs(now))
+            at = at ? std::min(*at, *next) : *next;
+    }
+    if (!at)
+        return -1;
+    const std::int64_t waitUs = *at - now;
+    if (waitUs <= 0)
+        return 0;
+    // Rounded up: waking a little early would only spin round the loop.
+    return int(std::min<std::int64_t>((waitUs + 999) / 1000, INT_MAX));
+}
+
+void SimulatedTablePrivate::run() {
+    for (;;) {
+        pollfd fds[3];
+        nfds_t count = 0;
+        fds[count++] = {wakeFd, POLLIN, 0};
+        PseudoTerminal* polled = pty.get();
+        int masterAt = -1;
+        int watchAt = -1;
+        if (polled) {
+            masterAt = int(count);
+            fds[count++] = {polled->masterFd(), short(POLLIN | (waitingForRoom ? POLLOUT : 0)), 0};
+            if (polled->watchFd() >= 0) {
+                watchAt = int(count);
+                fds[count++] = {polled->watchFd(), POLLIN, 0};
+            }
+        }
+        if (poll(fds, count, pollTimeout(nowUs())) < 0 && errno != EINTR)
+            continue;
+        if (fds[0].revents & POLLIN) {
+            std::uint64_t value;
+            [[maybe_unused]] auto got = ::read(wakeFd, &value, sizeof value);
+        }
+        if (watchAt >= 0 && fds[watchAt].revents)
+            followPeers();
+        if (!serveRequests())
+            break;
+        if (pty && pty.get() == polled && (fds[masterAt].revents & (POLLIN | POLLHUP | POLLERR)))
+            readFromPanel();
+        if (pty) {
+            const std::int64_t ms = nowUs() / 1000;
+            if (auto dropped = decoder.expire(ms))
+                handleEvent(*dropped, ms);
+        }
+        writeToPanel();
+    }
+    closeLink();
+    if (trace)
+        std::fclose(trace);
+    trace = nullptr;
+    std::lock_guard lock(mutex);
+    servedRequests = requests;
+    served.notify_all();
+}
+
+bool SimulatedTablePrivate::serveRequests() {
+    std::unique_lock lock(mutex);
+    const std::uint64_t upTo = requests;
+    const bool stop = stopRequested;
+    const bool hang = std::exchange(hangUpRequested, false);
+    std::unique_ptr<PseudoTerminal> fresh = std::move(newPty);
+    std::vector<std::uint8_t> bytes = std::move(toSend);
+    toSend.clear();
+    lock.unlock();
+
+    if (hang || fresh)
+        closeLink();
+    if (fresh)
+        pty = std::move(fresh);
+    if (!bytes.empty() && pty) {
+        // The program opened the port before it had bytes sent to it: that open must count.
+        followPeers();
+        enqueue(Answer{Answer::Kind::Raw, std::move(bytes)}, {});
+    }
+
+    lock.lock();
+    servedRequests = upTo;
+    served.notify_all();
+    return !stop;
+}
+
+void SimulatedTablePrivate::followPeers() {
+    if (!pty)
+        return;
+    const PseudoTerminal::PeerChange change = pty->followPeers();
+    if (change.left) {
+        // Like a Bluetooth link that drops: what was on its way is lost, not kept for the next
+        // connection, and a half-received frame is forgotten.
+        output.clear();
+        waitingForRoom = false;
+        droppedAnswers = 0;
+        decoder.dropPartial();
+    }
+    if (change.left || change.arrived)
+        pty->discardUnread();
+}
+
+void SimulatedTablePrivate::readFromPanel() {
+    std::uint8_t buffer[kReadChunk];
+    for (int turn = 0; turn < kReadsPerTurn && pty; ++turn) {
+        const ssize_t n = ::read(pty->masterFd(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n <= 0) {
+            // Only possible once no slave descriptor is left, which ours prevents.
+            closeLink();
+            return;
+        }
+        // The program opened the port before it wrote these bytes: see that open first.
+        followPeers();
+        const std::int64_t ms = nowUs() / 1000;
+        {
+            std::lock_guard lock(mutex);
+            received.insert(received.end(), buffer, buffer + n);
+        }
+        for (const DecoderEvent& event : decoder.feed(buffer, std::size_t(n), ms)) {
+            handleEvent(event, ms);
+            if (!pty)
+                return;
+        }
+    }
+}
+
+void SimulatedTablePrivate::handleEvent(const DecoderEvent& event, std::int64_t ms) {
+    SimOptions opts;
+    {
+        std::lock_guard lock(mutex);
+        opts = options;
+    }
+    const bool isFrame = event.kind == DecoderEvent::Kind::Frame;
+    // Traced before it is recorded: whoever waits for the frame may read the trace at once.
+    if (isFrame)
+        writeTrace(opts, event, ms);
+    Answer answer;
+    {
+        std::lock_guard lock(mutex);
+        switch (event.kind) {
+        case DecoderEvent::Kind::Frame:
+            frames.push_back(ReceivedFrame{ms, event.code, event.bytes});
+            answer = model.handle(event.bytes, opts);
+            recorded.notify_all();
+            break;
+        case DecoderEvent::Kind::Garbage:
+            answer = model.notUnderstood(event.bytes, opts);
+            break;
+        case DecoderEvent::Kind::Incomplete:
+            answer = model.incomplete(event.bytes, opts);
+            break;
+        }
+    }
+    if (isFrame && opts.hangUpAfterFrames > 0 && ++framesOnLink >= opts.hangUpAfterFrames) {
+        closeLink();
+        return;
+    }
+    enqueue(std::move(answer), opts);
+}
+
+void SimulatedTablePrivate::enqueue(Answer answer, const SimOptions& opts) {
+    if (answer.bytes.empty() || !pty || !pty->programPresent())
+        return;
+    if (output.queuedBytes() >= kMaxQueuedBytes) {
+        ++droppedAnswers;
+        return;
+    }
+    Pacing pacing;
+    pacing.serial = answer.kind == Answer::Kind::Dump && !opts.fast;
+    if (answer.kind == Answer::Kind::Text || answer.kind == Answer::Kind::Dump)
+        pacing.gapUs = std::int64_t(std::max(0, opts.answerGapMs)) * 1000;
+    output.push(std::move(answer.bytes), pacing);
+}
+
+void SimulatedTablePrivate::writeToPanel() {
+    waitingForRoom = false;
+    while (pty) {
+        if (output.empty() && droppedAnswers > 0) {
+            const std::string note = std::to_string(std::exchange(droppedAnswers, 0)) +
+                                     " answers dropped: the panel was not reading\r\n";
+            output.push(std::vector<std::uint8_t>(note.begin(), note.end()));
+        }
+        if (output.empty())
+            return;
+        // A program that closed the port meanwhile must not find this chunk when it reopens.
+        followPeers();
+        const std::int64_t now = nowUs();
+        const std::span<const std::uint8_t> chunk = output.ready(now, kWriteChunk);
+        if (chunk.empty())
+            return;
+        const ssize_t n = ::write(pty->masterFd(), chunk.data(), chunk.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            waitingForRoom = true;
+            return;
+        }
+        if (n < 0) {
+            closeLink();
+            return;
+        }
+        output.consume(std::size_t(n), now);
+        if (std::size_t(n) < chunk.size()) {
+            waitingForRoom = true;
+            return;
+        }
+    }
+}
+
+void SimulatedTablePrivate::writeTrace(const SimOptions& opts, const DecoderEvent& frame,
+                                       std::int64_t ms) {
+    if (opts.tracePath != tracePathOpen) {
+        if (trace)
+            std::fclose(trace);
+        trace = opts.tracePath.empty() ? nullptr : std::fopen(opts.tracePath.c_str(), "a");
+        tracePathOpen = trace ? opts.tracePath : std::string();
+    }
+    if (!trace)
+        return;
+    std::fprintf(trace, "%lld 0x%04X %s", static_cast<long long>(ms), unsigned(frame.code),
+                 std::string(CommandSet::nameOf(frame.code)).c_str());
+    for (std::size_t i = 2; i < frame.bytes.size(); ++i)
+        std::fprintf(trace, " %02X", unsigned(frame.bytes[i]));
+    std::fputc('\n', trace);
+    std::fflush(trace);
+}
+
+void SimulatedTablePrivate::closeLink() {
+    if (!pty)
+        return;
+    pty->close();
+    pty.reset();
+    decoder.dropPartial();
+    output.clear();
+    waitingForRoom = false;
+    droppedAnswers = 0;
+    framesOnLink = 0;
+}
+
+SimulatedTable::SimulatedTable(SimOptions options)
+    : d(std::make_unique<SimulatedTablePrivate>(std::move(options))) {}
+
+SimulatedTable::~SimulatedTable() {
+    stop();
+}
+
+bool SimulatedTable::start() {
+    std::lock_guard life(d->lifecycle);
+    std::unique_lock lock(d->mutex);
+    return d->startLocked();
+}
+
+void SimulatedTable::stop() {
+    std::lock_guard life(d->lifecycle);
+    {
+        std::lock_guard lock(d->mutex);
+        if (!d->running)
+            return;
+        d->stopRequested = true;
+        d->wake();
+    }
+    d->thread.join();
+    std::lock_guard lock(d->mutex);
+    d->running = false;
+    d->path.clear();
+    ::close(d->wakeFd);
+    d->wakeFd = -1;
+}
+
+std::string SimulatedTable::devicePath() const {
+    std::lock_guard lock(d->mutex);
+    return d->path;
+}
+
+void SimulatedTable::setOptions(const SimOptions& options) {
+    std::lock_guard lock(d->mutex);
+    d->options = options;
+}
+
+SimOptions SimulatedTable::options() const {
+    std::lock_guard lock(d->mutex);
+    return d->options;
+}
+
+std::vector<ReceivedFrame> SimulatedTable::frames() const {
+    std::lock_guard lock(d->mutex);
+    return d->frames;
+}
+
+std::vector<std::uint8_t> SimulatedTable::receivedBytes() const {
+    std::lock_guard lock(d->mutex);
+    return d->received;
+}
+
+void SimulatedTable::clearRecord() {
+    std::lock_guard lock(d->mutex);
+    d->frames.clear();
+    d->received.clear();
+}
+
+bool SimulatedTable::waitForFrames(std::size_t count, int timeoutMs) const {
+    std::unique_lock lock(d->mutex);
+    return d->recorded.wait_for(lock, std::chrono::milliseconds(std::max(0, timeoutMs)),
+                                [&] { return d->frames.size() >= count; });
+}
+
+void SimulatedTable::send(const std::vector<std::uint8_t>& bytes) {
+    std::lock_guard lock(d->mutex);
+    if (!d->running || bytes.empty())
+        return;
+    d->toSend.insert(d->toSend.end(), bytes.begin(), bytes.end());
+    d->wake();
+}
+
+void SimulatedTable::hangUp() {
+    std::unique_lock lock(d->mutex);
+    if (!d->running || d->stopRequested)
+        return;
+    d->hangUpRequested = true;
+    d->request(lock);
+}
+
+bool SimulatedTable::reopen() {
+    std::lock_guard life(d->lifecycle);
+    std::unique_lock lock(d->mutex);
+    if (!d->running)
+        return d->startLocked();
+    const std::string oldPath = d->path;
+    lock.unlock();
+    // A freed pty number comes back at once. A program still holding the old path must not
+    // reach the new table by it, so a pty that reuses the number is passed over.
+    std::vector<std::unique_ptr<PseudoTerminal>> passedOver;
+    std::unique_ptr<PseudoTerminal> fresh;
+    for (int attempt = 0; attempt < 3 && !fresh; ++attempt) {
+        auto candidate = std::make_unique<PseudoTerminal>();
+        std::string error;
+        if (!candidate->open(error))
+            return false;
+        if (candidate->path() == oldPath)
+            passedOver.push_back(std::move(candidate));
+        else
+            fresh = std::move(candidate);
+    }
+    if (!fresh)
+        return false;
+    lock.lock();
+    d->path = fresh->path();
+    d->newPty = std::move(fresh);
+    d->request(lock);
+    return true;
+}
+
+TableState SimulatedTable::state() const {
+    std::lock_guard lock(d->mutex);
+    return d->model.state();
+}
+
+std::array<std::uint8_t, SimulatedTable::kEepromSize> SimulatedTable::eeprom() const {
+    std::lock_guard lock(d->mutex);
+    return d->model.eeprom();
+}
+
+void SimulatedTable::setEeprom(const std::array<std::uint8_t, kEepromSize>& image) {
+    std::lock_guard lock(d->mutex);
+    d->model.setEeprom(image);
+}
+
+} // namespace glowdeck::sim

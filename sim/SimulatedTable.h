@@ -12,20 +12,20 @@ namespace glowdeck::sim {
 
 // How the simulated table should misbehave, for the reliability tests.
 struct SimOptions {
-    bool fast = false;                 // send the EEPROM dump as fast as the pty takes it
-    std::string tracePath;             // append one line per decoded frame when not empty
-    bool noDumpReply = false;          // ignore CMD_EEPROM_DUMP
-    long cutDumpAfter = -1;            // stop the dump reply after this many bytes
-    int answerGapMs = 0;               // pause this long between the bytes of every answer
-    bool nulInAnswers = false;         // put NUL and other non-text bytes into the answers
-    std::size_t floodBytes = 0;        // answer CMD_DEBUG_TEST with this many random bytes
-    long hangUpAfterFrames = -1;       // close the pty after this many frames
+    bool fast = false;           // send the EEPROM dump as fast as the pty takes it
+    std::string tracePath;       // append one line per decoded frame when not empty
+    bool noDumpReply = false;    // ignore CMD_EEPROM_DUMP
+    long cutDumpAfter = -1;      // stop the dump reply after this many bytes
+    int answerGapMs = 0;         // pause this long between the bytes of every answer
+    bool nulInAnswers = false;   // put NUL and other non-text bytes into the answers
+    std::size_t floodBytes = 0;  // answer CMD_DEBUG_TEST with this many random bytes
+    long hangUpAfterFrames = -1; // close the pty after this many frames
 };
 
 struct ReceivedFrame {
-    std::int64_t ms = 0;               // since the table started
+    std::int64_t ms = 0; // since the table started
     std::uint16_t code = 0;
-    std::vector<std::uint8_t> bytes;   // the whole frame: code bytes and payload
+    std::vector<std::uint8_t> bytes; // the whole frame: code bytes and payload
 };
 
 // What the table remembers of the commands it was sent.
@@ -49,7 +49,7 @@ class SimulatedTablePrivate;
 // A Glowdeck behind a pseudo-terminal: the program opens devicePath() like a serial port. The
 // table runs on a thread of its own and never sends anything unprompted.
 class SimulatedTable {
-public:
+  public:
     static constexpr std::size_t kEepromSize = 32768;
     static constexpr const char* kDumpHeader = "EEPROM DUMP 32768\r\n"; // 19 bytes
 
@@ -58,9 +58,9 @@ public:
     SimulatedTable(const SimulatedTable&) = delete;
     SimulatedTable& operator=(const SimulatedTable&) = delete;
 
-    bool start();                      // opens the pty (raw mode) and starts the thread
-    void stop();                       // ends the thread and closes the pty
-    std::string devicePath() const;    // e.g. /dev/pts/7; empty before start()
+    bool start();                   // opens the pty (raw mode) and starts the thread
+    void stop();                    // ends the thread and closes the pty
+    std::string devicePath() const; // e.g. /dev/pts/7; empty before start()
 
     void setOptions(const SimOptions& options);
     SimOptions options() const;
@@ -72,14 +72,14 @@ public:
     bool waitForFrames(std::size_t count, int timeoutMs) const;
 
     void send(const std::vector<std::uint8_t>& bytes); // raw bytes to the program, in order
-    void hangUp();                     // closes the pty's far end: the program sees an error
-    bool reopen();                     // a new pty after hangUp(); devicePath() changes
+    void hangUp(); // closes the pty's far end: the program sees an error
+    bool reopen(); // a new pty after hangUp(); devicePath() changes
 
     TableState state() const;
     std::array<std::uint8_t, kEepromSize> eeprom() const;
     void setEeprom(const std::array<std::uint8_t, kEepromSize>& image);
 
-private:
+  private:
     std::unique_ptr<SimulatedTablePrivate> d;
 };
 

@@ -1,1 +1,154 @@
-int main() { return 0; }
+#include "sim/SimulatedTable.h"
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <pthread.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <type_traits>
+#include <unistd.h>
+
+using glowdeck::sim::SimOptions;
+using glowdeck::sim::SimulatedTable;
+
+namespace {
+constexpr const char* kUsage =
+    "Usage: glowdeck-sim [options]\n"
+    "A simulated Glowdeck table behind a pseudo-terminal. Prints the device path as its first\n"
+    "line, then runs until interrupted.\n"
+    "\n"
+    "  --link PATH          also make PATH a symbolic link to the device (removed at exit)\n"
+    "  --trace FILE         append a line to FILE for every command received\n"
+    "  --fast               send the EEPROM dump as fast as possible, not at 115200 baud\n"
+    "  --no-dump-reply      ignore EEPROM dump requests\n"
+    "  --cut-dump-after N   stop an EEPROM dump after N bytes\n"
+    "  --answer-gap-ms N    pause N ms between the bytes of every answer\n"
+    "  --nul-in-answers     put NUL and other non-text bytes into the answers\n"
+    "  --flood N            answer the debug test with N random bytes\n"
+    "  --hang-up-after N    hang up after the Nth command\n"
+    "  --help               show this text\n";
+
+template <typename Number> std::optional<Number> parseCount(std::string_view text) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    if constexpr (std::is_signed_v<Number>) {
+        if (value < 0)
+            return std::nullopt;
+    }
+    return value;
+}
+
+int usageError(const std::string& message) {
+    std::cerr << "glowdeck-sim: " << message << "\n\n" << kUsage;
+    return 2;
+}
+
+// Only a link this program may own is replaced: never a regular file or a directory.
+bool makeLink(const std::string& target, const std::string& link) {
+    struct stat info {};
+    if (lstat(link.c_str(), &info) == 0) {
+        if (!S_ISLNK(info.st_mode)) {
+            std::cerr << "glowdeck-sim: " << link << " exists and is not a symbolic link\n";
+            return false;
+        }
+        unlink(link.c_str());
+    }
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        std::cerr << "glowdeck-sim: cannot link " << link << ": " << std::strerror(errno) << "\n";
+        return false;
+    }
+    return true;
+}
+
+// Left alone when something else has taken the name over meanwhile.
+void removeLink(const std::string& link, const std::string& target) {
+    char buffer[4096];
+    const ssize_t n = readlink(link.c_str(), buffer, sizeof buffer);
+    if (n >= 0 && std::string_view(buffer, std::size_t(n)) == target)
+        unlink(link.c_str());
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    std::string linkPath;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const auto value = [&]() -> std::optional<std::string_view> {
+            if (i + 1 >= argc)
+                return std::nullopt;
+            return std::string_view(argv[++i]);
+        };
+        const auto count = [&]<typename Number>(Number& out) {
+            const auto text = value();
+            const auto parsed = text ? parseCount<Number>(*text) : std::nullopt;
+            if (parsed)
+                out = *parsed;
+            return parsed.has_value();
+        };
+        bool ok = true;
+        if (arg == "--help") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--link" || arg == "--trace") {
+            const auto text = value();
+            ok = text && !text->empty();
+            if (ok)
+                (arg == "--link" ? linkPath : options.tracePath) = std::string(*text);
+        } else if (arg == "--fast") {
+            options.fast = true;
+        } else if (arg == "--no-dump-reply") {
+            options.noDumpReply = true;
+        } else if (arg == "--nul-in-answers") {
+            options.nulInAnswers = true;
+        } else if (arg == "--cut-dump-after") {
+            ok = count(options.cutDumpAfter);
+        } else if (arg == "--answer-gap-ms") {
+            ok = count(options.answerGapMs);
+        } else if (arg == "--flood") {
+            ok = count(options.floodBytes);
+        } else if (arg == "--hang-up-after") {
+            ok = count(options.hangUpAfterFrames);
+        } else {
+            return usageError("unknown option " + std::string(arg));
+        }
+        if (!ok)
+            return usageError("option " + std::string(arg) + " needs a valid value");
+    }
+
+    // Blocked before the table's thread exists, so that it inherits the mask and only
+    // sigwait() below sees the signals.
+    sigset_t endSignals;
+    sigemptyset(&endSignals);
+    sigaddset(&endSignals, SIGINT);
+    sigaddset(&endSignals, SIGTERM);
+    sigaddset(&endSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+
+    SimulatedTable table(options);
+    if (!table.start()) {
+        std::cerr << "glowdeck-sim: cannot open a pseudo-terminal\n";
+        return 1;
+    }
+    const std::string device = table.devicePath();
+    if (!linkPath.empty() && !makeLink(device, linkPath))
+        return 1;
+    std::cout << device << std::endl;
+    std::cerr << "glowdeck-sim: simulated table on " << device
+              << (linkPath.empty() ? "" : " (" + linkPath + ")") << ", Ctrl+C ends it\n";
+
+    int received = 0;
+    sigwait(&endSignals, &received);
+    table.stop();
+    if (!linkPath.empty())
+        removeLink(linkPath, device);
+    return 0;
+}

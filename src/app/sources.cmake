@@ -1,4 +1,9 @@
 list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
+  app/AppLifetime.cpp
+  app/MessageBoxes.cpp
+  app/PortDiscovery.cpp
+  app/CGlowdeckApp.cpp
+  app/CGlowdeckDlg.cpp
 )

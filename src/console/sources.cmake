@@ -1,4 +1,7 @@
 list(APPEND GLOWDECK_CORE_SOURCES
+  console/CommandHistory.cpp
+  console/TextCommands.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
+  console/GlowdeckDlgConsole.cpp
 )

@@ -5,4 +5,8 @@ list(APPEND GLOWDECK_CORE_SOURCES
   link/ReceiveMachine.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
+  link/PumpedWait.cpp
+  link/ReceivedLog.cpp
+  link/PortWorker.cpp
+  link/SerialLink.cpp
 )

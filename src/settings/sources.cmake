@@ -1,4 +1,5 @@
 list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
+  settings/CSettingsDlg.cpp
 )

@@ -1,0 +1,269 @@
+#include "app/CGlowdeckDlg.h"
+
+#include "app/AppLifetime.h"
+#include "app/CGlowdeckApp.h"
+#include "app/MessageBoxes.h"
+#include "app/PortDiscovery.h"
+#include "debugger/CDebugger.h"
+#include "lighting/CColourPickerCB.h"
+#include "lighting/ColourSwatch.h"
+#include "link/CommandSet.h"
+#include "link/PumpedWait.h"
+#include "link/SerialLink.h"
+#include "res/AppIcon.h"
+#include "res/Templates.h"
+#include "settings/CSettingsDlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace glowdeck {
+
+namespace {
+const QString kDisconnected = QStringLiteral("Status: Disconnected");
+const QString kDisconnectedComError = QStringLiteral("Status: Disconnected - COM Error");
+const QString kErrorTitle = QStringLiteral("Error");
+} // namespace
+
+CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
+    : TemplateDialog(Templates::mainWindow()), m_app(app) {
+    AppLifetime::reset();
+    m_portList = control<QComboBox>(IDC_PORT_LIST);
+    m_signsManual = control<QCheckBox>(IDC_SIGNS_MANUAL);
+    m_underlightManual = control<QCheckBox>(IDC_UNDERLIGHT_MANUAL);
+    m_modeList = control<QComboBox>(IDC_MODE_LIST);
+    m_team1CupOffSwatch = control<ColourSwatch>(IDC_TEAM1_CUP_OFF);
+    m_team1CupOnSwatch = control<ColourSwatch>(IDC_TEAM1_CUP_ON);
+    m_team2CupOffSwatch = control<ColourSwatch>(IDC_TEAM2_CUP_OFF);
+    m_team2CupOnSwatch = control<ColourSwatch>(IDC_TEAM2_CUP_ON);
+    m_signsTeam1Swatch = control<ColourSwatch>(IDC_SIGNS_TEAM1);
+    m_signsTeam2Swatch = control<ColourSwatch>(IDC_SIGNS_TEAM2);
+    m_underlightTeam1Swatch = control<ColourSwatch>(IDC_UNDERLIGHT_TEAM1);
+    m_underlightTeam2Swatch = control<ColourSwatch>(IDC_UNDERLIGHT_TEAM2);
+    m_statusText = control<QLabel>(IDC_STATUS);
+    m_colourChooser = control<CColourPickerCB>(IDC_COLOUR_CHOOSER);
+    m_connectButton = control<QPushButton>(IDC_CONNECT);
+    m_receivedData = control<QPlainTextEdit>(IDC_RECEIVED_DATA);
+    m_debugButton = control<QPushButton>(IDC_DEBUG);
+    m_prompt = control<QLineEdit>(IDC_PROMPT);
+
+    connect(m_connectButton, &QPushButton::clicked, this, &CGlowdeckDlg::OnBnClickedConnect);
+    connect(control<QPushButton>(IDC_CLEAR), &QPushButton::clicked, this,
+            &CGlowdeckDlg::OnBnClickedClear);
+    connect(control<QPushButton>(IDC_SETTINGS), &QPushButton::clicked, this,
+            &CGlowdeckDlg::OnBnClickedSettings);
+    connect(m_debugButton, &QPushButton::clicked, this, &CGlowdeckDlg::OnBnClickedDebug);
+    connect(m_underlightManual, &QCheckBox::clicked, this,
+            &CGlowdeckDlg::OnBnClickedUnderlightManual);
+    connect(m_signsManual, &QCheckBox::clicked, this, &CGlowdeckDlg::OnBnClickedSignsManual);
+    connect(m_underlightTeam1Swatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedUnderlightTeam1);
+    connect(m_underlightTeam2Swatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedUnderlightTeam2);
+    connect(m_signsTeam1Swatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedSignsTeam1);
+    connect(m_signsTeam2Swatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedSignsTeam2);
+    connect(m_team1CupOnSwatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedTeam1CupOn);
+    connect(m_team1CupOffSwatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedTeam1CupOff);
+    connect(m_team2CupOnSwatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedTeam2CupOn);
+    connect(m_team2CupOffSwatch, &ColourSwatch::clicked, this,
+            &CGlowdeckDlg::OnStnClickedTeam2CupOff);
+    // A confirmed selection, also of the entry already selected.
+    connect(m_colourChooser, &QComboBox::activated, this,
+            &CGlowdeckDlg::OnCbnSelendokColourChooser);
+    connect(m_modeList, &QComboBox::activated, this, &CGlowdeckDlg::OnCbnSelendokMode);
+
+    SerialLink& link = m_app.link();
+    connect(&link, &SerialLink::textReceived, this, [this](const QByteArray& text) {
+        AppendToLog(std::string_view(text.constData(), std::size_t(text.size())), false);
+    });
+    connect(&link, &SerialLink::connectionLost, this, &CGlowdeckDlg::onConnectionLost);
+
+    m_swatchTimer.setSingleShot(false);
+    m_swatchTimer.setInterval(kSwatchTimerMs);
+    connect(&m_swatchTimer, &QTimer::timeout, this, [this] { OnTimer(kSwatchTimerId); });
+
+    m_app.log().attachView(m_receivedData);
+    qApp->installEventFilter(this);
+    OnInitDialog(firstPorts);
+}
+
+CGlowdeckDlg::~CGlowdeckDlg() {
+    qApp->removeEventFilter(this);
+    m_app.log().attachView(nullptr);
+}
+
+void CGlowdeckDlg::OnInitDialog(const QStringList& firstPorts) {
+    setWindowIcon(AppIcon::icon());
+    m_debugButton->hide();
+    discoverPorts(firstPorts);
+    m_portList->setCurrentIndex(0);
+    m_swatchTimer.start();
+    m_statusText->setText(kDisconnected);
+    m_modeList->setCurrentIndex(0);
+    m_colourChooser->setCurrentIndex(1);
+    UpdateData(true);
+}
+
+void CGlowdeckDlg::discoverPorts(const QStringList& firstPorts) {
+    m_portList->clear();
+    m_portList->addItems(firstPorts);
+    const QStringList found = PortDiscovery::sortedPortNames();
+    m_portList->addItems(found);
+    if (m_portList->count() == 0)
+        m_portList->addItem(QStringLiteral("No Active Ports Found"));
+}
+
+void CGlowdeckDlg::accept() {}
+
+void CGlowdeckDlg::reject() { close(); }
+
+void CGlowdeckDlg::closeEvent(QCloseEvent* event) {
+    if (m_closing) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    OnClose();
+    AppLifetime::markMainWindowGone();
+    PumpedWait::abandonAll();
+    m_swatchTimer.stop();
+    event->accept();
+    QDialog::done(QDialog::Rejected);
+}
+
+void CGlowdeckDlg::OnClose() {
+    SerialLink& link = m_app.link();
+    if (!link.connected())
+        return;
+    // The reader stops first, so the table's answer to the exit frame is not logged.
+    link.setStopReader();
+    link.sendCommand(this, CMD_EXIT);
+    link.setConnected(false);
+    link.closePort();
+}
+
+void CGlowdeckDlg::AppendToLog(std::string_view text, bool lineEnd) {
+    m_app.log().append(text, lineEnd);
+}
+
+void CGlowdeckDlg::OnBnClickedClear() { m_app.log().clear(); }
+
+void CGlowdeckDlg::OnBnClickedConnect() {
+    if (m_app.link().connected())
+        disconnect();
+    else
+        connectToTable();
+}
+
+void CGlowdeckDlg::connectToTable() {
+    const QString portName = m_portList->currentText();
+    const ConnectResult result = m_app.link().open(portName);
+    const char* tabs4 = "\t\t\t\t";
+    const char* tabs5 = "\t\t\t\t\t";
+    auto configureFailed = [&](const char* boxText, const QString& status, const char* logWhat,
+                               const char* tabs) {
+        MessageBoxes::show(this, QString::fromLatin1(boxText), kErrorTitle, BoxIcon::Error);
+        m_statusText->setText(status);
+        AppendToLog(std::string("COM Error - ") + logWhat +
+                        "\r\nIf the port is connected in another program, please close " + tabs +
+                        "it and/or restart your PC.\r\n",
+                    false);
+    };
+    switch (result.failedAt) {
+    case ConnectStep::OpenPort:
+        configureFailed("Cannot open Communication PORT.", kDisconnected,
+                        "Cannot Open Communication Port", tabs4);
+        return;
+    case ConnectStep::SetCommState:
+        MessageBoxes::show(nullptr, QStringLiteral("SetCommState Error"), kErrorTitle,
+                           BoxIcon::Error);
+        configureFailed("Cannot Configure Communication Port", kDisconnected,
+                        "Cannot Configure Communication Port", tabs4);
+        return;
+    case ConnectStep::GetCommState:
+        MessageBoxes::show(nullptr, QStringLiteral("GetCommState Error"), kErrorTitle,
+                           BoxIcon::Error);
+        configureFailed("Cannot Configure Communication Port", kDisconnected,
+                        "Cannot Configure Communication Port", tabs4);
+        return;
+    case ConnectStep::SetCommTimeouts:
+        MessageBoxes::show(nullptr, QStringLiteral("StCommTimeouts function failed"),
+                           QStringLiteral("Com Port Error"), BoxIcon::Error);
+        configureFailed("Cannot Configure Communication Timeouts", kDisconnectedComError,
+                        "Cannot Configure Communication Timeouts", tabs5);
+        return;
+    case ConnectStep::GetCommTimeouts:
+        configureFailed("Cannot Configure Communication Timeouts", kDisconnectedComError,
+                        "Cannot Configure Communication Timeouts", tabs5);
+        return;
+    case ConnectStep::None:
+        break;
+    }
+    m_statusText->setText(QStringLiteral("Status: Connected"));
+    m_connectButton->setText(QStringLiteral("Disconnect"));
+    m_app.link().setConnected(true);
+    m_app.link().startReading();
+    AppendToLog("Connection Successful\r\n\r\n", false);
+}
+
+void CGlowdeckDlg::disconnect() {
+    SerialLink& link = m_app.link();
+    // The table's answer to the exit frame still reaches the log during the wait.
+    link.sendCommand(this, CMD_EXIT);
+    link.setStopReader();
+    link.closePort();
+    m_connectButton->setText(QStringLiteral("Connect"));
+    m_statusText->setText(kDisconnected);
+    link.setConnected(false);
+}
+
+void CGlowdeckDlg::onConnectionLost() {
+    m_statusText->setText(kDisconnectedComError);
+    m_connectButton->setText(QStringLiteral("Connect"));
+    AppendToLog("COM Error - Connection Lost\r\n", false);
+}
+
+void CGlowdeckDlg::OnBnClickedSettings() {
+    if (m_app.link().connected())
+        m_app.settings().runModal();
+    else
+        MessageBoxes::show(this, QStringLiteral("Please connect to the bluetooth module first."),
+                           kErrorTitle, BoxIcon::Error);
+}
+
+void CGlowdeckDlg::OnBnClickedDebug() {
+    if (m_app.link().connected())
+        m_app.debugger().runModal();
+    else
+        MessageBoxes::show(this, QStringLiteral("Please connect to the bluetooth module first."),
+                           kErrorTitle, BoxIcon::Error);
+}
+
+void CGlowdeckDlg::OnTimer(int timerId) {
+    if (timerId != kSwatchTimerId)
+        return;
+    m_swatchTimer.stop();
+    const auto& cups = m_app.lighting().cupColours;
+    m_team1CupOnSwatch->paintColour(cups[0]);
+    m_team1CupOffSwatch->paintColour(cups[1]);
+    m_team2CupOnSwatch->paintColour(cups[2]);
+    m_team2CupOffSwatch->paintColour(cups[3]);
+}
+
+bool CGlowdeckDlg::eventFilter(QObject* watched, QEvent* event) {
+    PreTranslateMessage(watched, event);
+    return TemplateDialog::eventFilter(watched, event);
+}
+
+} // namespace glowdeck

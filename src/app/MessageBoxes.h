@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace glowdeck {
+
+enum class BoxIcon { None, Error, Warning, Information };
+
+struct BoxRequest {
+    QWidget* owner; // nullptr: a box without an owner window
+    QString text;
+    QString title;
+    BoxIcon icon;
+};
+
+// Every message box of the program goes through here (each has a single OK button and is modal).
+// Tests put a handler in place that records the box and answers it at once.
+class MessageBoxes {
+public:
+    using Handler = std::function<void(const BoxRequest&)>;
+
+    static void show(QWidget* owner, const QString& text, const QString& title, BoxIcon icon);
+    static void setHandler(Handler handler);
+    static void resetHandler();
+};
+
+} // namespace glowdeck

@@ -1,0 +1,146 @@
+#include "lighting/CColourPickerCB.h"
+
+#include "lighting/ColourDialog.h"
+#include "lighting/ColourTable.h"
+
+#include <QAbstractItemView>
+#include <QPainter>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+#include <QStyledItemDelegate>
+
+namespace glowdeck {
+
+namespace {
+QString latin1(std::string_view s) {
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+QColor toQColor(Colour c) {
+    return QColor(redOf(c), greenOf(c), blueOf(c));
+}
+
+// Selected text stands out from the highlight as the complement of the normal text colour.
+QColor complement(const QColor& c) {
+    return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
+}
+} // namespace
+
+// Draws the items of the open list with the chooser's own routine.
+class CColourPickerCB::ItemDelegate : public QStyledItemDelegate {
+  public:
+    ItemDelegate(const CColourPickerCB& chooser, QObject* parent)
+        : QStyledItemDelegate(parent), m_chooser(chooser) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        m_chooser.drawItem(*painter, option.rect, index.isValid() ? index.row() : -1, option.state,
+                           m_chooser.palette());
+    }
+
+  private:
+    const CColourPickerCB& m_chooser;
+};
+
+CColourPickerCB::CColourPickerCB(QWidget* parent) : QComboBox(parent) {
+    // The list view exists before the delegate, so the delegate outlives the view's use of it.
+    view();
+    setItemDelegate(new ItemDelegate(*this, this));
+    fill();
+    // Connected before any owner connects to the same signal, so a picked custom colour is in
+    // the item's data before the owner reads the selection.
+    connect(this, &QComboBox::activated, this, &CColourPickerCB::OnCbnSelchange);
+}
+
+void CColourPickerCB::fill() {
+    for (const ColourEntry& entry : ColourTable::entries())
+        addItem(latin1(entry.name), QVariant::fromValue<uint>(entry.colour));
+    addItem(latin1(ColourTable::kCustomName), QVariant::fromValue<uint>(ColourTable::kCustomStart));
+    setCurrentIndex(0);
+}
+
+Colour CColourPickerCB::colourAt(int index) const {
+    return index < 0 || index >= count() ? 0 : Colour(itemData(index, kColourRole).toUInt());
+}
+
+void CColourPickerCB::OnCbnSelchange(int) {
+    if (currentText() != latin1(ColourTable::kCustomName))
+        return;
+    const std::optional<Colour> picked = ColourDialog::pick();
+    // The selection is read again: it may have moved while the dialog was open.
+    const int selected = currentIndex();
+    if (picked && selected >= 0)
+        setItemData(selected, QVariant::fromValue<uint>(*picked), kColourRole);
+}
+
+void CColourPickerCB::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.currentText.clear();
+    option.currentIcon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    // A focused closed field shows its item selected, as in a classic drop-down list.
+    QStyle::State state = QStyle::State_None;
+    if (isEnabled())
+        state |= QStyle::State_Enabled;
+    if (hasFocus() && !view()->isVisible())
+        state |= QStyle::State_Selected | QStyle::State_HasFocus;
+    drawItem(painter, field, currentIndex(), state, palette());
+}
+
+void CColourPickerCB::drawItem(QPainter& painter, const QRect& itemRect, int index,
+                               QStyle::State state, const QPalette& palette) const {
+    const QColor windowColour = palette.color(QPalette::Active, QPalette::Base);
+    const QColor highlight = palette.color(QPalette::Active, QPalette::Highlight);
+    const QColor windowText = palette.color(QPalette::Active, QPalette::Text);
+
+    const int quarter = itemRect.width() / kSwatchShare;
+    const bool selected = state & QStyle::State_Selected;
+    QColor textColour = selected ? complement(windowText) : windowText;
+    const QColor background = selected ? highlight : windowColour;
+
+    painter.save();
+    painter.fillRect(itemRect, background);
+    if (state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect focus;
+        focus.rect = itemRect;
+        focus.state = state;
+        focus.palette = palette;
+        focus.backgroundColor = background;
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
+
+    if (index < 0 || index >= count()) {
+        painter.restore();
+        return;
+    }
+
+    QRect swatch = itemRect.adjusted(kItemMargin, kItemMargin, -kItemMargin, -kItemMargin);
+    swatch.setRight(itemRect.left() + quarter - 1);
+    QColor swatchColour = toQColor(colourAt(index));
+    if (!(state & QStyle::State_Enabled)) {
+        swatchColour = palette.color(QPalette::Disabled, QPalette::Text);
+        textColour = swatchColour;
+    }
+
+    const int textLeft = itemRect.left() + kTextGap + quarter;
+    const QRect textRect(textLeft, itemRect.top() + kItemMargin, itemRect.right() - textLeft + 1,
+                         itemRect.height() - 2 * kItemMargin);
+    painter.setPen(textColour);
+    painter.setFont(font());
+    painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     itemText(index));
+
+    if (swatch.isValid()) {
+        painter.fillRect(swatch, Qt::black);
+        painter.fillRect(swatch.adjusted(1, 1, -1, -1), swatchColour);
+    }
+    painter.restore();
+}
+
+} // namespace glowdeck

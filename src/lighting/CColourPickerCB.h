@@ -1,0 +1,41 @@
+#pragma once
+
+#include "link/Colour.h"
+
+#include <QComboBox>
+#include <QStyle>
+
+class QPainter;
+
+namespace glowdeck {
+
+// The colour chooser: the colour table's eleven entries and "Custom...", each item's data its
+// colour (0x00BBGGRR). Every item, in the open list and in the closed field alike, shows a
+// framed swatch of its colour followed by its name. Confirming "Custom..." opens the colour
+// dialog and the picked colour becomes that item's colour.
+class CColourPickerCB : public QComboBox {
+    Q_OBJECT
+  public:
+    static constexpr int kColourRole = Qt::UserRole;
+
+    explicit CColourPickerCB(QWidget* parent = nullptr);
+
+    Colour colourAt(int index) const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    class ItemDelegate;
+
+    static constexpr int kItemMargin = 2;  // between the item's edge and its swatch
+    static constexpr int kTextGap = 2;     // between the swatch and the name
+    static constexpr int kSwatchShare = 4; // the swatch ends a quarter into the item
+
+    void fill();
+    void OnCbnSelchange(int index);
+    void drawItem(QPainter& painter, const QRect& itemRect, int index, QStyle::State state,
+                  const QPalette& palette) const;
+};
+
+} // namespace glowdeck

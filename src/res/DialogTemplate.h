@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace glowdeck {
+
+// The dialogs are described as data, the way the table's operators know them: each control with
+// its identifier, kind, caption, styles and rectangle in dialog units. One builder turns a
+// template into widgets.
+enum class ControlKind {
+    Edit,             // single line
+    MultiLineEdit,    // the received-data log
+    GroupBox,
+    ComboDropDown,    // with an edit field
+    ComboDropDownList,
+    ColourChooser,    // owner-drawn colour list
+    Label,
+    Swatch,           // black rectangle that reports clicks
+    PushButton,
+    CheckBox,
+    Trackbar,
+};
+
+enum ControlStyle : unsigned {
+    StyleNone = 0,
+    StyleHidden = 1u << 0,
+    StyleDefault = 1u << 1,     // the dialog's default push button
+    StyleMultiLine = 1u << 2,   // push button caption wraps
+    StyleCentred = 1u << 3,     // group box caption centred
+    StyleReadOnly = 1u << 4,
+    StyleVScroll = 1u << 5,
+    StyleTabStop = 1u << 6,
+    StyleSorted = 1u << 7,
+};
+
+struct ControlTemplate {
+    int id; // -1 for a control without an identifier
+    ControlKind kind;
+    std::string_view caption;
+    unsigned styles;
+    int x, y, width, height; // dialog units; a combo box's height includes its list
+    std::vector<std::string_view> items = {};
+};
+
+struct DialogTemplate {
+    int id;
+    std::string_view caption;
+    int width, height; // dialog units
+    bool resizable;
+    std::vector<ControlTemplate> controls; // in tab order
+};
+
+} // namespace glowdeck

@@ -1,0 +1,132 @@
+#include "res/TemplateBuilder.h"
+
+#include "lighting/CColourPickerCB.h"
+#include "lighting/ColourSwatch.h"
+#include "res/WrappingPushButton.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSlider>
+
+namespace glowdeck {
+
+namespace {
+QString text(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+
+int scale(int units, int base, int divisor) { return (units * base + divisor / 2) / divisor; }
+
+QComboBox* makeCombo(QWidget* parent, const ControlTemplate& c, bool editable) {
+    auto* combo = new QComboBox(parent);
+    combo->setEditable(editable);
+    // Typed text is only ever read, never added to the list.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    for (std::string_view item : c.items)
+        combo->addItem(text(item));
+    return combo;
+}
+
+QWidget* makeControl(QWidget* parent, const ControlTemplate& c) {
+    switch (c.kind) {
+    case ControlKind::Edit:
+        return new QLineEdit(parent);
+    case ControlKind::MultiLineEdit: {
+        auto* edit = new QPlainTextEdit(parent);
+        edit->setReadOnly(c.styles & StyleReadOnly);
+        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        edit->setUndoRedoEnabled(false);
+        return edit;
+    }
+    case ControlKind::GroupBox: {
+        auto* group = new QGroupBox(text(c.caption), parent);
+        if (c.styles & StyleCentred)
+            group->setAlignment(Qt::AlignHCenter);
+        return group;
+    }
+    case ControlKind::ComboDropDown:
+        return makeCombo(parent, c, true);
+    case ControlKind::ComboDropDownList:
+        return makeCombo(parent, c, false);
+    case ControlKind::ColourChooser:
+        return new CColourPickerCB(parent);
+    case ControlKind::Label:
+        return new QLabel(text(c.caption), parent);
+    case ControlKind::Swatch:
+        return new ColourSwatch(parent);
+    case ControlKind::PushButton: {
+        QPushButton* button = (c.styles & StyleMultiLine)
+                                  ? new WrappingPushButton(text(c.caption), parent)
+                                  : new QPushButton(text(c.caption), parent);
+        // Only the button the template marks as default answers Enter.
+        button->setAutoDefault(false);
+        button->setDefault(c.styles & StyleDefault);
+        return button;
+    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(text(c.caption), parent);
+    case ControlKind::Trackbar: {
+        auto* slider = new QSlider(Qt::Horizontal, parent);
+        slider->setTickPosition(QSlider::NoTicks);
+        return slider;
+    }
+    }
+    return nullptr;
+}
+} // namespace
+
+QSize TemplateBuilder::dialogBase(const QFont& font) {
+    const QFontMetrics metrics(font);
+    static const QString alphabet =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int average = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
+    return {average, metrics.height()};
+}
+
+QRect TemplateBuilder::toPixels(const QFont& font, int x, int y, int width, int height) {
+    const QSize base = dialogBase(font);
+    return {scale(x, base.width(), 4), scale(y, base.height(), 8), scale(width, base.width(), 4),
+            scale(height, base.height(), 8)};
+}
+
+void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
+    dialog->setWindowTitle(text(t.caption));
+    const QFont font = dialog->font();
+    QWidget* previousTabStop = nullptr;
+    for (const ControlTemplate& c : t.controls) {
+        QWidget* widget = makeControl(dialog, c);
+        if (c.id != -1)
+            widget->setObjectName(QString::number(c.id));
+        QRect rect = toPixels(font, c.x, c.y, c.width, c.height);
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            // The template's height includes the drop-down list; the closed field is one line.
+            const int fieldHeight = combo->sizeHint().height();
+            const int itemHeight = QFontMetrics(font).height() + 2;
+            combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
+            rect.setHeight(fieldHeight);
+        }
+        widget->setGeometry(rect);
+        if (c.styles & StyleTabStop) {
+            if (widget->focusPolicy() == Qt::NoFocus)
+                widget->setFocusPolicy(Qt::StrongFocus);
+            if (previousTabStop)
+                QWidget::setTabOrder(previousTabStop, widget);
+            previousTabStop = widget;
+        } else {
+            widget->setFocusPolicy(Qt::NoFocus);
+        }
+        if (c.styles & StyleHidden)
+            widget->hide();
+    }
+    const QRect client = toPixels(font, 0, 0, t.width, t.height);
+    if (t.resizable)
+        dialog->resize(client.size());
+    else
+        dialog->setFixedSize(client.size());
+}
+
+} // namespace glowdeck

@@ -1,0 +1,21 @@
+#include "res/WrappingPushButton.h"
+
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+namespace glowdeck {
+
+void WrappingPushButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_PushButton, option);
+    const QRect textRect = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                   QPalette::ButtonText));
+    painter.drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap, caption);
+}
+
+} // namespace glowdeck

@@ -1,0 +1,92 @@
+#include "support/PanelFixture.h"
+
+#include "app/PortDiscovery.h"
+#include "res/Templates.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace glowdeck::test {
+
+BoxRecorder::BoxRecorder() {
+    MessageBoxes::setHandler([this](const BoxRequest& request) {
+        boxes.push_back(request);
+        if (onBox)
+            onBox(request);
+    });
+}
+
+BoxRecorder::~BoxRecorder() { MessageBoxes::resetHandler(); }
+
+std::vector<QString> BoxRecorder::texts() const {
+    std::vector<QString> result;
+    for (const BoxRequest& b : boxes)
+        result.push_back(b.text);
+    return result;
+}
+
+void PanelFixture::SetUp() {
+    ASSERT_TRUE(table.start());
+    PortDiscovery::setLister([] { return QStringList{}; });
+    app = std::make_unique<CGlowdeckApp>();
+    window = std::make_unique<CGlowdeckDlg>(
+        *app, QStringList{QString::fromStdString(table.devicePath())});
+    app->setMainWindow(window.get());
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+}
+
+void PanelFixture::TearDown() {
+    if (window && window->isVisible())
+        window->close();
+    window.reset();
+    app.reset();
+    PortDiscovery::resetLister();
+    table.stop();
+}
+
+bool PanelFixture::waitFor(const std::function<bool()>& condition, int timeoutMs) {
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+void PanelFixture::clickButton(int id) {
+    auto* button = control<QPushButton>(id);
+    ASSERT_NE(button, nullptr) << id;
+    button->click();
+}
+
+void PanelFixture::connectTable() {
+    clickButton(IDC_CONNECT);
+    ASSERT_TRUE(app->link().connected()) << "boxes: " << recorder.boxes.size();
+    ASSERT_TRUE(logContains("Connection Successful\r\n\r\n"));
+}
+
+std::vector<Bytes> PanelFixture::tableFrames() const {
+    std::vector<Bytes> frames;
+    for (const auto& f : table.frames())
+        frames.push_back(f.bytes);
+    return frames;
+}
+
+Bytes PanelFixture::lastFrame() const {
+    auto frames = table.frames();
+    return frames.empty() ? Bytes{} : frames.back().bytes;
+}
+
+bool PanelFixture::waitForFrames(std::size_t count, int timeoutMs) const {
+    return table.waitForFrames(count, timeoutMs);
+}
+
+QString PanelFixture::status() const { return control<QLabel>(IDC_STATUS)->text(); }
+
+void PanelFixture::typeLine(const QString& line) {
+    auto* prompt = control<QLineEdit>(IDC_PROMPT);
+    prompt->setFocus();
+    prompt->setText(line);
+    QTest::keyClick(prompt, Qt::Key_Return);
+}
+
+} // namespace glowdeck::test

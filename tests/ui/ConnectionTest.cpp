@@ -1,0 +1,228 @@
+#include "support/PanelFixture.h"
+
+#include "app/CGlowdeckDlg.h"
+#include "link/CommandSet.h"
+#include "link/PumpedWait.h"
+#include "res/Templates.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace glowdeck;
+using namespace glowdeck::test;
+
+namespace {
+class Connection : public PanelFixture {};
+
+const std::string kOpenFailureLog =
+    "COM Error - Cannot Open Communication Port\r\nIf the port is connected in another program, "
+    "please close \t\t\t\tit and/or restart your PC.\r\n";
+const std::string kConfigureFailureLog =
+    "COM Error - Cannot Configure Communication Port\r\nIf the port is connected in another "
+    "program, please close \t\t\t\tit and/or restart your PC.\r\n";
+const std::string kTimeoutsFailureLog =
+    "COM Error - Cannot Configure Communication Timeouts\r\nIf the port is connected in another "
+    "program, please close \t\t\t\t\tit and/or restart your PC.\r\n";
+} // namespace
+
+TEST_F(Connection, StartsDisconnectedWithTheTablePortFirstAndTheLightingDefaults) {
+    auto* ports = control<QComboBox>(IDC_PORT_LIST);
+    EXPECT_EQ(ports->currentIndex(), 0);
+    EXPECT_EQ(ports->currentText().toStdString(), table.devicePath());
+    EXPECT_EQ(status(), "Status: Disconnected");
+    EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
+    EXPECT_FALSE(control<QPushButton>(IDC_DEBUG)->isVisible());
+    EXPECT_EQ(control<QComboBox>(IDC_MODE_LIST)->currentText(), "Default Mode");
+    EXPECT_EQ(window->currentColour(), 0x0000FFu);
+    EXPECT_EQ(window->windowTitle(), "Glowdeck");
+}
+
+TEST_F(Connection, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
+    connectTable();
+    EXPECT_EQ(status(), "Status: Connected");
+    EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Disconnect");
+    EXPECT_EQ(log(), "Connection Successful\r\n\r\n");
+
+    clickButton(IDC_CONNECT);
+    ASSERT_TRUE(waitForFrames(1));
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x2E}}));
+    EXPECT_FALSE(app->link().connected());
+    EXPECT_FALSE(app->link().portOpen());
+    EXPECT_EQ(status(), "Status: Disconnected");
+    EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
+    // Only the table's own answer to the exit frame follows the success line.
+    EXPECT_EQ(log().rfind("Connection Successful\r\n\r\n", 0), 0u);
+    EXPECT_TRUE(recorder.boxes.empty());
+
+    connectTable();
+    EXPECT_EQ(status(), "Status: Connected");
+}
+
+TEST_F(Connection, AFailedOpenReportsThreeWaysAndHoldsNothingOpen) {
+    control<QComboBox>(IDC_PORT_LIST)->setEditText("/dev/glowdeck-no-such-port");
+    clickButton(IDC_CONNECT);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, "Cannot open Communication PORT.");
+    EXPECT_EQ(recorder.boxes[0].title, "Error");
+    EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Error);
+    EXPECT_EQ(recorder.boxes[0].owner, window.get());
+    EXPECT_EQ(status(), "Status: Disconnected");
+    EXPECT_EQ(log(), kOpenFailureLog);
+    EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
+    EXPECT_FALSE(app->link().connected());
+
+    control<QComboBox>(IDC_PORT_LIST)->setEditText(QString::fromStdString(table.devicePath()));
+    connectTable();
+}
+
+struct ConfigureFailure {
+    ConnectStep step;
+    std::vector<std::pair<bool, QString>> boxes; // owned by the window?, text
+    std::vector<QString> titles;
+    QString status;
+    std::string log;
+};
+
+TEST_F(Connection, EachConfigurationFailureShowsItsBoxesStatusAndLogThenAllowsAnotherTry) {
+    const std::vector<ConfigureFailure> cases{
+        {ConnectStep::GetCommState,
+         {{false, "GetCommState Error"}, {true, "Cannot Configure Communication Port"}},
+         {"Error", "Error"},
+         "Status: Disconnected",
+         kConfigureFailureLog},
+        {ConnectStep::SetCommState,
+         {{false, "SetCommState Error"}, {true, "Cannot Configure Communication Port"}},
+         {"Error", "Error"},
+         "Status: Disconnected",
+         kConfigureFailureLog},
+        {ConnectStep::GetCommTimeouts,
+         {{true, "Cannot Configure Communication Timeouts"}},
+         {"Error"},
+         "Status: Disconnected - COM Error",
+         kTimeoutsFailureLog},
+        {ConnectStep::SetCommTimeouts,
+         {{false, "StCommTimeouts function failed"}, {true, "Cannot Configure Communication Timeouts"}},
+         {"Com Port Error", "Error"},
+         "Status: Disconnected - COM Error",
+         kTimeoutsFailureLog},
+    };
+    for (const ConfigureFailure& c : cases) {
+        SCOPED_TRACE(int(c.step));
+        recorder.boxes.clear();
+        app->log().clear();
+        app->link().setConnectFault(c.step);
+        clickButton(IDC_CONNECT);
+        ASSERT_EQ(recorder.boxes.size(), c.boxes.size());
+        for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+            EXPECT_EQ(recorder.boxes[i].text, c.boxes[i].second);
+            EXPECT_EQ(recorder.boxes[i].owner, c.boxes[i].first ? window.get() : nullptr);
+            EXPECT_EQ(recorder.boxes[i].title, c.titles[i]);
+            EXPECT_EQ(recorder.boxes[i].icon, BoxIcon::Error);
+        }
+        EXPECT_EQ(status(), c.status);
+        EXPECT_EQ(log(), c.log);
+        EXPECT_FALSE(app->link().connected());
+        EXPECT_FALSE(app->link().portOpen());
+    }
+    app->link().setConnectFault(ConnectStep::None);
+    connectTable();
+    EXPECT_EQ(status(), "Status: Connected");
+}
+
+TEST_F(Connection, ACommandWhileDisconnectedIsRefusedWithoutWritingOrWaiting) {
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(app->link().sendCommand(window.get(), CMD_STEP));
+    EXPECT_LT(timer.elapsed(), SerialLink::kCommandWaitMs);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text,
+              "No bluetooth device is connected. Please connect to a device.");
+    EXPECT_EQ(recorder.boxes[0].title, "Connection Error");
+    EXPECT_EQ(recorder.boxes[0].owner, window.get());
+    EXPECT_TRUE(table.receivedBytes().empty());
+}
+
+TEST_F(Connection, EveryCommandWaitsItsHundredMillisecondsAndNestedCommandsRunAtOnce) {
+    connectTable();
+    QElapsedTimer timer;
+    timer.start();
+    // A click during the outer wait runs at once and finishes its own frame and wait first.
+    QTimer::singleShot(10, window.get(),
+                       [this] { app->link().sendCommand(window.get(), CMD_CANCEL); });
+    EXPECT_TRUE(app->link().sendCommand(window.get(), CMD_STEP));
+    // The outer wait resumes only after the inner command has finished its own wait.
+    EXPECT_GE(timer.elapsed(), 10 + SerialLink::kCommandWaitMs);
+    ASSERT_TRUE(waitForFrames(2));
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0xED}, {0x00, 0xEE}}));
+
+    timer.restart();
+    PumpedWait::wait(150);
+    EXPECT_GE(timer.elapsed(), 150);
+}
+
+TEST_F(Connection, SettingsAndDebugAskForAConnectionFirst) {
+    clickButton(IDC_SETTINGS);
+    window->OnBnClickedDebug();
+    ASSERT_EQ(recorder.boxes.size(), 2u);
+    for (const BoxRequest& box : recorder.boxes) {
+        EXPECT_EQ(box.text, "Please connect to the bluetooth module first.");
+        EXPECT_EQ(box.title, "Error");
+        EXPECT_EQ(box.owner, window.get());
+    }
+}
+
+TEST_F(Connection, EnterNeverPressesConnectNorClosesTheWindow) {
+    auto* prompt = control<QLineEdit>(IDC_PROMPT);
+    prompt->setFocus();
+    QTest::keyClick(prompt, Qt::Key_Return);
+    control<QPushButton>(IDC_CONNECT)->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_Return, Qt::NoModifier);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(Connection, ClosingWhileConnectedSendsExactlyOneExitFrame) {
+    connectTable();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(waitForFrames(1));
+    EXPECT_EQ(table.receivedBytes(), (Bytes{0x00, 0x2E}));
+    EXPECT_FALSE(app->link().connected());
+    EXPECT_FALSE(app->link().portOpen());
+}
+
+TEST_F(Connection, EscapeEndsTheWindowThroughTheClosePath) {
+    connectTable();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(waitForFrames(1));
+    EXPECT_EQ(table.receivedBytes(), (Bytes{0x00, 0x2E}));
+    EXPECT_FALSE(app->link().portOpen());
+}
+
+TEST_F(Connection, ClosingWhileDisconnectedSendsNothing) {
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(table.receivedBytes().empty());
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Connection, DeviceLossClosesThePortAndAReconnectWorks) {
+    connectTable();
+    table.hangUp();
+    ASSERT_TRUE(waitFor([this] { return !app->link().connected(); }));
+    EXPECT_EQ(status(), "Status: Disconnected - COM Error");
+    EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
+    EXPECT_TRUE(logContains("COM Error - Connection Lost\r\n"));
+    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_FALSE(app->link().portOpen());
+
+    ASSERT_TRUE(table.reopen());
+    control<QComboBox>(IDC_PORT_LIST)->setEditText(QString::fromStdString(table.devicePath()));
+    connectTable();
+    EXPECT_EQ(status(), "Status: Connected");
+}
