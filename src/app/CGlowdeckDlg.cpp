@@ -109,7 +109,7 @@ void CGlowdeckDlg::OnInitDialog(const QStringList& firstPorts) {
     discoverPorts(firstPorts);
     m_portList->setCurrentIndex(0);
     m_swatchTimer.start();
-    m_statusText->setText(kDisconnected);
+    setStatus(kDisconnected);
     m_modeList->setCurrentIndex(0);
     m_colourChooser->setCurrentIndex(1);
     UpdateData(true);
@@ -124,9 +124,17 @@ void CGlowdeckDlg::discoverPorts(const QStringList& firstPorts) {
         m_portList->addItem(QStringLiteral("No Active Ports Found"));
 }
 
+void CGlowdeckDlg::setStatus(const QString& text) {
+    m_statusText->setText(text);
+    m_statusText->resize(std::max(m_statusText->width(), m_statusText->sizeHint().width()),
+                         m_statusText->height());
+}
+
 void CGlowdeckDlg::accept() {}
 
-void CGlowdeckDlg::reject() { close(); }
+void CGlowdeckDlg::reject() {
+    close();
+}
 
 void CGlowdeckDlg::closeEvent(QCloseEvent* event) {
     if (m_closing) {
@@ -157,7 +165,9 @@ void CGlowdeckDlg::AppendToLog(std::string_view text, bool lineEnd) {
     m_app.log().append(text, lineEnd);
 }
 
-void CGlowdeckDlg::OnBnClickedClear() { m_app.log().clear(); }
+void CGlowdeckDlg::OnBnClickedClear() {
+    m_app.log().clear();
+}
 
 void CGlowdeckDlg::OnBnClickedConnect() {
     if (m_app.link().connected())
@@ -174,7 +184,7 @@ void CGlowdeckDlg::connectToTable() {
     auto configureFailed = [&](const char* boxText, const QString& status, const char* logWhat,
                                const char* tabs) {
         MessageBoxes::show(this, QString::fromLatin1(boxText), kErrorTitle, BoxIcon::Error);
-        m_statusText->setText(status);
+        setStatus(status);
         AppendToLog(std::string("COM Error - ") + logWhat +
                         "\r\nIf the port is connected in another program, please close " + tabs +
                         "it and/or restart your PC.\r\n",
@@ -210,7 +220,7 @@ void CGlowdeckDlg::connectToTable() {
     case ConnectStep::None:
         break;
     }
-    m_statusText->setText(QStringLiteral("Status: Connected"));
+    setStatus(QStringLiteral("Status: Connected"));
     m_connectButton->setText(QStringLiteral("Disconnect"));
     m_app.link().setConnected(true);
     m_app.link().startReading();
@@ -224,12 +234,12 @@ void CGlowdeckDlg::disconnect() {
     link.setStopReader();
     link.closePort();
     m_connectButton->setText(QStringLiteral("Connect"));
-    m_statusText->setText(kDisconnected);
+    setStatus(kDisconnected);
     link.setConnected(false);
 }
 
 void CGlowdeckDlg::onConnectionLost() {
-    m_statusText->setText(kDisconnectedComError);
+    setStatus(kDisconnectedComError);
     m_connectButton->setText(QStringLiteral("Connect"));
     AppendToLog("COM Error - Connection Lost\r\n", false);
 }

@@ -77,6 +77,7 @@ private:
     void discoverPorts(const QStringList& firstPorts);
     void connectToTable();
     void OnClose();
+    void setStatus(const QString& text);
     void onConnectionLost();
     bool PreTranslateMessage(QObject* watched, QEvent* event);
     void swatchClicked(ColourSwatch* swatch, bool allowed, const char* warning, Colour& stored);

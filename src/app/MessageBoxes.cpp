@@ -41,7 +41,11 @@ void MessageBoxes::show(QWidget* owner, const QString& text, const QString& titl
     box.exec();
 }
 
-void MessageBoxes::setHandler(Handler h) { handler() = std::move(h); }
-void MessageBoxes::resetHandler() { handler() = nullptr; }
+void MessageBoxes::setHandler(Handler h) {
+    handler() = std::move(h);
+}
+void MessageBoxes::resetHandler() {
+    handler() = nullptr;
+}
 
 } // namespace glowdeck

@@ -31,7 +31,11 @@ QStringList PortDiscovery::sortedPortNames() {
     return sorted(lister() ? lister()() : systemPorts());
 }
 
-void PortDiscovery::setLister(Lister l) { lister() = std::move(l); }
-void PortDiscovery::resetLister() { lister() = nullptr; }
+void PortDiscovery::setLister(Lister l) {
+    lister() = std::move(l);
+}
+void PortDiscovery::resetLister() {
+    lister() = nullptr;
+}
 
 } // namespace glowdeck

@@ -1,4 +1,5 @@
 list(APPEND GLOWDECK_CORE_SOURCES
+  debugger/DebuggerCommands.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   debugger/CDebugger.cpp

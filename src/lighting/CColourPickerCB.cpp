@@ -8,7 +8,9 @@
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
+
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace glowdeck {
 
@@ -29,7 +31,7 @@ QColor complement(const QColor& c) {
 
 // Draws the items of the open list with the chooser's own routine.
 class CColourPickerCB::ItemDelegate : public QStyledItemDelegate {
-  public:
+public:
     ItemDelegate(const CColourPickerCB& chooser, QObject* parent)
         : QStyledItemDelegate(parent), m_chooser(chooser) {}
 
@@ -39,7 +41,14 @@ class CColourPickerCB::ItemDelegate : public QStyledItemDelegate {
                            m_chooser.palette());
     }
 
-  private:
+    // Room for the swatch's margins around a line of text.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), m_chooser.fontMetrics().height() + 2 * kItemMargin));
+        return size;
+    }
+
+private:
     const CColourPickerCB& m_chooser;
 };
 

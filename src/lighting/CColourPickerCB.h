@@ -15,17 +15,17 @@ namespace glowdeck {
 // dialog and the picked colour becomes that item's colour.
 class CColourPickerCB : public QComboBox {
     Q_OBJECT
-  public:
+public:
     static constexpr int kColourRole = Qt::UserRole;
 
     explicit CColourPickerCB(QWidget* parent = nullptr);
 
     Colour colourAt(int index) const;
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     class ItemDelegate;
 
     static constexpr int kItemMargin = 2;  // between the item's edge and its swatch

@@ -13,21 +13,21 @@ namespace glowdeck {
 // repaint of the window.
 class ColourSwatch : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit ColourSwatch(QWidget* parent = nullptr);
 
     void paintColour(Colour colour);
     std::optional<Colour> paintedColour() const { return m_colour; }
 
-  signals:
+signals:
     void clicked();
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-  private:
+private:
     std::optional<Colour> m_colour;
     bool m_pressed = false;
 };

@@ -14,7 +14,7 @@ struct ColourEntry {
 
 // The chooser's named colours, in list order, then its custom entry.
 class ColourTable {
-  public:
+public:
     static constexpr std::size_t kSize = 11;
     static constexpr std::string_view kCustomName = "Custom...";
     static constexpr Colour kCustomStart = makeColour(200, 200, 200);

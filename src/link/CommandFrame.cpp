@@ -2,9 +2,8 @@
 
 namespace glowdeck {
 
-std::optional<std::vector<std::uint8_t>> CommandFrame::build(std::uint16_t code,
-                                                             const std::uint8_t* payload,
-                                                             std::size_t length) {
+std::optional<std::vector<std::uint8_t>>
+CommandFrame::build(std::uint16_t code, const std::uint8_t* payload, std::size_t length) {
     if (length > kMaxPayload || (length > 0 && payload == nullptr))
         return std::nullopt;
     std::vector<std::uint8_t> frame;

@@ -44,7 +44,9 @@ constexpr std::array<CommandInfo, CommandSet::kSize> kCommands{{
 }};
 } // namespace
 
-const std::array<CommandInfo, CommandSet::kSize>& CommandSet::all() { return kCommands; }
+const std::array<CommandInfo, CommandSet::kSize>& CommandSet::all() {
+    return kCommands;
+}
 
 const CommandInfo* CommandSet::find(std::uint16_t code) {
     auto it = std::find_if(kCommands.begin(), kCommands.end(),

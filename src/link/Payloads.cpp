@@ -20,7 +20,9 @@ std::vector<std::uint8_t> Payloads::manualColours(bool manual, Colour team1, Col
     return payload;
 }
 
-std::vector<std::uint8_t> Payloads::eepromTest() { return {0x00, 0x0A, 'Z', 'E', 'N', 'T', 'A'}; }
+std::vector<std::uint8_t> Payloads::eepromTest() {
+    return {0x00, 0x0A, 'Z', 'E', 'N', 'T', 'A'};
+}
 
 std::optional<std::vector<std::uint8_t>>
 Payloads::fixedTextField(std::string_view bytes, std::size_t fieldSize, std::size_t maxLength) {

@@ -9,14 +9,14 @@
 namespace glowdeck {
 
 PortWorker::PortWorker(std::atomic<bool>& stopReader, DumpCaptureTarget captureTarget)
-    : m_stopReader(stopReader),
-      m_machine(
-          [this](std::string&& text) {
-              // Once the reader is told to stop, what arrives is no longer logged.
-              if (!m_stopReader.load(std::memory_order_acquire))
-                  emit textReceived(QByteArray::fromStdString(text));
-          },
-          captureTarget) {}
+    : m_stopReader(stopReader), m_machine(
+                                    [this](std::string&& text) {
+                                        // Once the reader is told to stop, what arrives is no
+                                        // longer logged.
+                                        if (!m_stopReader.load(std::memory_order_acquire))
+                                            emit textReceived(QByteArray::fromStdString(text));
+                                    },
+                                    captureTarget) {}
 
 PortWorker::~PortWorker() = default;
 
@@ -86,7 +86,8 @@ void PortWorker::readAvailable() {
     const QByteArray data = m_port->readAll();
     if (data.isEmpty())
         return;
-    m_machine.feed(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
+    m_machine.feed(reinterpret_cast<const std::uint8_t*>(data.constData()),
+                   std::size_t(data.size()));
     m_gapTimer->start(kBurstGapMs);
 }
 
@@ -117,7 +118,9 @@ void PortWorker::armCapture(std::uint32_t requestId) {
     }
 }
 
-void PortWorker::abandonCapture(std::uint32_t requestId) { m_machine.abandonCapture(requestId); }
+void PortWorker::abandonCapture(std::uint32_t requestId) {
+    m_machine.abandonCapture(requestId);
+}
 
 void PortWorker::onError(QSerialPort::SerialPortError error) {
     switch (error) {
@@ -137,7 +140,8 @@ void PortWorker::onError(QSerialPort::SerialPortError error) {
     // port once control is back in the event loop (the error may come from inside a port call).
     if (m_port)
         disconnect(m_port.get(), nullptr, this, nullptr);
-    QMetaObject::invokeMethod(this, [this] { dropLink(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { dropLink(); }, Qt::QueuedConnection);
     emit linkLost(reason);
 }
 

@@ -15,7 +15,14 @@ class QTimer;
 namespace glowdeck {
 
 // The steps of opening the table's port, in the order they run; a failure names its step.
-enum class ConnectStep { None, OpenPort, GetCommState, SetCommState, GetCommTimeouts, SetCommTimeouts };
+enum class ConnectStep {
+    None,
+    OpenPort,
+    GetCommState,
+    SetCommState,
+    GetCommTimeouts,
+    SetCommTimeouts
+};
 
 struct ConnectResult {
     ConnectStep failedAt = ConnectStep::None;

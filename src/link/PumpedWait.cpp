@@ -73,7 +73,9 @@ void PumpedWait::wait(int milliseconds) {
         qApp->removeEventFilter(&tabGuard());
 }
 
-int PumpedWait::depth() { return g_depth; }
+int PumpedWait::depth() {
+    return g_depth;
+}
 
 bool PumpedWait::dialogKeysBlocked() {
     return !loops().empty() && loops().back().kind == LoopKind::Wait;
@@ -88,7 +90,11 @@ void PumpedWait::abandonAll() {
             frame.loop->quit();
 }
 
-PumpedWait::ModalScope::ModalScope() { loops().push_back({LoopKind::Modal, nullptr}); }
-PumpedWait::ModalScope::~ModalScope() { loops().pop_back(); }
+PumpedWait::ModalScope::ModalScope() {
+    loops().push_back({LoopKind::Modal, nullptr});
+}
+PumpedWait::ModalScope::~ModalScope() {
+    loops().pop_back();
+}
 
 } // namespace glowdeck

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
+#include <QTimer>
 
 #include <string>
 #include <string_view>
@@ -10,21 +12,37 @@ class QPlainTextEdit;
 namespace glowdeck {
 
 // The received-data log: exactly the characters appended (single-byte text, line ends as
-// received), shown in the main window's log view. Appending adds only the new text to the view,
-// so its cost does not grow with the length of the log.
+// received), shown in the main window's log view. The view only ever gains the new text, so an
+// append costs the same with a 50 MB log as with an empty one; appends that come faster than the
+// screen refreshes are shown together, at most one refresh interval later.
 class ReceivedLog {
 public:
+    static constexpr int kRefreshMs = 15;
+    // The view breaks a line that runs this long without a line end: one endless line would be
+    // laid out again on every append.
+    static constexpr qsizetype kLongestViewLine = 4096;
+
+    ReceivedLog();
+
     void attachView(QPlainTextEdit* view);
     void append(std::string_view text, bool lineEnd);
     void clear();
     const std::string& text() const { return m_text; }
+    // Puts any text still waiting into the view at once.
+    void flushView();
 
     // How a log text shows in the view: CR LF and LF break lines, CR alone shows nothing.
     static QString displayText(std::string_view text);
 
 private:
+    QString breakLongLines(const QString& shown);
+
     std::string m_text;
     QPointer<QPlainTextEdit> m_view;
+    QString m_pendingView;
+    qsizetype m_viewLineLength = 0;
+    QTimer m_refresh;
+    qint64 m_lastFlushMs = -kRefreshMs;
 };
 
 } // namespace glowdeck

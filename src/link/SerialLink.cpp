@@ -11,7 +11,9 @@ namespace glowdeck {
 SerialLink::SerialLink(DumpCaptureTarget captureTarget, QObject* parent)
     : QObject(parent), m_captureTarget(captureTarget) {}
 
-SerialLink::~SerialLink() { closePort(); }
+SerialLink::~SerialLink() {
+    closePort();
+}
 
 ConnectResult SerialLink::open(const QString& portName) {
     closePort();
@@ -56,7 +58,8 @@ void SerialLink::closePort() {
         return;
     m_stopReader.store(true, std::memory_order_release);
     PortWorker* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker] { worker->close(); }, Qt::BlockingQueuedConnection);
     m_readerThread->quit();
     m_readerThread->wait();
     delete m_worker;

@@ -22,7 +22,8 @@ QImage AppIcon::render(int size) {
     const qreal cell = table.width() / 3.0;
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
-            const QPointF centre(table.left() + cell * (col + 0.5), table.top() + cell * (row + 0.5));
+            const QPointF centre(table.left() + cell * (col + 0.5),
+                                 table.top() + cell * (row + 0.5));
             const qreal radius = cell * 0.36;
             QRadialGradient glow(centre, radius);
             const QColor colour = pods[row * 3 + col];

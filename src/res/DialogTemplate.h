@@ -9,14 +9,14 @@ namespace glowdeck {
 // its identifier, kind, caption, styles and rectangle in dialog units. One builder turns a
 // template into widgets.
 enum class ControlKind {
-    Edit,             // single line
-    MultiLineEdit,    // the received-data log
+    Edit,          // single line
+    MultiLineEdit, // the received-data log
     GroupBox,
-    ComboDropDown,    // with an edit field
+    ComboDropDown, // with an edit field
     ComboDropDownList,
-    ColourChooser,    // owner-drawn colour list
+    ColourChooser, // owner-drawn colour list
     Label,
-    Swatch,           // black rectangle that reports clicks
+    Swatch, // black rectangle that reports clicks
     PushButton,
     CheckBox,
     Trackbar,
@@ -25,9 +25,9 @@ enum class ControlKind {
 enum ControlStyle : unsigned {
     StyleNone = 0,
     StyleHidden = 1u << 0,
-    StyleDefault = 1u << 1,     // the dialog's default push button
-    StyleMultiLine = 1u << 2,   // push button caption wraps
-    StyleCentred = 1u << 3,     // group box caption centred
+    StyleDefault = 1u << 1,   // the dialog's default push button
+    StyleMultiLine = 1u << 2, // push button caption wraps
+    StyleCentred = 1u << 3,   // group box caption centred
     StyleReadOnly = 1u << 4,
     StyleVScroll = 1u << 5,
     StyleTabStop = 1u << 6,

@@ -17,15 +17,22 @@
 namespace glowdeck {
 
 namespace {
-QString text(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+QString text(std::string_view s) {
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
 
-int scale(int units, int base, int divisor) { return (units * base + divisor / 2) / divisor; }
+int scale(int units, int base, int divisor) {
+    return (units * base + divisor / 2) / divisor;
+}
 
 QComboBox* makeCombo(QWidget* parent, const ControlTemplate& c, bool editable) {
     auto* combo = new QComboBox(parent);
     combo->setEditable(editable);
     // Typed text is only ever read, never added to the list.
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // A typed port name is used as typed, never completed into another one.
+    if (editable)
+        combo->setCompleter(nullptr);
     for (std::string_view item : c.items)
         combo->addItem(text(item));
     return combo;
@@ -108,6 +115,12 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
             const int itemHeight = QFontMetrics(font).height() + 2;
             combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
             rect.setHeight(fieldHeight);
+        }
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            // Desktop fonts run wider than the dialog font the layout was drawn for; a caption
+            // is never cut short.
+            rect.setWidth(std::max(rect.width(), label->sizeHint().width()));
+            rect.setHeight(std::max(rect.height(), label->sizeHint().height()));
         }
         widget->setGeometry(rect);
         if (c.styles & StyleTabStop) {

@@ -55,8 +55,8 @@ const DialogTemplate kMainWindow{
         {-1, K::Label, "Cup Off", 0, 70, 290, 26, 8},
         {IDC_COLOUR_CHOOSER, K::ColourChooser, "", Tab | StyleVScroll, 7, 318, 105, 111},
         {-1, K::Label, "Color Chooser", 0, 37, 309, 46, 8},
-        {IDC_RECEIVED_DATA, K::MultiLineEdit, "", Tab | StyleReadOnly | StyleVScroll, 123, 18,
-         219, 296},
+        {IDC_RECEIVED_DATA, K::MultiLineEdit, "", Tab | StyleReadOnly | StyleVScroll, 123, 18, 219,
+         296},
         {-1, K::Label, "Received Data", 0, 208, 7, 48, 8},
         {IDC_CLEAR, K::PushButton, "Clear Received Data", Tab, 122, 317, 221, 14},
         {IDC_SETTINGS, K::PushButton, "Settings", Tab, 7, 342, 50, 14},
@@ -111,8 +111,8 @@ const DialogTemplate kDebugger{
         {-1, K::GroupBox, "Controls", StyleCentred, 107, 7, 79, 120},
         {IDC_DBG_STEP_MODE, K::CheckBox, "Step Mode", Tab, 115, 18, 50, 10},
         {IDC_DBG_NEXT, K::PushButton, "Next", Tab, 125, 30, 44, 13},
-        {IDC_DBG_CANCEL_COMMAND, K::PushButton, "Cancel Current Command", Tab | StyleMultiLine,
-         115, 56, 64, 24},
+        {IDC_DBG_CANCEL_COMMAND, K::PushButton, "Cancel Current Command", Tab | StyleMultiLine, 115,
+         56, 64, 24},
         {IDC_DBG_EXIT, K::PushButton, "Exit Debugger", Tab | StyleMultiLine, 115, 94, 64, 24},
     },
 };
@@ -127,11 +127,10 @@ const DialogTemplate kSettings{
         {IDC_SET_EXIT, K::PushButton, "Exit", Tab | StyleDefault, 76, 183, 50, 20},
         {-1, K::Label, "Set Scrolling Text", 0, 33, 3, 56, 8},
         {IDC_SET_ERASE, K::PushButton, "Erase EEPROM", Tab | StyleMultiLine, 11, 95, 50, 20},
-        {IDC_SET_FACTORY_RESET, K::PushButton, "Factory  Reset", Tab | StyleMultiLine, 11, 183,
-         50, 20},
-        {-1, K::GroupBox, "EEPROM", StyleCentred, 4, 59, 130, 62},
-        {IDC_SET_TEST_EEPROM, K::PushButton, "Test   EEPROM", Tab | StyleMultiLine, 11, 70, 50,
+        {IDC_SET_FACTORY_RESET, K::PushButton, "Factory  Reset", Tab | StyleMultiLine, 11, 183, 50,
          20},
+        {-1, K::GroupBox, "EEPROM", StyleCentred, 4, 59, 130, 62},
+        {IDC_SET_TEST_EEPROM, K::PushButton, "Test   EEPROM", Tab | StyleMultiLine, 11, 70, 50, 20},
         {IDC_SET_DUMP_EEPROM, K::PushButton, "Dump EEPROM", Tab | StyleMultiLine, 76, 70, 50, 20},
         {IDC_SET_FORMAT_EEPROM, K::PushButton, "Format EEPROM", Tab | StyleMultiLine, 76, 95, 50,
          20},
@@ -149,8 +148,14 @@ const DialogTemplate kSettings{
 };
 } // namespace
 
-const DialogTemplate& Templates::mainWindow() { return kMainWindow; }
-const DialogTemplate& Templates::debugger() { return kDebugger; }
-const DialogTemplate& Templates::settings() { return kSettings; }
+const DialogTemplate& Templates::mainWindow() {
+    return kMainWindow;
+}
+const DialogTemplate& Templates::debugger() {
+    return kDebugger;
+}
+const DialogTemplate& Templates::settings() {
+    return kSettings;
+}
 
 } // namespace glowdeck

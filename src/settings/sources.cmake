@@ -1,4 +1,6 @@
 list(APPEND GLOWDECK_CORE_SOURCES
+  settings/DumpCsv.cpp
+  settings/SingleByteText.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   settings/CSettingsDlg.cpp

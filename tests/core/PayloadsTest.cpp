@@ -1,6 +1,6 @@
+#include "link/Payloads.h"
 #include "link/CommandFrame.h"
 #include "link/CommandSet.h"
-#include "link/Payloads.h"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,9 @@ BoxRecorder::BoxRecorder() {
     });
 }
 
-BoxRecorder::~BoxRecorder() { MessageBoxes::resetHandler(); }
+BoxRecorder::~BoxRecorder() {
+    MessageBoxes::resetHandler();
+}
 
 std::vector<QString> BoxRecorder::texts() const {
     std::vector<QString> result;
@@ -80,7 +82,9 @@ bool PanelFixture::waitForFrames(std::size_t count, int timeoutMs) const {
     return table.waitForFrames(count, timeoutMs);
 }
 
-QString PanelFixture::status() const { return control<QLabel>(IDC_STATUS)->text(); }
+QString PanelFixture::status() const {
+    return control<QLabel>(IDC_STATUS)->text();
+}
 
 void PanelFixture::typeLine(const QString& line) {
     auto* prompt = control<QLineEdit>(IDC_PROMPT);

@@ -41,7 +41,9 @@ protected:
     void connectTable();
     void clickButton(int id);
     std::string log() const { return app->log().text(); }
-    bool logContains(const std::string& text) const { return log().find(text) != std::string::npos; }
+    bool logContains(const std::string& text) const {
+        return log().find(text) != std::string::npos;
+    }
     // The frames the table received, each as its whole bytes.
     std::vector<Bytes> tableFrames() const;
     Bytes lastFrame() const;

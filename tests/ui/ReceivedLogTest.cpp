@@ -26,7 +26,7 @@ TEST_F(ReceivedData, BurstsReachTheLogInOrderWithoutAddedLineBreaks) {
     ASSERT_TRUE(waitFor([this] { return log() == "Mode "; }));
     send("set\r\nnext line\r\n");
     ASSERT_TRUE(waitFor([this] { return log() == "Mode set\r\nnext line\r\n"; }));
-    EXPECT_EQ(view()->toPlainText(), "Mode set\nnext line\n");
+    ASSERT_TRUE(waitFor([this] { return view()->toPlainText() == "Mode set\nnext line\n"; }));
 }
 
 TEST_F(ReceivedData, OnlyNulBytesAreLeftOutOfABurst) {
@@ -62,10 +62,12 @@ TEST_F(ReceivedData, ClearEmptiesLogAndViewAndLaterTextShowsAlone) {
 TEST_F(ReceivedData, EveryAppendShowsTheEndEvenAfterScrollingUp) {
     for (int i = 0; i < 200; ++i)
         window->AppendToLog("line " + std::to_string(i), true);
+    app->log().flushView();
     QScrollBar* bar = view()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);
     window->AppendToLog("last", true);
+    ASSERT_TRUE(waitFor([&] { return view()->toPlainText().endsWith("last\n"); }));
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_EQ(view()->textCursor().position(), view()->document()->characterCount() - 1);
     EXPECT_EQ(log().substr(log().size() - 6), "last\r\n");

@@ -1,0 +1,319 @@
+#include "support/PanelFixture.h"
+
+#include "lighting/CColourPickerCB.h"
+#include "lighting/ColourDialog.h"
+#include "lighting/ColourSwatch.h"
+#include "res/Templates.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QSignalSpy>
+
+using namespace glowdeck;
+using namespace glowdeck::test;
+
+namespace {
+constexpr std::uint8_t kUnderlighting = 0x3D;
+constexpr std::uint8_t kSigns = 0x40;
+constexpr std::uint8_t kMode = 0x3C;
+constexpr int kGreen = 2;
+constexpr int kBlue = 3;
+constexpr int kCustom = 11;
+constexpr int kRaveMode = 3;
+constexpr int kCustomGameMode = 9;
+
+const QString kUnderlightWarning =
+    "Underlighting is currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t "
+    "Please select 'Manual Mode' to use custom colors.";
+const QString kSignsWarning = "Custom signs are currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t "
+                              "Please select 'Manual Mode' to use custom colors.";
+const QString kCupWarning = "This mode can only be used in 'Custom Game Mode'. \n \t\t\t\t\t\t\t "
+                            "Please select 'Custom Game Mode' from the 'Mode' dropdown.";
+const QString kNotConnected = "No bluetooth device is connected. Please connect to a device.";
+
+class Lighting : public PanelFixture {
+protected:
+    void SetUp() override {
+        PanelFixture::SetUp();
+        // A send writes its frame before the handler returns, so this counts sends exactly.
+        writes = std::make_unique<QSignalSpy>(&app->link(), &SerialLink::frameWritten);
+    }
+    void TearDown() override {
+        ColourDialog::resetHandler();
+        writes.reset();
+        PanelFixture::TearDown();
+    }
+
+    // As the operator confirms an entry of a list.
+    void choose(int comboId, int index) {
+        auto* combo = control<QComboBox>(comboId);
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+    void clickSwatch(int id) {
+        auto* swatch = control<ColourSwatch>(id);
+        ASSERT_NE(swatch, nullptr) << id;
+        QTest::mouseClick(swatch, Qt::LeftButton);
+    }
+    void clickBox(int id) { control<QCheckBox>(id)->click(); }
+    std::optional<Colour> painted(int id) const {
+        return control<ColourSwatch>(id)->paintedColour();
+    }
+
+    // Runs the action and returns the one frame it sent.
+    Bytes sentBy(const std::function<void()>& action) {
+        const std::size_t before = table.frames().size();
+        action();
+        EXPECT_TRUE(waitForFrames(before + 1)) << "no frame sent";
+        EXPECT_EQ(table.frames().size(), before + 1) << "more than one frame sent";
+        return lastFrame();
+    }
+    std::unique_ptr<QSignalSpy> writes;
+};
+} // namespace
+
+TEST_F(Lighting, TickingManualModeBeforeAnySwatchSendsTheFlagAndBlackForBothTeams) {
+    connectTable();
+    const std::vector<std::pair<int, std::uint8_t>> groups{{IDC_UNDERLIGHT_MANUAL, kUnderlighting},
+                                                           {IDC_SIGNS_MANUAL, kSigns}};
+    for (const auto& [box, code] : groups) {
+        SCOPED_TRACE(box);
+        EXPECT_EQ(sentBy([&] { clickBox(box); }), (Bytes{0x00, code, 1, 0, 0, 0, 0, 0, 0}));
+    }
+    EXPECT_TRUE(app->lighting().underlightManualMode);
+    EXPECT_TRUE(app->lighting().signsManualMode);
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Lighting, SwatchClicksStoreTheChooserColourAndSendBothTeams) {
+    connectTable();
+    clickBox(IDC_UNDERLIGHT_MANUAL);
+    // The chooser starts on red without being touched.
+    EXPECT_EQ(sentBy([&] { clickSwatch(IDC_UNDERLIGHT_TEAM1); }),
+              (Bytes{0x00, kUnderlighting, 1, 255, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(painted(IDC_UNDERLIGHT_TEAM1), makeColour(255, 0, 0));
+
+    choose(IDC_COLOUR_CHOOSER, kGreen);
+    EXPECT_EQ(sentBy([&] { clickSwatch(IDC_UNDERLIGHT_TEAM2); }),
+              (Bytes{0x00, kUnderlighting, 1, 255, 0, 0, 0, 255, 0}));
+    // The same colour again sends the same state again.
+    EXPECT_EQ(sentBy([&] { clickSwatch(IDC_UNDERLIGHT_TEAM2); }),
+              (Bytes{0x00, kUnderlighting, 1, 255, 0, 0, 0, 255, 0}));
+
+    EXPECT_EQ(sentBy([&] { clickBox(IDC_UNDERLIGHT_MANUAL); }),
+              (Bytes{0x00, kUnderlighting, 0, 255, 0, 0, 0, 255, 0}));
+    EXPECT_FALSE(app->lighting().underlightManualMode);
+
+    clickBox(IDC_SIGNS_MANUAL);
+    // The click itself reads the chooser, whether or not a selection was confirmed.
+    control<QComboBox>(IDC_COLOUR_CHOOSER)->setCurrentIndex(kBlue);
+    EXPECT_EQ(sentBy([&] { clickSwatch(IDC_SIGNS_TEAM2); }),
+              (Bytes{0x00, kSigns, 1, 0, 0, 0, 0, 0, 255}));
+    EXPECT_EQ(painted(IDC_SIGNS_TEAM2), makeColour(0, 0, 255));
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Lighting, SwatchesRefuseOutsideTheirModeWithTheirWarningAndChangeNothing) {
+    connectTable();
+    // Each group's flag allows only its own swatches.
+    clickBox(IDC_SIGNS_MANUAL);
+    const std::vector<std::pair<int, QString>> refused{
+        {IDC_UNDERLIGHT_TEAM1, kUnderlightWarning},
+        {IDC_UNDERLIGHT_TEAM2, kUnderlightWarning},
+        {IDC_TEAM1_CUP_ON, kCupWarning},
+        {IDC_TEAM1_CUP_OFF, kCupWarning},
+        {IDC_TEAM2_CUP_ON, kCupWarning},
+        {IDC_TEAM2_CUP_OFF, kCupWarning},
+    };
+    ASSERT_TRUE(waitForFrames(1));
+    const LightingState before = app->lighting();
+    choose(IDC_COLOUR_CHOOSER, kGreen);
+    for (const auto& [swatch, text] : refused) {
+        SCOPED_TRACE(swatch);
+        recorder.boxes.clear();
+        const qsizetype sent = writes->count();
+        const std::optional<Colour> shown = painted(swatch);
+        clickSwatch(swatch);
+        ASSERT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_EQ(recorder.boxes[0].text, text);
+        EXPECT_EQ(recorder.boxes[0].title, "Warning");
+        EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Warning);
+        EXPECT_EQ(recorder.boxes[0].owner, window.get());
+        EXPECT_EQ(painted(swatch), shown);
+        EXPECT_EQ(writes->count(), sent);
+    }
+    EXPECT_EQ(app->lighting().underlightColours, before.underlightColours);
+    EXPECT_EQ(app->lighting().cupColours, before.cupColours);
+
+    clickBox(IDC_SIGNS_MANUAL);
+    recorder.boxes.clear();
+    clickSwatch(IDC_SIGNS_TEAM1);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, kSignsWarning);
+    EXPECT_EQ(app->lighting().signColours, before.signColours);
+}
+
+TEST_F(Lighting, ManualModeRefusedWhileDisconnectedKeepsFlagAndBox) {
+    clickBox(IDC_UNDERLIGHT_MANUAL);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text,
+              "Please connect to the Glowdeck through bluetooth to use this operation.");
+    EXPECT_EQ(recorder.boxes[0].title, "Error");
+    EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Error);
+    EXPECT_EQ(recorder.boxes[0].owner, window.get());
+    EXPECT_FALSE(app->lighting().underlightManualMode);
+    EXPECT_FALSE(control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->isChecked());
+
+    // Connecting alone grants nothing; the next accepted tick does.
+    connectTable();
+    recorder.boxes.clear();
+    clickSwatch(IDC_UNDERLIGHT_TEAM1);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, kUnderlightWarning);
+    EXPECT_EQ(sentBy([&] { clickBox(IDC_UNDERLIGHT_MANUAL); }),
+              (Bytes{0x00, kUnderlighting, 1, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(Lighting, ASwatchClickWithTheLinkDownStoresAndPaintsAndSendsLater) {
+    connectTable();
+    clickBox(IDC_UNDERLIGHT_MANUAL);
+    clickButton(IDC_CONNECT); // disconnect
+    ASSERT_FALSE(app->link().connected());
+    const qsizetype sent = writes->count();
+
+    choose(IDC_COLOUR_CHOOSER, kBlue);
+    clickSwatch(IDC_UNDERLIGHT_TEAM2);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, kNotConnected);
+    EXPECT_EQ(recorder.boxes[0].title, "Connection Error");
+    EXPECT_EQ(painted(IDC_UNDERLIGHT_TEAM2), makeColour(0, 0, 255));
+    EXPECT_EQ(app->lighting().underlightColours[1], makeColour(0, 0, 255));
+    EXPECT_EQ(writes->count(), sent);
+
+    connectTable();
+    // Unticking sends the group's state with the colour stored meanwhile.
+    EXPECT_EQ(sentBy([&] { clickBox(IDC_UNDERLIGHT_MANUAL); }),
+              (Bytes{0x00, kUnderlighting, 0, 0, 0, 0, 0, 0, 255}));
+}
+
+TEST_F(Lighting, ModeSelectionsSendTheModeAndCupColoursOnlyForTheCustomGameMode) {
+    connectTable();
+    EXPECT_EQ(sentBy([&] { choose(IDC_MODE_LIST, kRaveMode); }),
+              (Bytes{0x00, kMode, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    // A confirmed selection of the entry already selected still sends.
+    EXPECT_EQ(sentBy([&] { choose(IDC_MODE_LIST, kRaveMode); }),
+              (Bytes{0x00, kMode, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(app->lighting().currentMode, kRaveMode);
+    EXPECT_EQ(sentBy([&] { choose(IDC_MODE_LIST, kCustomGameMode); }),
+              (Bytes{0x00, kMode, 9, 255, 0, 128, 0, 255, 0, 255, 255, 255, 0, 0, 255}));
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Lighting, CupClicksInTheCustomGameModeStoreAndResendTheCupColours) {
+    connectTable();
+    choose(IDC_MODE_LIST, kCustomGameMode);
+    choose(IDC_COLOUR_CHOOSER, kGreen);
+    const Bytes withGreen{0x00, kMode, 9, 255, 0, 128, 0, 255, 0, 0, 255, 0, 0, 0, 255};
+    EXPECT_EQ(sentBy([&] { clickSwatch(IDC_TEAM2_CUP_ON); }), withGreen);
+    EXPECT_EQ(painted(IDC_TEAM2_CUP_ON), makeColour(0, 255, 0));
+
+    // Another mode and back: the colours last stored go out, not the initial ones.
+    choose(IDC_MODE_LIST, kRaveMode);
+    EXPECT_EQ(sentBy([&] { choose(IDC_MODE_LIST, kCustomGameMode); }), withGreen);
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Lighting, ACupClickSendsOnlyWhileTheListStillShowsTheCustomGameMode) {
+    connectTable();
+    choose(IDC_MODE_LIST, kCustomGameMode);
+    ASSERT_EQ(writes->count(), 1);
+    // Moved without a confirmed selection: the permission stays, the send does not happen.
+    control<QComboBox>(IDC_MODE_LIST)->setCurrentIndex(kRaveMode);
+    choose(IDC_COLOUR_CHOOSER, kBlue);
+    clickSwatch(IDC_TEAM1_CUP_OFF);
+    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_EQ(painted(IDC_TEAM1_CUP_OFF), makeColour(0, 0, 255));
+    EXPECT_EQ(app->lighting().cupColours[1], makeColour(0, 0, 255));
+    EXPECT_EQ(writes->count(), 1);
+}
+
+TEST_F(Lighting, AModeChosenWhileDisconnectedStillBecomesTheCurrentMode) {
+    choose(IDC_MODE_LIST, kCustomGameMode);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].title, "Connection Error");
+    EXPECT_EQ(app->lighting().currentMode, kCustomGameMode);
+
+    choose(IDC_COLOUR_CHOOSER, kGreen);
+    clickSwatch(IDC_TEAM1_CUP_ON);
+    ASSERT_EQ(recorder.boxes.size(), 2u);
+    EXPECT_EQ(recorder.boxes[1].text, kNotConnected);
+    EXPECT_EQ(painted(IDC_TEAM1_CUP_ON), makeColour(0, 255, 0));
+    EXPECT_EQ(app->lighting().cupColours[0], makeColour(0, 255, 0));
+    EXPECT_EQ(writes->count(), 0);
+}
+
+TEST_F(Lighting, TheCupSwatchesShowTheirColoursSoonAfterStartAndKeepThemOnRepaint) {
+    const std::vector<std::pair<int, Colour>> cups{
+        {IDC_TEAM1_CUP_ON, makeColour(255, 0, 128)},
+        {IDC_TEAM1_CUP_OFF, makeColour(0, 255, 0)},
+        {IDC_TEAM2_CUP_ON, makeColour(255, 255, 255)},
+        {IDC_TEAM2_CUP_OFF, makeColour(0, 0, 255)},
+    };
+    ASSERT_TRUE(waitFor([&] { return painted(IDC_TEAM2_CUP_OFF).has_value(); }, 2000));
+    for (const auto& [id, colour] : cups) {
+        SCOPED_TRACE(id);
+        auto* swatch = control<ColourSwatch>(id);
+        EXPECT_EQ(swatch->paintedColour(), colour);
+        // grab() repaints the widget from scratch.
+        const QImage image = swatch->grab().toImage();
+        const QRgb inner = image.pixel(image.width() / 2, image.height() / 2);
+        EXPECT_EQ(makeColour(qRed(inner), qGreen(inner), qBlue(inner)), colour);
+        EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, 0u); // the black outline
+    }
+    for (int id : {IDC_UNDERLIGHT_TEAM1, IDC_UNDERLIGHT_TEAM2, IDC_SIGNS_TEAM1, IDC_SIGNS_TEAM2}) {
+        EXPECT_FALSE(painted(id).has_value()) << id;
+        const QImage image = control<ColourSwatch>(id)->grab().toImage();
+        EXPECT_EQ(image.pixel(image.width() / 2, image.height() / 2) & 0xFFFFFF, 0u) << id;
+    }
+}
+
+TEST_F(Lighting, TheCustomEntryTakesThePickedColourBeforeTheCurrentColourIsRead) {
+    std::vector<Colour> initials;
+    std::optional<Colour> answer = makeColour(10, 20, 30);
+    ColourDialog::setHandler([&](Colour initial) {
+        initials.push_back(initial);
+        return answer;
+    });
+    auto* chooser = control<CColourPickerCB>(IDC_COLOUR_CHOOSER);
+
+    choose(IDC_COLOUR_CHOOSER, kGreen);
+    EXPECT_TRUE(initials.empty()) << "a named entry opened the dialog";
+
+    choose(IDC_COLOUR_CHOOSER, kCustom);
+    EXPECT_EQ(initials, (std::vector<Colour>{0}));
+    EXPECT_EQ(chooser->colourAt(kCustom), makeColour(10, 20, 30));
+    EXPECT_EQ(chooser->itemText(kCustom), "Custom...");
+    EXPECT_EQ(window->currentColour(), makeColour(10, 20, 30));
+
+    // Chosen again: the dialog opens again from black; cancelling keeps the picked colour.
+    answer.reset();
+    choose(IDC_COLOUR_CHOOSER, kCustom);
+    EXPECT_EQ(initials, (std::vector<Colour>{0, 0}));
+    EXPECT_EQ(chooser->colourAt(kCustom), makeColour(10, 20, 30));
+
+    connectTable();
+    clickBox(IDC_SIGNS_MANUAL);
+    EXPECT_EQ(sentBy([&] { clickSwatch(IDC_SIGNS_TEAM1); }),
+              (Bytes{0x00, kSigns, 1, 10, 20, 30, 0, 0, 0}));
+}
+
+TEST_F(Lighting, CancellingTheFirstCustomPickLeavesGrey) {
+    ColourDialog::setHandler([](Colour) { return std::nullopt; });
+    choose(IDC_COLOUR_CHOOSER, kCustom);
+    EXPECT_EQ(window->currentColour(), makeColour(200, 200, 200));
+    connectTable();
+    clickBox(IDC_UNDERLIGHT_MANUAL);
+    EXPECT_EQ(sentBy([&] { clickSwatch(IDC_UNDERLIGHT_TEAM1); }),
+              (Bytes{0x00, kUnderlighting, 1, 200, 200, 200, 0, 0, 0}));
+}

@@ -1,0 +1,527 @@
+#include "support/PanelFixture.h"
+
+#include "app/AppLifetime.h"
+#include "link/CommandSet.h"
+#include "link/PumpedWait.h"
+#include "res/Templates.h"
+#include "settings/CSettingsDlg.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <sys/fsuid.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <tuple>
+
+using namespace glowdeck;
+using namespace glowdeck::test;
+
+namespace {
+
+using Image = std::array<std::uint8_t, sim::SimulatedTable::kEepromSize>;
+
+const Bytes kDump{0x00, 0x27};
+const Bytes kExit{0x00, 0x2E};
+const Bytes kEepromTest{0x00, 0x28, 0x00, 0x0A, 'Z', 'E', 'N', 'T', 'A'};
+const QString kTimeoutText = QStringLiteral("Timeout Error - Please Try The Command Again");
+const int kSendingButtons[] = {IDC_SET_SAVE_TEXT,    IDC_SET_SAVE_NAME, IDC_SET_TEST_EEPROM,
+                               IDC_SET_DUMP_EEPROM,  IDC_SET_ERASE,     IDC_SET_FORMAT_EEPROM,
+                               IDC_SET_FACTORY_RESET};
+
+Bytes frame(std::uint16_t code, Bytes payload = {}) {
+    payload.insert(payload.begin(), {std::uint8_t(code >> 8), std::uint8_t(code)});
+    return payload;
+}
+
+Bytes textFrame(std::uint16_t code, const std::string& bytes, std::size_t field) {
+    Bytes payload(bytes.begin(), bytes.end());
+    payload.resize(field, 0);
+    return frame(code, payload);
+}
+
+sim::SimOptions simOptions(bool fast, bool noDumpReply = false, long cutDumpAfter = -1) {
+    sim::SimOptions options;
+    options.fast = fast;
+    options.noDumpReply = noDumpReply;
+    options.cutDumpAfter = cutDumpAfter;
+    return options;
+}
+
+Image patternImage(int seed) {
+    Image image{};
+    for (std::size_t a = 0; a < image.size(); ++a)
+        image[a] = std::uint8_t((a * 31 + std::size_t(seed) * 7 + (a >> 9)) & 0xFF);
+    return image;
+}
+
+// The file's bytes as the table's image must give them, built independently of the program.
+QByteArray expectedCsv(const Image& image) {
+    QByteArray csv("Address,Value\r\n");
+    char row[16];
+    for (std::size_t a = 0; a < image.size(); ++a) {
+        std::snprintf(row, sizeof row, "0X%.4X,0X%.2X\r\n", unsigned(a), unsigned(image[a]));
+        csv.append(row);
+    }
+    return csv;
+}
+
+// File permission checks as an ordinary user, even when the tests run as root.
+class Unprivileged {
+public:
+    Unprivileged() : m_wasRoot(::geteuid() == 0) {
+        if (m_wasRoot)
+            ::setfsuid(65534);
+    }
+    ~Unprivileged() {
+        if (m_wasRoot)
+            ::setfsuid(0);
+    }
+
+private:
+    bool m_wasRoot;
+};
+
+class Settings : public PanelFixture {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_previousDir = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(m_dir.path()));
+        PanelFixture::SetUp();
+        connectTable();
+        app->log().clear();
+    }
+    void TearDown() override {
+        PanelFixture::TearDown();
+        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir::setCurrent(m_previousDir);
+    }
+
+    CSettingsDlg& dlg() { return app->settings(); }
+    template <class Widget> Widget* setControl(int id) { return dlg().control<Widget>(id); }
+    void press(int id) { setControl<QPushButton>(id)->click(); }
+    QString dumpPath() const { return m_dir.filePath(QStringLiteral("EEPROM_Dump.csv")); }
+    QByteArray dumpFile() const {
+        QFile file(dumpPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void writeOldFile(QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner) {
+        QFile file(dumpPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kOldFile);
+        file.close();
+        ASSERT_TRUE(file.setPermissions(permissions));
+    }
+    // The frames since the given count, once `count` of them have arrived.
+    std::vector<Bytes> framesFrom(std::size_t first, std::size_t count) {
+        EXPECT_TRUE(waitForFrames(first + count)) << "expected " << count << " new frames";
+        const auto all = tableFrames();
+        return {all.begin() + std::ptrdiff_t(std::min(first, all.size())), all.end()};
+    }
+
+    // Opens the dialog through the main window's Settings button and runs the steps inside its
+    // modal loop. A dialog the steps leave open is ended, and a watchdog ends it anyway.
+    void runInSettings(const std::function<void()>& steps) {
+        bool ran = false;
+        QTimer::singleShot(0, &dlg(), [&] {
+            steps();
+            ran = true;
+            if (dlg().isVisible())
+                dlg().reject();
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, &dlg(), [this] { dlg().reject(); });
+        watchdog.start(60000);
+        clickButton(IDC_SETTINGS);
+        EXPECT_TRUE(watchdog.isActive()) << "the dialog was ended by the watchdog";
+        EXPECT_TRUE(ran);
+        EXPECT_FALSE(dlg().isVisible());
+    }
+
+    void expectIdleButtons(bool adjusting) {
+        EXPECT_FALSE(dlg().requestRunning());
+        for (int id : kSendingButtons)
+            EXPECT_TRUE(setControl<QPushButton>(id)->isEnabled()) << id;
+        EXPECT_EQ(setControl<QPushButton>(IDC_SET_SAVE_SENSITIVITY)->isEnabled(), adjusting);
+        EXPECT_EQ(setControl<QSlider>(IDC_SET_SENSITIVITY)->isEnabled(), adjusting);
+    }
+
+    void expectBox(std::size_t index, const QString& text, const QString& title, BoxIcon icon,
+                   QWidget* owner) {
+        ASSERT_GT(recorder.boxes.size(), index);
+        const BoxRequest& box = recorder.boxes[index];
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.title, title);
+        EXPECT_EQ(box.icon, icon);
+        EXPECT_EQ(box.owner, owner);
+    }
+
+    const QByteArray kOldFile = "old dump\r\n";
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+};
+
+TEST_F(Settings, EveryOpeningStartsFresh) {
+    auto expectInitialState = [this] {
+        EXPECT_EQ(dlg().windowTitle(), "Settings");
+        EXPECT_EQ(dlg().windowModality(), Qt::ApplicationModal);
+        EXPECT_TRUE(setControl<QLineEdit>(IDC_SET_SCROLLING_TEXT)->text().isEmpty());
+        EXPECT_TRUE(setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->text().isEmpty());
+        EXPECT_FALSE(setControl<QCheckBox>(IDC_SET_ADJUST_SENSITIVITY)->isChecked());
+        auto* slider = setControl<QSlider>(IDC_SET_SENSITIVITY);
+        EXPECT_EQ(slider->minimum(), 1);
+        EXPECT_EQ(slider->maximum(), 10);
+        EXPECT_EQ(slider->value(), 8);
+        EXPECT_EQ(dlg().focusWidget(), setControl<QPushButton>(IDC_SET_EXIT));
+        expectIdleButtons(false);
+    };
+    runInSettings([&] {
+        expectInitialState();
+        setControl<QLineEdit>(IDC_SET_SCROLLING_TEXT)->setText("hello");
+        setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("deck");
+        setControl<QCheckBox>(IDC_SET_ADJUST_SENSITIVITY)->click();
+        setControl<QSlider>(IDC_SET_SENSITIVITY)->setValue(3);
+        setControl<QSlider>(IDC_SET_SENSITIVITY)->setFocus();
+        press(IDC_SET_EXIT);
+        EXPECT_FALSE(dlg().isVisible());
+    });
+    runInSettings(expectInitialState);
+    EXPECT_TRUE(tableFrames().empty());
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Settings, SensitivityFollowsTheCheckBoxAndOnlySaveSendsIt) {
+    runInSettings([&] {
+        auto* check = setControl<QCheckBox>(IDC_SET_ADJUST_SENSITIVITY);
+        auto* slider = setControl<QSlider>(IDC_SET_SENSITIVITY);
+        check->click();
+        expectIdleButtons(true);
+        press(IDC_SET_SAVE_SENSITIVITY);
+        slider->setValue(3);
+        press(IDC_SET_SAVE_SENSITIVITY);
+        // Moving the slider sent nothing between the two saves.
+        EXPECT_EQ(framesFrom(0, 2), (std::vector<Bytes>{{0x00, 0x3E, 8}, {0x00, 0x3E, 3}}));
+        check->click();
+        expectIdleButtons(false);
+        EXPECT_EQ(slider->value(), 3);
+    });
+}
+
+TEST_F(Settings, TextFieldsAreSentAsSingleBytesWithinTheirLimits) {
+    const QString tooLongText =
+        "Too many characters. Please shorten the message to less than 63 characters).";
+    const QString tooLongName =
+        "Too many characters. Please shorten the name to less than 10 characters).";
+    struct Case {
+        int edit;
+        int save;
+        QString text;
+        Bytes expected; // empty: refused with a box, nothing sent
+        QString box;
+    };
+    const std::string text62(62, 'T');
+    const std::vector<Case> cases = {
+        {IDC_SET_SCROLLING_TEXT,
+         IDC_SET_SAVE_TEXT,
+         QString(62, 'T'),
+         textFrame(CMD_SET_SCROLLING_TEXT, text62, 64),
+         {}},
+        {IDC_SET_SCROLLING_TEXT, IDC_SET_SAVE_TEXT, QString(63, 'T'), {}, tooLongText},
+        {IDC_SET_SCROLLING_TEXT,
+         IDC_SET_SAVE_TEXT,
+         "",
+         textFrame(CMD_SET_SCROLLING_TEXT, "", 64),
+         {}},
+        {IDC_SET_SCROLLING_TEXT,
+         IDC_SET_SAVE_TEXT,
+         QString(62, QChar(0xE9)),
+         textFrame(CMD_SET_SCROLLING_TEXT, std::string(62, '\xE9'), 64),
+         {}},
+        {IDC_SET_SCROLLING_TEXT, IDC_SET_SAVE_TEXT, QString::fromUtf8("5 \u20ac"), {}, {}},
+        {IDC_SET_BLUETOOTH_NAME, IDC_SET_SAVE_NAME, QString(10, 'N'), {}, tooLongName},
+        {IDC_SET_BLUETOOTH_NAME, IDC_SET_SAVE_NAME, QString::fromUtf8("D\u0117ck"), {}, {}},
+    };
+    runInSettings([&] {
+        std::vector<Bytes> expectedFrames;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.text.toStdString());
+            recorder.boxes.clear();
+            setControl<QLineEdit>(c.edit)->setText(c.text);
+            press(c.save);
+            if (!c.expected.empty()) {
+                expectedFrames.push_back(c.expected);
+                EXPECT_TRUE(recorder.boxes.empty());
+                continue;
+            }
+            ASSERT_EQ(recorder.boxes.size(), 1u);
+            EXPECT_EQ(recorder.boxes[0].title, "Error");
+            EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Error);
+            EXPECT_EQ(recorder.boxes[0].owner, &dlg());
+            if (!c.box.isEmpty())
+                EXPECT_EQ(recorder.boxes[0].text, c.box);
+            else
+                EXPECT_TRUE(recorder.boxes[0].text.contains("Latin-1"));
+            EXPECT_EQ(setControl<QLineEdit>(c.edit)->text(), c.text);
+        }
+        // A last known frame: once it is in, every refused text would have arrived before it.
+        press(IDC_SET_TEST_EEPROM);
+        expectedFrames.push_back(kEepromTest);
+        EXPECT_EQ(framesFrom(0, expectedFrames.size()), expectedFrames);
+        EXPECT_TRUE(dlg().isVisible());
+    });
+}
+
+TEST_F(Settings, EepromOperationsActOnTheFirstClick) {
+    const std::pair<int, Bytes> cases[] = {
+        {IDC_SET_TEST_EEPROM, kEepromTest},
+        {IDC_SET_ERASE, {0x00, 0x37}},
+        {IDC_SET_FORMAT_EEPROM, {0x00, 0x39}},
+    };
+    runInSettings([&] {
+        for (const auto& [button, expected] : cases) {
+            const std::size_t before = tableFrames().size();
+            press(button);
+            EXPECT_EQ(framesFrom(before, 1), std::vector<Bytes>{expected}) << button;
+            expectIdleButtons(false);
+        }
+    });
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+class SettingsEnding : public Settings,
+                       public ::testing::WithParamInterface<std::tuple<int, Bytes, QString>> {};
+
+TEST_P(SettingsEnding, SendsOnTheFirstClickThenEndsTheProgramThroughTheClosePath) {
+    const auto& [button, expected, title] = GetParam();
+    runInSettings([&] {
+        setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("Glowdeck9");
+        press(button);
+    });
+    EXPECT_EQ(framesFrom(0, 2), (std::vector<Bytes>{expected, kExit}));
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].title, title);
+    EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Information);
+    EXPECT_EQ(recorder.boxes[0].owner, &dlg());
+    if (title == "Resetting") {
+        EXPECT_EQ(recorder.boxes[0].text, "This program will now exit and the Zenta will reset "
+                                          "itself to its factory default state\r\n");
+    }
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(app->link().connected());
+    EXPECT_TRUE(AppLifetime::mainWindowGone());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NameAndReset, SettingsEnding,
+    ::testing::Values(
+        std::make_tuple(int(IDC_SET_SAVE_NAME), textFrame(CMD_SET_BLUETOOTH_NAME, "Glowdeck9", 10),
+                        QString("Please Wait")),
+        std::make_tuple(int(IDC_SET_FACTORY_RESET), Bytes{0x00, 0x29}, QString("Resetting"))));
+
+TEST_F(Settings, WithTheLinkDownNothingEndsTheProgramAndADumpTimesOut) {
+    writeOldFile();
+    runInSettings([&] {
+        window->disconnect();
+        ASSERT_EQ(framesFrom(0, 1), std::vector<Bytes>{kExit});
+        setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("abc");
+        press(IDC_SET_SAVE_NAME);
+        press(IDC_SET_FACTORY_RESET);
+        dlg().setDumpPollMs(1);
+        press(IDC_SET_DUMP_EEPROM);
+        EXPECT_TRUE(dlg().isVisible());
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(tableFrames(), std::vector<Bytes>{kExit});
+        expectIdleButtons(false);
+    });
+    const QString refused = "No bluetooth device is connected. Please connect to a device.";
+    ASSERT_EQ(recorder.boxes.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i)
+        expectBox(i, refused, "Connection Error", BoxIcon::Error, nullptr);
+    expectBox(3, kTimeoutText, "Glowdeck", BoxIcon::None, &dlg());
+    EXPECT_EQ(dlg().m_dumpInProgress.load(), 0);
+    EXPECT_EQ(dumpFile(), kOldFile);
+    EXPECT_FALSE(AppLifetime::mainWindowGone());
+}
+
+TEST_F(Settings, ACompleteDumpWritesTheWholeImageAndASecondReplacesIt) {
+    writeOldFile();
+    for (int round = 0; round < 2; ++round) {
+        const Image image = patternImage(round);
+        table.setEeprom(image);
+        app->log().clear();
+        runInSettings([&] { press(IDC_SET_DUMP_EEPROM); });
+        const QByteArray csv = dumpFile();
+        ASSERT_EQ(csv.size(), 425999);
+        EXPECT_TRUE(csv.startsWith("Address,Value\r\n0X0000,0X"));
+        char last[16];
+        std::snprintf(last, sizeof last, "0X7FFF,0X%.2X\r\n", unsigned(image.back()));
+        EXPECT_TRUE(csv.endsWith(last));
+        EXPECT_TRUE(csv == expectedCsv(image)) << "round " << round;
+        EXPECT_TRUE(logContains("EEPROM Dump Started..."));
+        EXPECT_TRUE(logContains("\r\nEEPROM Dump Completed\r\n"));
+    }
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{kDump, kDump}));
+    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files) == QStringList{"EEPROM_Dump.csv"});
+}
+
+TEST_F(Settings, APacedDumpCompletesWithinTheWaits) {
+    table.setOptions(sim::SimOptions{});
+    const Image image = patternImage(5);
+    table.setEeprom(image);
+    QElapsedTimer elapsed;
+    runInSettings([&] {
+        elapsed.start();
+        press(IDC_SET_DUMP_EEPROM);
+        RecordProperty("pacedDumpMs", int(elapsed.elapsed()));
+    });
+    EXPECT_TRUE(dumpFile() == expectedCsv(image));
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Settings, ARequestDisablesTheSendingButtonsAndDefersClosing) {
+    runInSettings([&] {
+        setControl<QCheckBox>(IDC_SET_ADJUST_SENSITIVITY)->click();
+        bool checked = false;
+        QTimer::singleShot(30, &dlg(), [&] {
+            checked = true;
+            EXPECT_TRUE(dlg().requestRunning());
+            for (int id : kSendingButtons)
+                EXPECT_FALSE(setControl<QPushButton>(id)->isEnabled()) << id;
+            EXPECT_FALSE(setControl<QPushButton>(IDC_SET_SAVE_SENSITIVITY)->isEnabled());
+            press(IDC_SET_DUMP_EEPROM);
+            press(IDC_SET_ERASE);
+            // Exit is honoured once the request is over.
+            press(IDC_SET_EXIT);
+            EXPECT_TRUE(dlg().isVisible());
+        });
+        press(IDC_SET_DUMP_EEPROM);
+        EXPECT_TRUE(checked);
+        expectIdleButtons(true);
+        EXPECT_FALSE(dlg().isVisible());
+    });
+    EXPECT_EQ(framesFrom(0, 1), std::vector<Bytes>{kDump});
+    EXPECT_TRUE(dumpFile() == expectedCsv(table.eeprom()));
+}
+
+TEST_F(Settings, WithoutAnAnswerTheDumpTimesOutAndTheOldFileStays) {
+    writeOldFile();
+    table.setOptions(simOptions(true, true));
+    runInSettings([&] {
+        dlg().setDumpPollMs(1);
+        press(IDC_SET_DUMP_EEPROM);
+        expectIdleButtons(false);
+    });
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    expectBox(0, kTimeoutText, "Glowdeck", BoxIcon::None, &dlg());
+    EXPECT_EQ(dlg().m_dumpInProgress.load(), 0);
+    EXPECT_EQ(dumpFile(), kOldFile);
+    EXPECT_TRUE(logContains("EEPROM Dump Started..."));
+    EXPECT_FALSE(logContains("EEPROM Dump Completed"));
+}
+
+TEST_F(Settings, AfterACutReplyTheNextDumpIsWhole) {
+    table.setOptions(simOptions(true, false, 1000));
+    const Image image = patternImage(9);
+    table.setEeprom(image);
+    runInSettings([&] {
+        dlg().setDumpPollMs(1);
+        press(IDC_SET_DUMP_EEPROM);
+        ASSERT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_EQ(recorder.boxes[0].text, kTimeoutText);
+        EXPECT_FALSE(QFile::exists(dumpPath()));
+        table.setOptions(simOptions(true));
+        press(IDC_SET_DUMP_EEPROM);
+    });
+    EXPECT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_TRUE(dumpFile() == expectedCsv(image));
+}
+
+TEST_F(Settings, ALateReplyGoesToTheLogNotIntoTheNextDump) {
+    table.setOptions(sim::SimOptions{}); // paced: the reply outlasts the shortened waits
+    Image first = patternImage(2);
+    for (std::uint8_t& byte : first)
+        byte = std::uint8_t('a' + byte % 26);
+    std::copy_n("<END>", 5, first.end() - 5);
+    table.setEeprom(first);
+    const Image second = patternImage(3);
+    runInSettings([&] {
+        dlg().setDumpPollMs(1);
+        press(IDC_SET_DUMP_EEPROM);
+        ASSERT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_EQ(recorder.boxes[0].text, kTimeoutText);
+        ASSERT_TRUE(waitFor([this] { return logContains("<END>"); }, 10000));
+        table.setEeprom(second);
+        dlg().setDumpPollMs(CSettingsDlg::kDumpPollMs);
+        press(IDC_SET_DUMP_EEPROM);
+    });
+    EXPECT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_TRUE(dumpFile() == expectedCsv(second));
+}
+
+TEST_F(Settings, AFileThatCannotBeWrittenIsReportedAndTheCaptureKept) {
+    struct Case {
+        const char* name;
+        bool oldFile;
+        QFile::Permissions oldPermissions;
+        bool rewritten; // the folder is locked, but an old file anyone may write is rewritten
+    };
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const QFile::Permissions writable =
+        readOnly | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    const QFile::Permissions lockedFolder =
+        readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    const Case cases[] = {
+        {"no old file", false, {}, false},
+        {"read-only old file", true, readOnly, false},
+        {"writable old file", true, writable, true},
+    };
+    const Image image = patternImage(4);
+    table.setEeprom(image);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(dumpPath());
+        if (c.oldFile)
+            writeOldFile(c.oldPermissions);
+        ASSERT_TRUE(QFile::setPermissions(m_dir.path(), lockedFolder));
+        recorder.boxes.clear();
+        {
+            Unprivileged unprivileged;
+            runInSettings([&] { press(IDC_SET_DUMP_EEPROM); });
+        }
+        ASSERT_TRUE(QFile::setPermissions(m_dir.path(),
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        EXPECT_TRUE(std::equal(image.begin(), image.end(),
+                               dlg().m_dumpBuffer.begin() + CSettingsDlg::kDumpHeaderBytes));
+        if (c.rewritten) {
+            EXPECT_TRUE(recorder.boxes.empty());
+            EXPECT_TRUE(dumpFile() == expectedCsv(image));
+            continue;
+        }
+        ASSERT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_TRUE(recorder.boxes[0].text.startsWith("Cannot write EEPROM_Dump.csv: "));
+        EXPECT_GT(recorder.boxes[0].text.size(), 32);
+        EXPECT_EQ(recorder.boxes[0].title, "Error");
+        EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Error);
+        EXPECT_EQ(recorder.boxes[0].owner, &dlg());
+        EXPECT_EQ(QFile::exists(dumpPath()), c.oldFile);
+        if (c.oldFile) {
+            EXPECT_EQ(dumpFile(), kOldFile);
+        }
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), c.oldFile ? 1 : 0);
+    }
+}
+
+} // namespace
