@@ -22,7 +22,7 @@ struct DecoderEvent {
 // code alone says how long it is; bytes that cannot start a frame are skipped one at a time
 // until the stream lines up again. Time is passed in so that the class stays pure.
 class FrameDecoder {
-  public:
+public:
     static constexpr std::int64_t kPartialTimeoutMs = 100;
 
     // Skipped bytes that sit next to each other in one call come back as a single event.
@@ -36,7 +36,7 @@ class FrameDecoder {
     std::optional<DecoderEvent> dropPartial();
     std::size_t pendingSize() const { return m_pending.size(); }
 
-  private:
+private:
     std::vector<std::uint8_t> m_pending;
     std::int64_t m_lastByteMs = 0;
 };

@@ -17,7 +17,7 @@ struct Pacing {
 // The bytes on their way to the panel, in order, each piece with its own pace. Time is passed
 // in as microseconds so that the pacing can be checked without a clock.
 class OutputQueue {
-  public:
+public:
     // 115200 baud with 8N1 framing: ten bit times per byte.
     static constexpr std::int64_t kSerialBytesPerSecond = 11520;
     // A paced piece goes out in chunks of about this size rather than byte by byte, so that
@@ -36,7 +36,7 @@ class OutputQueue {
     // When ready() will offer bytes again; nullopt when the queue is empty.
     std::optional<std::int64_t> nextReadyUs(std::int64_t nowUs) const;
 
-  private:
+private:
     struct Piece {
         std::vector<std::uint8_t> bytes;
         Pacing pacing;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -100,6 +101,10 @@ PseudoTerminal::PeerChange PseudoTerminal::followPeers() {
             at += ssize_t(sizeof(inotify_event) + event.len);
         }
     }
+    // A device forgets exclusive mode when it is closed for good; ours never is, since we hold
+    // it open, so a program that took it exclusively and died could never open it again.
+    if (change.left)
+        ioctl(m_slave, TIOCNXCL);
     if (lost) {
         // The count can no longer be trusted: from now on the program counts as present.
         ::close(m_watch);

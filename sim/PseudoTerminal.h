@@ -9,7 +9,7 @@ namespace glowdeck::sim {
 // pty: without it the master reports a hang-up, over and over, whenever the program has its
 // side closed. A watch on the slave node tells when the program opens or closes it.
 class PseudoTerminal {
-  public:
+public:
     struct PeerChange {
         bool left = false;    // the last program descriptor was closed
         bool arrived = false; // the program opened the slave while nobody had it open
@@ -36,7 +36,7 @@ class PseudoTerminal {
     // Throws away what the table wrote and the program has not read.
     void discardUnread();
 
-  private:
+private:
     std::string m_path;
     int m_master = -1;
     int m_slave = -1;

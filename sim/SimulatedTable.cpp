@@ -32,7 +32,7 @@ constexpr std::size_t kMaxQueuedBytes = std::size_t(16) << 20;
 } // namespace
 
 class SimulatedTablePrivate {
-  public:
+public:
     explicit SimulatedTablePrivate(SimOptions o) : options(std::move(o)) {}
 
     bool startLocked();

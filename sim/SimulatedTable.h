@@ -49,7 +49,7 @@ class SimulatedTablePrivate;
 // A Glowdeck behind a pseudo-terminal: the program opens devicePath() like a serial port. The
 // table runs on a thread of its own and never sends anything unprompted.
 class SimulatedTable {
-  public:
+public:
     static constexpr std::size_t kEepromSize = 32768;
     static constexpr const char* kDumpHeader = "EEPROM DUMP 32768\r\n"; // 19 bytes
 
@@ -79,7 +79,7 @@ class SimulatedTable {
     std::array<std::uint8_t, kEepromSize> eeprom() const;
     void setEeprom(const std::array<std::uint8_t, kEepromSize>& image);
 
-  private:
+private:
     std::unique_ptr<SimulatedTablePrivate> d;
 };
 

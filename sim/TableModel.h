@@ -25,7 +25,7 @@ struct Answer {
 // What the table does with each command: its state, its EEPROM and the answer it gives. The
 // answer already carries the misbehaviour the options ask for, except the pacing.
 class TableModel {
-  public:
+public:
     static constexpr std::size_t kEepromSize = SimulatedTable::kEepromSize;
     using Eeprom = std::array<std::uint8_t, kEepromSize>;
     static constexpr std::size_t kEepromTestAddress = 0x7FF0;
@@ -47,10 +47,10 @@ class TableModel {
     const Eeprom& eeprom() const { return m_eeprom; }
     void setEeprom(const Eeprom& image) { m_eeprom = image; }
 
-    // Not constant, so that a dump shows any shifted or lost row.
+    // No two 16-byte rows alike, so that a dump shows any shifted or lost row.
     static Eeprom initialEeprom();
 
-  private:
+private:
     std::string apply(std::uint16_t code, const std::uint8_t* payload, std::size_t length);
     std::string setMode(const std::uint8_t* payload);
     std::string startTest(std::uint16_t code, int speed);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,10 @@ const Case kCases[] = {
      {join({kSpeed, kVersion, kSpeed})},
      {{Kind::Frame, kSpeed}, {Kind::Frame, kVersion}, {Kind::Frame, kSpeed}},
      0},
-    {"frame split after each byte", {{0x00}, {CMD_GRID_PIXEL_TEST}, {25}}, {{Kind::Frame, kSpeed}}, 0},
+    {"frame split after each byte",
+     {{0x00}, {CMD_GRID_PIXEL_TEST}, {25}},
+     {{Kind::Frame, kSpeed}},
+     0},
     {"non-zero first byte is skipped",
      {join({{0x41}, kVersion})},
      {{Kind::Garbage, {0x41}}, {Kind::Frame, kVersion}},
@@ -56,7 +60,10 @@ const Case kCases[] = {
      {join({{0x00}, kVersion})},
      {{Kind::Garbage, {0x00}}, {Kind::Frame, kVersion}},
      0},
-    {"a high code byte is not a code", {{0x01, CMD_VERSION_READ}}, {{Kind::Garbage, {0x01, CMD_VERSION_READ}}}, 0},
+    {"a high code byte is not a code",
+     {{0x01, CMD_VERSION_READ}},
+     {{Kind::Garbage, {0x01, CMD_VERSION_READ}}},
+     0},
     {"skipped runs between frames stay apart",
      {join({{0x41, 0x42}, kVersion, {0x43}, kVersion})},
      {{Kind::Garbage, {0x41, 0x42}},
@@ -87,8 +94,9 @@ TEST_P(FrameDecoderCases, DecodesAsExpected) {
     for (std::size_t i = 0; i < events.size(); ++i) {
         EXPECT_EQ(events[i].kind, c.events[i].kind) << "event " << i;
         EXPECT_EQ(events[i].bytes, c.events[i].bytes) << "event " << i;
-        if (events[i].kind == Kind::Frame)
+        if (events[i].kind == Kind::Frame) {
             EXPECT_EQ(events[i].code, c.events[i].bytes[1]) << "event " << i;
+        }
     }
     EXPECT_EQ(decoder.pendingSize(), c.pendingAfter);
 }

@@ -25,7 +25,8 @@ Bytes drain(OutputQueue& queue, std::int64_t& endUs, std::size_t writeRoom = 409
         auto chunk = queue.ready(now, writeRoom);
         if (chunk.empty()) {
             const auto next = queue.nextReadyUs(now);
-            EXPECT_TRUE(next && *next > now) << "a queue that offers nothing must name a later time";
+            EXPECT_TRUE(next && *next > now)
+                << "a queue that offers nothing must name a later time";
             if (!next || *next <= now)
                 break;
             now = *next;
@@ -61,7 +62,8 @@ TEST(SimOutputQueueTest, SerialPaceTakesTheTimeOf115200BaudAndNeverRunsAhead) {
     while (!queue.empty()) {
         auto chunk = queue.ready(now, 4096);
         sent += chunk.size();
-        ASSERT_LE(sent, 1 + std::size_t((now - 1'000'000) * OutputQueue::kSerialBytesPerSecond / 1'000'000));
+        ASSERT_LE(sent, 1 + std::size_t((now - 1'000'000) * OutputQueue::kSerialBytesPerSecond /
+                                        1'000'000));
         ASSERT_LE(chunk.size(), 2 * OutputQueue::kPacedChunk);
         queue.consume(chunk.size(), now);
         if (!queue.empty())

@@ -16,8 +16,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes frame(std::uint16_t code, const Bytes& payload = {}) {
-    Bytes f{0x00, std::uint8_t(code)};
-    f.insert(f.end(), payload.begin(), payload.end());
+    Bytes f(2 + payload.size(), 0x00);
+    f[1] = std::uint8_t(code);
+    std::copy(payload.begin(), payload.end(), f.begin() + 2);
     return f;
 }
 
@@ -42,10 +43,11 @@ TEST_F(SimTableModelTest, EveryCommandGetsOneCleanLineOrMore) {
         EXPECT_EQ(a.kind, Answer::Kind::Text) << info.name;
         ASSERT_GE(text.size(), 3u) << info.name;
         EXPECT_EQ(text.substr(text.size() - 2), "\r\n") << info.name;
-        EXPECT_TRUE(std::all_of(text.begin(), text.end(),
-                                [](char c) { return c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F); }))
-            << info.name;
-        EXPECT_EQ(text.find(" done\r\n"), std::string::npos) << info.name << " has no answer of its own";
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) {
+            return c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F);
+        })) << info.name;
+        EXPECT_EQ(text.find(" done\r\n"), std::string::npos)
+            << info.name << " has no answer of its own";
     }
 }
 
@@ -58,9 +60,11 @@ TEST_F(SimTableModelTest, ModeAndCustomCupColoursFollowTheWireOrder) {
     EXPECT_EQ(say(CMD_SET_MODE, Payloads::mode(9, cups)),
               "Mode set: 9 Custom Game Mode, team 1 cups 255,0,0 on 0,0,0 off, "
               "team 2 cups 0,0,255 on 1,2,3 off\r\n");
-    EXPECT_EQ(model.state().cupColours, (std::array<std::uint32_t, 4>{0x0000FF, 0, 0xFF0000, 0x030201}));
+    EXPECT_EQ(model.state().cupColours,
+              (std::array<std::uint32_t, 4>{0x0000FF, 0, 0xFF0000, 0x030201}));
 
-    EXPECT_EQ(say(CMD_SET_MODE, Payloads::mode(10, {})), "Mode 10 out of range (0-9) - ignored\r\n");
+    EXPECT_EQ(say(CMD_SET_MODE, Payloads::mode(10, {})),
+              "Mode 10 out of range (0-9) - ignored\r\n");
     EXPECT_EQ(model.state().mode, 9);
 }
 
@@ -89,8 +93,10 @@ TEST_F(SimTableModelTest, ValuesOutOfRangeAreRefusedAndLeaveTheStateAlone) {
     EXPECT_EQ(model.state().lastTestSpeed, 40);
 
     EXPECT_EQ(say(CMD_SET_POD_SENSITIVITY, {10}), "Pod sensitivity set: 10\r\n");
-    EXPECT_EQ(say(CMD_SET_POD_SENSITIVITY, {0}), "Pod sensitivity 0 out of range (1-10) - ignored\r\n");
-    EXPECT_EQ(say(CMD_SET_POD_SENSITIVITY, {11}), "Pod sensitivity 11 out of range (1-10) - ignored\r\n");
+    EXPECT_EQ(say(CMD_SET_POD_SENSITIVITY, {0}),
+              "Pod sensitivity 0 out of range (1-10) - ignored\r\n");
+    EXPECT_EQ(say(CMD_SET_POD_SENSITIVITY, {11}),
+              "Pod sensitivity 11 out of range (1-10) - ignored\r\n");
     EXPECT_EQ(model.state().podSensitivity, 10);
 }
 
@@ -137,7 +143,8 @@ TEST_F(SimTableModelTest, EepromStartsWithRowsThatAllDiffer) {
     std::set<Bytes> rows;
     const auto& image = model.eeprom();
     for (std::size_t at = 0; at < image.size(); at += 16)
-        rows.insert(Bytes(image.begin() + std::ptrdiff_t(at), image.begin() + std::ptrdiff_t(at + 16)));
+        rows.insert(
+            Bytes(image.begin() + std::ptrdiff_t(at), image.begin() + std::ptrdiff_t(at + 16)));
     EXPECT_EQ(rows.size(), image.size() / 16);
 }
 
@@ -149,13 +156,16 @@ TEST_F(SimTableModelTest, EepromTestWritesThePatternAndRefusesAnyOther) {
     EXPECT_TRUE(std::equal(pattern.begin(), pattern.end(), at));
 
     auto before = model.eeprom();
-    EXPECT_EQ(say(CMD_EEPROM_TEST, {0, 0x0A, 'Z', 'E', 'N', 'T', 'O'}).rfind("EEPROM test failed", 0), 0u);
+    EXPECT_EQ(
+        say(CMD_EEPROM_TEST, {0, 0x0A, 'Z', 'E', 'N', 'T', 'O'}).rfind("EEPROM test failed", 0),
+        0u);
     EXPECT_EQ(model.eeprom(), before);
 }
 
 TEST_F(SimTableModelTest, EraseAndFormatRewriteTheWholeImage) {
     say(CMD_EEPROM_ERASE);
-    EXPECT_TRUE(std::all_of(model.eeprom().begin(), model.eeprom().end(), [](auto b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::all_of(model.eeprom().begin(), model.eeprom().end(),
+                            [](auto b) { return b == 0xFF; }));
     say(CMD_EEPROM_FORMAT);
     const std::string signature = TableModel::kFormatSignature;
     const auto& image = model.eeprom();
@@ -199,8 +209,8 @@ TEST_F(SimTableModelTest, MisbehaviourShapesTheAnswers) {
 }
 
 TEST_F(SimTableModelTest, BytesNotUnderstoodAreNamedInTheAnswer) {
-    EXPECT_EQ(std::string(model.notUnderstood({0x00, 0x99}, options).bytes.begin(),
-                          model.notUnderstood({0x00, 0x99}, options).bytes.end()),
+    const Answer unknown = model.notUnderstood({0x00, 0x99}, options);
+    EXPECT_EQ(std::string(unknown.bytes.begin(), unknown.bytes.end()),
               "Unknown command 0x00 0x99 - ignored\r\n");
     const Answer partial = model.incomplete({0x00, CMD_SET_MODE, 3}, options);
     EXPECT_EQ(std::string(partial.bytes.begin(), partial.bytes.end()),
