@@ -80,7 +80,7 @@ private:
     void setStatus(const QString& text);
     void onConnectionLost();
     bool PreTranslateMessage(QObject* watched, QEvent* event);
-    void swatchClicked(ColourSwatch* swatch, bool allowed, const char* warning, Colour& stored);
+    bool swatchClicked(ColourSwatch* swatch, bool allowed, const char* warning, Colour& stored);
     void cupSwatchClicked(ColourSwatch* swatch, int cupIndex);
     void manualModeClicked(QCheckBox* box, bool& flag, void (CGlowdeckDlg::*send)());
 

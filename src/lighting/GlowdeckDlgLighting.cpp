@@ -76,56 +76,53 @@ void CGlowdeckDlg::sendSigns() {
         Payloads::manualColours(state.signsManualMode, state.signColours[0], state.signColours[1]));
 }
 
-void CGlowdeckDlg::swatchClicked(ColourSwatch* swatch, bool allowed, const char* warning,
+bool CGlowdeckDlg::swatchClicked(ColourSwatch* swatch, bool allowed, const char* warning,
                                  Colour& stored) {
     UpdateData(true);
     if (!allowed) {
         MessageBoxes::show(this, QString::fromLatin1(warning), QStringLiteral("Warning"),
                            BoxIcon::Warning);
-        return;
+        return false;
     }
     stored = m_currentColour;
     swatch->paintColour(m_currentColour);
+    return true;
 }
 
 void CGlowdeckDlg::OnStnClickedUnderlightTeam1() {
     LightingState& state = m_app.lighting();
-    const bool allowed = state.underlightManualMode;
-    swatchClicked(m_underlightTeam1Swatch, allowed, kUnderlightWarning, state.underlightColours[0]);
-    if (allowed)
+    if (swatchClicked(m_underlightTeam1Swatch, state.underlightManualMode, kUnderlightWarning,
+                      state.underlightColours[0]))
         sendUnderlighting();
 }
 
 void CGlowdeckDlg::OnStnClickedUnderlightTeam2() {
     LightingState& state = m_app.lighting();
-    const bool allowed = state.underlightManualMode;
-    swatchClicked(m_underlightTeam2Swatch, allowed, kUnderlightWarning, state.underlightColours[1]);
-    if (allowed)
+    if (swatchClicked(m_underlightTeam2Swatch, state.underlightManualMode, kUnderlightWarning,
+                      state.underlightColours[1]))
         sendUnderlighting();
 }
 
 void CGlowdeckDlg::OnStnClickedSignsTeam1() {
     LightingState& state = m_app.lighting();
-    const bool allowed = state.signsManualMode;
-    swatchClicked(m_signsTeam1Swatch, allowed, kSignsWarning, state.signColours[0]);
-    if (allowed)
+    if (swatchClicked(m_signsTeam1Swatch, state.signsManualMode, kSignsWarning,
+                      state.signColours[0]))
         sendSigns();
 }
 
 void CGlowdeckDlg::OnStnClickedSignsTeam2() {
     LightingState& state = m_app.lighting();
-    const bool allowed = state.signsManualMode;
-    swatchClicked(m_signsTeam2Swatch, allowed, kSignsWarning, state.signColours[1]);
-    if (allowed)
+    if (swatchClicked(m_signsTeam2Swatch, state.signsManualMode, kSignsWarning,
+                      state.signColours[1]))
         sendSigns();
 }
 
 void CGlowdeckDlg::cupSwatchClicked(ColourSwatch* swatch, int cupIndex) {
     LightingState& state = m_app.lighting();
     const bool allowed = state.currentMode == Payloads::kCustomGameMode;
-    swatchClicked(swatch, allowed, kCupWarning, state.cupColours[std::size_t(cupIndex)]);
     // Sent only while the list still shows the custom game mode.
-    if (allowed && m_modeList->currentIndex() == Payloads::kCustomGameMode)
+    if (swatchClicked(swatch, allowed, kCupWarning, state.cupColours[std::size_t(cupIndex)]) &&
+        m_modeList->currentIndex() == Payloads::kCustomGameMode)
         OnCbnSelendokMode();
 }
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace glowdeck::test {
 
@@ -91,6 +92,25 @@ void PanelFixture::typeLine(const QString& line) {
     prompt->setFocus();
     prompt->setText(line);
     QTest::keyClick(prompt, Qt::Key_Return);
+}
+
+void PanelFixture::runInDialog(QDialog& dialog, int openButtonId,
+                               const std::function<void()>& steps, int watchdogMs) {
+    bool ran = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        steps();
+        ran = true;
+        if (dialog.isVisible())
+            dialog.reject();
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dialog, [&dialog] { dialog.reject(); });
+    watchdog.start(watchdogMs);
+    clickButton(openButtonId);
+    EXPECT_TRUE(watchdog.isActive()) << "the dialog was ended by the watchdog";
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 } // namespace glowdeck::test

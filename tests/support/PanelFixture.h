@@ -51,6 +51,10 @@ protected:
     QString status() const;
     template <class Widget> Widget* control(int id) const { return window->control<Widget>(id); }
     void typeLine(const QString& line); // into the prompt, then Enter
+    // Opens a modal dialog with the main window's button and runs the steps inside its loop. A
+    // dialog the steps leave open is ended, and a watchdog ends it anyway, so no test hangs.
+    void runInDialog(QDialog& dialog, int openButtonId, const std::function<void()>& steps,
+                     int watchdogMs = 30000);
 
     BoxRecorder recorder;
     sim::SimulatedTable table{fastTable()};

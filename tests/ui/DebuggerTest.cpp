@@ -46,27 +46,15 @@ protected:
     // modal loop once the start frame is out. A dialog the steps leave open is ended, and a
     // watchdog ends it anyway, so no test hangs on the loop.
     void runInDebugger(const std::function<void()>& steps) {
-        bool ran = false;
         const std::size_t before = tableFrames().size();
-        QTimer::singleShot(0, &dlg(), [&] {
+        runInDialog(dlg(), IDC_DEBUG, [&] {
             EXPECT_TRUE(waitFor([&] {
                 return dlg().isVisible() && tableFrames().size() > before &&
                        PumpedWait::depth() == 0;
             })) << "the debugger did not open";
             EXPECT_EQ(framesFrom(before, 1).front(), kStart);
             steps();
-            ran = true;
-            if (dlg().isVisible())
-                dlg().reject();
         });
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, &dlg(), [this] { dlg().reject(); });
-        watchdog.start(30000);
-        clickButton(IDC_DEBUG);
-        EXPECT_TRUE(watchdog.isActive()) << "the debugger was ended by the watchdog";
-        EXPECT_TRUE(ran);
-        EXPECT_FALSE(dlg().isVisible());
     }
 };
 

@@ -133,21 +133,7 @@ protected:
     // Opens the dialog through the main window's Settings button and runs the steps inside its
     // modal loop. A dialog the steps leave open is ended, and a watchdog ends it anyway.
     void runInSettings(const std::function<void()>& steps) {
-        bool ran = false;
-        QTimer::singleShot(0, &dlg(), [&] {
-            steps();
-            ran = true;
-            if (dlg().isVisible())
-                dlg().reject();
-        });
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, &dlg(), [this] { dlg().reject(); });
-        watchdog.start(60000);
-        clickButton(IDC_SETTINGS);
-        EXPECT_TRUE(watchdog.isActive()) << "the dialog was ended by the watchdog";
-        EXPECT_TRUE(ran);
-        EXPECT_FALSE(dlg().isVisible());
+        runInDialog(dlg(), IDC_SETTINGS, steps, 60000);
     }
 
     void expectIdleButtons(bool adjusting) {
