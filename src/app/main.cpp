@@ -3,10 +3,29 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstring>
+#include <memory>
+
+namespace {
+// --help and --version answer without a display, so they need no windowing system.
+bool onlyAsksForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "--help", "-v", "--version", "--help-all"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    }
+    return false;
+}
+} // namespace
+
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Glowdeck"));
-    QApplication::setApplicationVersion(QStringLiteral(GLOWDECK_VERSION));
+    std::unique_ptr<QCoreApplication> application;
+    if (onlyAsksForText(argc, argv))
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    else
+        application = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Glowdeck"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GLOWDECK_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Control panel for the Glowdeck game table."));
@@ -16,7 +35,7 @@ int main(int argc, char** argv) {
         QStringLiteral("simulate"),
         QStringLiteral("Start a simulated table and list its port first."));
     parser.addOption(simulate);
-    parser.process(application);
+    parser.process(*application);
 
     glowdeck::AppOptions options;
     options.simulate = parser.isSet(simulate);
