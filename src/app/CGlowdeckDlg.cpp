@@ -100,7 +100,7 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
 
 CGlowdeckDlg::~CGlowdeckDlg() {
     qApp->removeEventFilter(this);
-    m_app.log().attachView(nullptr);
+    m_app.log().detachView(m_receivedData);
 }
 
 void CGlowdeckDlg::OnInitDialog(const QStringList& firstPorts) {
@@ -231,10 +231,15 @@ void CGlowdeckDlg::disconnect() {
     SerialLink& link = m_app.link();
     // The table's answer to the exit frame still reaches the log during the wait.
     link.sendCommand(this, CMD_EXIT);
+    // A link that is already down (never connected, or lost during the wait) leaves the window
+    // as it is, so a "COM Error" status stays visible.
+    const bool wasConnected = link.connected();
     link.setStopReader();
     link.closePort();
-    m_connectButton->setText(QStringLiteral("Connect"));
-    setStatus(kDisconnected);
+    if (wasConnected) {
+        m_connectButton->setText(QStringLiteral("Connect"));
+        setStatus(kDisconnected);
+    }
     link.setConnected(false);
 }
 

@@ -148,6 +148,9 @@ void PortWorker::onError(QSerialPort::SerialPortError error) {
 void PortWorker::dropLink() {
     if (m_gapTimer)
         m_gapTimer->stop();
+    // What arrived before the link went away still reaches the log (unless the reader was told
+    // to stop); only then is the machine reset.
+    m_machine.endBurst();
     m_machine.reset();
     if (m_port) {
         m_port->close();

@@ -22,6 +22,11 @@ void ReceivedLog::attachView(QPlainTextEdit* view) {
         m_view->setPlainText(breakLongLines(displayText(m_text)));
 }
 
+void ReceivedLog::detachView(const QPlainTextEdit* view) {
+    if (m_view == view)
+        attachView(nullptr);
+}
+
 QString ReceivedLog::displayText(std::string_view text) {
     QString shown;
     shown.reserve(qsizetype(text.size()));

@@ -25,6 +25,8 @@ public:
     ReceivedLog();
 
     void attachView(QPlainTextEdit* view);
+    // Lets go of the view, if it is this one.
+    void detachView(const QPlainTextEdit* view);
     void append(std::string_view text, bool lineEnd);
     void clear();
     const std::string& text() const { return m_text; }

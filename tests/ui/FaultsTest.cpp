@@ -1,0 +1,217 @@
+#include "support/PanelFixture.h"
+
+#include "debugger/CDebugger.h"
+#include "link/CommandSet.h"
+#include "link/PumpedWait.h"
+#include "res/Templates.h"
+#include "settings/CSettingsDlg.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <random>
+#include <thread>
+
+using namespace glowdeck;
+using namespace glowdeck::test;
+
+namespace {
+// The table goes away at awkward moments; the panel must notice, keep what it had received,
+// and connect again.
+class Faults : public PanelFixture {
+protected:
+    void send(const std::string& text) { table.send(Bytes(text.begin(), text.end())); }
+
+    void receiveMarker() {
+        send("before the hang-up\r\n");
+        ASSERT_TRUE(waitFor([this] { return logContains("before the hang-up\r\n"); }));
+    }
+
+    void expectLostThenReconnect() {
+        ASSERT_TRUE(waitFor([this] { return !app->link().portOpen(); }));
+        EXPECT_FALSE(app->link().connected());
+        EXPECT_EQ(status(), "Status: Disconnected - COM Error");
+        EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
+        EXPECT_TRUE(logContains("before the hang-up\r\n"));
+        EXPECT_TRUE(logContains("COM Error - Connection Lost\r\n"));
+        ASSERT_TRUE(table.reopen());
+        control<QComboBox>(IDC_PORT_LIST)->setEditText(QString::fromStdString(table.devicePath()));
+        connectTable();
+        table.clearRecord();
+        ASSERT_TRUE(app->link().sendCommand(window.get(), CMD_STEP));
+        ASSERT_TRUE(waitForFrames(1));
+        EXPECT_EQ(lastFrame(), (Bytes{0x00, 0xED}));
+    }
+};
+} // namespace
+
+TEST_F(Faults, HangUpWhileIdle) {
+    connectTable();
+    receiveMarker();
+    table.hangUp();
+    expectLostThenReconnect();
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Faults, HangUpInsideACommandsWait) {
+    connectTable();
+    receiveMarker();
+    QTimer::singleShot(30, window.get(), [this] { table.hangUp(); });
+    app->link().sendCommand(window.get(), CMD_VERSION_READ);
+    expectLostThenReconnect();
+}
+
+TEST_F(Faults, HangUpInsideAResetSequencesWait) {
+    connectTable();
+    receiveMarker();
+    QTimer::singleShot(500, window.get(), [this] { table.hangUp(); });
+    typeLine("%CMD:RESET");
+    // The sequence still logs its line; its disconnect finds the link down and says so.
+    EXPECT_TRUE(logContains("\r\nDisconnecting from COM port due to reset\r\n\r\n"));
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].title, "Connection Error");
+    expectLostThenReconnect();
+}
+
+TEST_F(Faults, HangUpDuringAStreamingBurst) {
+    connectTable();
+    receiveMarker();
+    send(std::string(2'000'000, 'z'));
+    ASSERT_TRUE(waitFor([this] { return log().size() > 100'000; }));
+    table.hangUp();
+    expectLostThenReconnect();
+}
+
+TEST_F(Faults, HangUpInTheMiddleOfACaptureThenAFullDump) {
+    sim::SimOptions paced;
+    table.setOptions(paced);
+    connectTable();
+    receiveMarker();
+    CSettingsDlg& settings = app->settings();
+    settings.m_dumpInProgress = 1;
+    app->link().armCapture(7);
+    app->link().sendCommand(nullptr, CMD_EEPROM_DUMP);
+    ASSERT_TRUE(waitFor([&] { return settings.m_dumpBuffer[2000] != 0; }));
+    table.hangUp();
+    settings.m_dumpInProgress = 0;
+    table.setOptions(fastTable());
+    expectLostThenReconnect();
+
+    settings.m_dumpInProgress = 1;
+    app->link().armCapture(8);
+    app->link().sendCommand(nullptr, CMD_EEPROM_DUMP);
+    ASSERT_TRUE(waitFor([&] { return settings.m_dumpInProgress.load() == 0; }));
+    const auto image = table.eeprom();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), settings.m_dumpBuffer.begin() + 19));
+}
+
+TEST_F(Faults, HangUpWhileTheSettingsOrDebuggerDialogIsOpen) {
+    connectTable();
+    receiveMarker();
+    runInDialog(app->settings(), IDC_SETTINGS, [this] {
+        table.hangUp();
+        EXPECT_TRUE(waitFor([this] { return !app->link().connected(); }));
+        EXPECT_TRUE(app->settings().isVisible());
+    });
+    expectLostThenReconnect();
+
+    typeLine("%DEBUG:ENABLE");
+    runInDialog(app->debugger(), IDC_DEBUG, [this] {
+        EXPECT_TRUE(waitFor([this] { return PumpedWait::depth() == 0; }));
+        table.hangUp();
+        EXPECT_TRUE(waitFor([this] { return !app->link().connected(); }));
+    });
+    expectLostThenReconnect();
+}
+
+TEST_F(Faults, AFloodOfRandomBurstsReachesTheLogWhole) {
+    connectTable();
+    app->log().clear();
+    std::mt19937 random(20261208);
+    std::string sent;
+    // Random bytes, NUL included, in bursts of random length with random gaps between them.
+    std::thread sender([&] {
+        std::size_t total = 0;
+        while (total < 10'000'000) {
+            const std::size_t length = std::uniform_int_distribution<std::size_t>(1, 60000)(random);
+            Bytes burst(length);
+            for (auto& byte : burst)
+                byte = std::uint8_t(random());
+            table.send(burst);
+            for (auto byte : burst)
+                if (byte != 0)
+                    sent.push_back(char(byte));
+            total += length;
+            std::this_thread::sleep_for(
+                std::chrono::microseconds(std::uniform_int_distribution<int>(0, 5000)(random)));
+        }
+    });
+    ASSERT_TRUE(waitFor([&] { return log().size() >= 9'000'000; }, 60000));
+    sender.join();
+    ASSERT_TRUE(waitFor([&] { return log().size() >= sent.size(); }, 30000));
+    EXPECT_EQ(log().size(), sent.size());
+    EXPECT_TRUE(log() == sent) << "the log differs from the bytes sent";
+}
+
+TEST_F(Faults, ClosingTheWindowWhileTheTableStreamsEndsCleanly) {
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "close box");
+        if (!app->link().connected())
+            connectTable();
+        table.clearRecord();
+        send(std::string(3'000'000, 'q'));
+        ASSERT_TRUE(waitFor([this] { return log().size() > 50'000; }));
+        if (escape)
+            QTest::keyClick(window.get(), Qt::Key_Escape);
+        else
+            window->close();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(app->link().portOpen());
+        EXPECT_TRUE(recorder.boxes.empty());
+        ASSERT_TRUE(waitForFrames(1));
+        EXPECT_EQ(tableFrames().front(), (Bytes{0x00, 0x2E}));
+        if (!escape) {
+            // A fresh window for the second round, as a new run would have.
+            window = std::make_unique<CGlowdeckDlg>(
+                *app, QStringList{QString::fromStdString(table.devicePath())});
+            app->setMainWindow(window.get());
+            window->show();
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        }
+    }
+}
+
+TEST_F(Faults, ACloseRequestDuringAResetWaitEndsWithoutAnythingAfterwards) {
+    connectTable();
+    QTimer::singleShot(400, window.get(), [this] { window->close(); });
+    const std::size_t logBefore = log().size();
+    typeLine("%CMD:RESET");
+    EXPECT_FALSE(window->isVisible());
+    // Nothing more once the window has gone: no box, no log line, no second exit frame.
+    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_FALSE(logContains("Disconnecting from COM port"));
+    EXPECT_LE(log().size(), logBefore + std::string("%CMD:RESET\r\n").size() + 200);
+    ASSERT_TRUE(waitForFrames(2));
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x30}, {0x00, 0x2E}}));
+}
+
+TEST_F(Faults, ACloseRequestDuringADumpWaitEndsWithoutABox) {
+    table.setOptions([] {
+        sim::SimOptions silent;
+        silent.noDumpReply = true;
+        return silent;
+    }());
+    connectTable();
+    runInDialog(app->settings(), IDC_SETTINGS, [this] {
+        QTimer::singleShot(300, window.get(), [this] { window->close(); });
+        app->settings().control<QPushButton>(IDC_SET_DUMP_EEPROM)->click();
+        if (app->settings().isVisible())
+            app->settings().reject();
+    });
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(recorder.boxes.empty());
+    ASSERT_TRUE(waitForFrames(2));
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x27}, {0x00, 0x2E}}));
+}
