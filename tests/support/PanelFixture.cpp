@@ -30,6 +30,15 @@ std::vector<QString> BoxRecorder::texts() const {
     return result;
 }
 
+void BoxRecorder::expectOnly(const QString& text, const QString& title, BoxIcon icon,
+                             const QWidget* owner) const {
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].title, title);
+    EXPECT_EQ(boxes[0].icon, icon);
+    EXPECT_EQ(boxes[0].owner, owner);
+}
+
 void PanelFixture::SetUp() {
     ASSERT_TRUE(table.start());
     PortDiscovery::setLister([] { return QStringList{}; });

@@ -27,6 +27,9 @@ public:
     std::vector<BoxRequest> boxes;
     std::function<void(const BoxRequest&)> onBox;
     std::vector<QString> texts() const;
+    // Exactly one box so far, and it is this one.
+    void expectOnly(const QString& text, const QString& title, BoxIcon icon,
+                    const QWidget* owner) const;
 };
 
 // The real main window against a simulated table over a real pseudo-terminal.

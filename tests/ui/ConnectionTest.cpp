@@ -65,11 +65,7 @@ TEST_F(Connection, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
 TEST_F(Connection, AFailedOpenReportsThreeWaysAndHoldsNothingOpen) {
     control<QComboBox>(IDC_PORT_LIST)->setEditText("/dev/glowdeck-no-such-port");
     clickButton(IDC_CONNECT);
-    ASSERT_EQ(recorder.boxes.size(), 1u);
-    EXPECT_EQ(recorder.boxes[0].text, "Cannot open Communication PORT.");
-    EXPECT_EQ(recorder.boxes[0].title, "Error");
-    EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Error);
-    EXPECT_EQ(recorder.boxes[0].owner, window.get());
+    recorder.expectOnly("Cannot open Communication PORT.", "Error", BoxIcon::Error, window.get());
     EXPECT_EQ(status(), "Status: Disconnected");
     EXPECT_EQ(log(), kOpenFailureLog);
     EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");

@@ -123,11 +123,7 @@ TEST_F(Debugger, NothingSelectedAsksForAValidOptionAndWritesNothing) {
         dbgControl<QComboBox>(IDC_DBG_POD_LIST)->setCurrentIndex(-1);
         const std::size_t before = tableFrames().size();
         press(IDC_DBG_POD_EXECUTE);
-        ASSERT_EQ(recorder.boxes.size(), 1u);
-        EXPECT_EQ(recorder.boxes[0].text, "Please choose a valid option.");
-        EXPECT_EQ(recorder.boxes[0].title, "Error");
-        EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Error);
-        EXPECT_EQ(recorder.boxes[0].owner, &dlg());
+        recorder.expectOnly("Please choose a valid option.", "Error", BoxIcon::Error, &dlg());
         press(IDC_DBG_CANCEL_COMMAND); // the next frame written is the cancel
         EXPECT_EQ(framesFrom(before, 1), std::vector<Bytes>{kCancel});
     });
@@ -138,11 +134,8 @@ TEST_F(Debugger, StepModeGatesNextAndCancelWorksEitherWay) {
         auto* stepMode = dbgControl<QCheckBox>(IDC_DBG_STEP_MODE);
         const std::size_t before = tableFrames().size();
         press(IDC_DBG_NEXT);
-        ASSERT_EQ(recorder.boxes.size(), 1u);
-        EXPECT_EQ(recorder.boxes[0].text, "Check \"Step Mode\" To Enable Stepping");
-        EXPECT_EQ(recorder.boxes[0].title, "ERROR");
-        EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Error);
-        EXPECT_EQ(recorder.boxes[0].owner, &dlg());
+        recorder.expectOnly("Check \"Step Mode\" To Enable Stepping", "ERROR", BoxIcon::Error,
+                            &dlg());
 
         press(IDC_DBG_CANCEL_COMMAND);
         QTest::mouseClick(stepMode, Qt::LeftButton);

@@ -135,11 +135,7 @@ TEST_F(Lighting, SwatchesRefuseOutsideTheirModeWithTheirWarningAndChangeNothing)
         const qsizetype sent = writes->count();
         const std::optional<Colour> shown = painted(swatch);
         clickSwatch(swatch);
-        ASSERT_EQ(recorder.boxes.size(), 1u);
-        EXPECT_EQ(recorder.boxes[0].text, text);
-        EXPECT_EQ(recorder.boxes[0].title, "Warning");
-        EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Warning);
-        EXPECT_EQ(recorder.boxes[0].owner, window.get());
+        recorder.expectOnly(text, "Warning", BoxIcon::Warning, window.get());
         EXPECT_EQ(painted(swatch), shown);
         EXPECT_EQ(writes->count(), sent);
     }
