@@ -2,9 +2,12 @@
 
 #include "app/CGlowdeckDlg.h"
 #include "debugger/CDebugger.h"
+#include "link/ProtocolTrace.h"
 #include "link/SerialLink.h"
 #include "settings/CSettingsDlg.h"
 #include "sim/SimulatedTable.h"
+
+#include <QFile>
 
 #include <cstdio>
 
@@ -21,7 +24,34 @@ CGlowdeckApp::~CGlowdeckApp() {
         m_simulatedTable->stop();
 }
 
+bool CGlowdeckApp::startTrace(const QString& path, QString* error) {
+    // An open port's receive thread writes to the trace it was given.
+    if (m_link->portOpen()) {
+        if (error)
+            *error = QStringLiteral("the port is open");
+        return false;
+    }
+    auto trace = std::make_unique<ProtocolTrace>();
+    if (!trace->open(QFile::encodeName(path).toStdString())) {
+        if (error)
+            *error = QString::fromStdString(trace->errorText());
+        return false;
+    }
+    m_link->setTrace(trace.get());
+    m_trace = std::move(trace);
+    return true;
+}
+
 int CGlowdeckApp::InitInstance(const AppOptions& options) {
+    if (!options.tracePath.isEmpty()) {
+        QString error;
+        // Asked for a trace and not getting one is a failure, not something to find out later.
+        if (!startTrace(options.tracePath, &error)) {
+            std::fprintf(stderr, "glowdeck: cannot write the trace to %s: %s\n",
+                         qPrintable(options.tracePath), qPrintable(error));
+            return 1;
+        }
+    }
     QStringList firstPorts;
     if (options.simulate) {
         m_simulatedTable = std::make_unique<sim::SimulatedTable>();

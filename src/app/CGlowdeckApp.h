@@ -13,6 +13,7 @@ namespace glowdeck {
 class CDebugger;
 class CGlowdeckDlg;
 class CSettingsDlg;
+class ProtocolTrace;
 class SerialLink;
 
 namespace sim {
@@ -21,6 +22,7 @@ class SimulatedTable;
 
 struct AppOptions {
     bool simulate = false; // run a simulated table and list its port first
+    QString tracePath;     // where the protocol trace goes; empty for none
 };
 
 // The application and its process-wide objects, which live for the whole run and are never
@@ -35,6 +37,9 @@ public:
 
     // Builds the main window and runs it modally; the run ends when the window ends.
     int InitInstance(const AppOptions& options);
+    // Sends the protocol trace to the file from the next connection on; false, with the
+    // reason, if the file cannot be written or the port is open.
+    bool startTrace(const QString& path, QString* error = nullptr);
 
     ReceivedLog& log() { return m_log; }
     LightingState& lighting() { return m_lighting; }
@@ -51,6 +56,7 @@ private:
     ReceivedLog m_log;
     LightingState m_lighting;
     CommandHistory m_history;
+    std::unique_ptr<ProtocolTrace> m_trace; // outlives the link, which writes to it
     std::unique_ptr<CSettingsDlg> m_settings;
     std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<CDebugger> m_debugger;

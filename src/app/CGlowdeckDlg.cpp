@@ -4,6 +4,7 @@
 #include "app/CGlowdeckApp.h"
 #include "app/MessageBoxes.h"
 #include "app/PortDiscovery.h"
+#include "app/PortList.h"
 #include "debugger/CDebugger.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
@@ -29,10 +30,36 @@ namespace {
 const QString kDisconnected = QStringLiteral("Status: Disconnected");
 const QString kDisconnectedComError = QStringLiteral("Status: Disconnected - COM Error");
 const QString kErrorTitle = QStringLiteral("Error");
+const QString kNoPorts = QStringLiteral("No Active Ports Found");
+
+// The line after an open failure that says how to get past it, when the cause is known.
+std::string openFailureAdvice(const ConnectResult& result) {
+    switch (result.openFailure) {
+    case OpenFailure::NoAccess: {
+        if (result.deviceGroup.isEmpty())
+            return "Permission denied: this user may not open the port; ask the administrator "
+                   "for read and write access to it.\r\n";
+        const std::string group = result.deviceGroup.toStdString();
+#ifdef Q_OS_LINUX
+        return "Permission denied: add your user to the " + group + " group (sudo usermod -aG " +
+               group + " $USER) and log in again.\r\n";
+#else
+        return "Permission denied: add your user to the " + group + " group and log in again.\r\n";
+#endif
+    }
+    case OpenFailure::Busy:
+        return "The port is in use by another program: close that program, then connect "
+               "again.\r\n";
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        break;
+    }
+    return {};
+}
 } // namespace
 
 CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
-    : TemplateDialog(Templates::mainWindow()), m_app(app) {
+    : TemplateDialog(Templates::mainWindow()), m_app(app), m_firstPorts(firstPorts) {
     AppLifetime::reset();
     m_portList = control<QComboBox>(IDC_PORT_LIST);
     m_signsManual = control<QCheckBox>(IDC_SIGNS_MANUAL);
@@ -82,6 +109,8 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
     connect(m_colourChooser, &QComboBox::activated, this,
             &CGlowdeckDlg::OnCbnSelendokColourChooser);
     connect(m_modeList, &QComboBox::activated, this, &CGlowdeckDlg::OnCbnSelendokMode);
+    if (auto* portList = qobject_cast<PortList*>(m_portList))
+        connect(portList, &PortList::aboutToShowPopup, this, &CGlowdeckDlg::refreshPorts);
 
     SerialLink& link = m_app.link();
     connect(&link, &SerialLink::textReceived, this, [this](const QByteArray& text) {
@@ -95,7 +124,7 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
 
     m_app.log().attachView(m_receivedData);
     qApp->installEventFilter(this);
-    OnInitDialog(firstPorts);
+    OnInitDialog();
 }
 
 CGlowdeckDlg::~CGlowdeckDlg() {
@@ -103,10 +132,10 @@ CGlowdeckDlg::~CGlowdeckDlg() {
     m_app.log().detachView(m_receivedData);
 }
 
-void CGlowdeckDlg::OnInitDialog(const QStringList& firstPorts) {
+void CGlowdeckDlg::OnInitDialog() {
     setWindowIcon(AppIcon::icon());
     m_debugButton->hide();
-    discoverPorts(firstPorts);
+    fillPortList();
     m_portList->setCurrentIndex(0);
     m_swatchTimer.start();
     setStatus(kDisconnected);
@@ -115,17 +144,42 @@ void CGlowdeckDlg::OnInitDialog(const QStringList& firstPorts) {
     UpdateData(true);
 }
 
-void CGlowdeckDlg::discoverPorts(const QStringList& firstPorts) {
+void CGlowdeckDlg::fillPortList() {
     m_portList->clear();
-    m_portList->addItems(firstPorts);
-    const QStringList found = PortDiscovery::sortedPortNames();
-    m_portList->addItems(found);
+    m_portList->addItems(m_firstPorts);
+    for (const PortEntry& port : PortDiscovery::sortedPorts()) {
+        m_portList->addItem(port.name);
+        if (!port.description.isEmpty())
+            m_portList->setItemData(m_portList->count() - 1, port.description, Qt::ToolTipRole);
+    }
     if (m_portList->count() == 0)
-        m_portList->addItem(QStringLiteral("No Active Ports Found"));
+        m_portList->addItem(kNoPorts);
+}
+
+void CGlowdeckDlg::refreshPorts() {
+    // The open port's entry stays as it is while connected.
+    if (m_app.link().connected())
+        return;
+    const QString shown = m_portList->currentText();
+    fillPortList();
+    const int index = m_portList->findText(shown);
+    if (index < 0 && shown == kNoPorts) {
+        m_portList->setCurrentIndex(0);
+        return;
+    }
+    m_portList->setCurrentIndex(index);
+    // A typed name that is not (or not yet) listed is kept as typed.
+    m_portList->setEditText(shown);
+}
+
+void CGlowdeckDlg::setConnectCaption(const QString& caption) {
+    m_connectButton->setText(caption);
+    m_connectButton->setAccessibleName(caption);
 }
 
 void CGlowdeckDlg::setStatus(const QString& text) {
     m_statusText->setText(text);
+    m_statusText->setAccessibleName(text);
     m_statusText->resize(std::max(m_statusText->width(), m_statusText->sizeHint().width()),
                          m_statusText->height());
 }
@@ -194,6 +248,8 @@ void CGlowdeckDlg::connectToTable() {
     case ConnectStep::OpenPort:
         configureFailed("Cannot open Communication PORT.", kDisconnected,
                         "Cannot Open Communication Port", tabs4);
+        if (const std::string advice = openFailureAdvice(result); !advice.empty())
+            AppendToLog(advice, false);
         return;
     case ConnectStep::SetCommState:
         MessageBoxes::show(nullptr, QStringLiteral("SetCommState Error"), kErrorTitle,
@@ -221,7 +277,7 @@ void CGlowdeckDlg::connectToTable() {
         break;
     }
     setStatus(QStringLiteral("Status: Connected"));
-    m_connectButton->setText(QStringLiteral("Disconnect"));
+    setConnectCaption(QStringLiteral("Disconnect"));
     m_app.link().setConnected(true);
     m_app.link().startReading();
     AppendToLog("Connection Successful\r\n\r\n", false);
@@ -237,7 +293,7 @@ void CGlowdeckDlg::disconnect() {
     link.setStopReader();
     link.closePort();
     if (wasConnected) {
-        m_connectButton->setText(QStringLiteral("Connect"));
+        setConnectCaption(QStringLiteral("Connect"));
         setStatus(kDisconnected);
     }
     link.setConnected(false);
@@ -245,7 +301,7 @@ void CGlowdeckDlg::disconnect() {
 
 void CGlowdeckDlg::onConnectionLost() {
     setStatus(kDisconnectedComError);
-    m_connectButton->setText(QStringLiteral("Connect"));
+    setConnectCaption(QStringLiteral("Connect"));
     AppendToLog("COM Error - Connection Lost\r\n", false);
 }
 

@@ -73,8 +73,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void OnInitDialog(const QStringList& firstPorts);
-    void discoverPorts(const QStringList& firstPorts);
+    void OnInitDialog();
+    void fillPortList();
+    void refreshPorts();
+    void setConnectCaption(const QString& caption);
     void connectToTable();
     void OnClose();
     void setStatus(const QString& text);
@@ -85,6 +87,7 @@ private:
     void manualModeClicked(QCheckBox* box, bool& flag, void (CGlowdeckDlg::*send)());
 
     CGlowdeckApp& m_app;
+    QStringList m_firstPorts;
 
     QComboBox* m_portList;
     QCheckBox* m_signsManual;

@@ -35,10 +35,16 @@ int main(int argc, char** argv) {
         QStringLiteral("simulate"),
         QStringLiteral("Start a simulated table and list its port first."));
     parser.addOption(simulate);
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Append every frame written and every burst received to <file>."),
+        QStringLiteral("file"));
+    parser.addOption(trace);
     parser.process(*application);
 
     glowdeck::AppOptions options;
     options.simulate = parser.isSet(simulate);
+    options.tracePath = parser.value(trace);
     glowdeck::CGlowdeckApp app;
     return app.InitInstance(options);
 }

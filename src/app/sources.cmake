@@ -4,6 +4,7 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/AppLifetime.cpp
   app/MessageBoxes.cpp
   app/PortDiscovery.cpp
+  app/PortList.cpp
   app/CGlowdeckApp.cpp
   app/CGlowdeckDlg.cpp
 )

@@ -1,9 +1,16 @@
 #include "link/PortWorker.h"
 
+#include "link/ProtocolTrace.h"
+
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace glowdeck {
@@ -20,7 +27,45 @@ PortWorker::PortWorker(std::atomic<bool>& stopReader, DumpCaptureTarget captureT
 
 PortWorker::~PortWorker() = default;
 
-ConnectResult PortWorker::open(const QString& portName, ConnectStep injectedFault) {
+namespace {
+// Where the port's device lives, as QSerialPort finds it from the name.
+QString devicePath(const QString& portName) {
+    if (portName.startsWith(QLatin1Char('/')) || portName.startsWith(QLatin1String("./")) ||
+        portName.startsWith(QLatin1String("../")))
+        return portName;
+    return QStringLiteral("/dev/") + portName;
+}
+
+// Whether the system refuses this user the device itself (rather than it being held elsewhere),
+// and which group may open it.
+bool accessDenied(const QString& path, QString& groupName) {
+#ifdef Q_OS_UNIX
+    const QByteArray local = path.toLocal8Bit();
+    struct stat info {};
+    if (::stat(local.constData(), &info) == 0 && info.st_gid != 0) {
+        if (const group* entry = ::getgrgid(info.st_gid))
+            groupName = QString::fromLocal8Bit(entry->gr_name);
+    }
+    return ::access(local.constData(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(groupName);
+    return false;
+#endif
+}
+} // namespace
+
+OpenFailure PortWorker::classifyOpenFailure(QSerialPort::SerialPortError error,
+                                            bool deviceAccessible) {
+    if (error != QSerialPort::PermissionError)
+        return OpenFailure::Other;
+    // The device would let this user in, so something else holds it: a lock file, or another
+    // program's exclusive open.
+    return deviceAccessible ? OpenFailure::Busy : OpenFailure::NoAccess;
+}
+
+ConnectResult PortWorker::open(const QString& portName, ConnectStep injectedFault,
+                               OpenFailure injectedOpenFailure) {
     ConnectResult result;
     auto fail = [&](ConnectStep step) {
         result.failedAt = step;
@@ -34,8 +79,19 @@ ConnectResult PortWorker::open(const QString& portName, ConnectStep injectedFaul
     };
     m_port = std::make_unique<QSerialPort>();
     m_port->setPortName(portName);
-    if (injectedFault == ConnectStep::OpenPort || !m_port->open(QIODevice::ReadWrite))
-        return fail(ConnectStep::OpenPort);
+    if (injectedFault == ConnectStep::OpenPort) {
+        fail(ConnectStep::OpenPort);
+        result.openFailure = injectedOpenFailure;
+        if (injectedOpenFailure == OpenFailure::NoAccess)
+            result.deviceGroup = QStringLiteral("dialout");
+        return result;
+    }
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        fail(ConnectStep::OpenPort);
+        const bool denied = accessDenied(devicePath(portName), result.deviceGroup);
+        result.openFailure = classifyOpenFailure(result.error, !denied);
+        return result;
+    }
 
     bool stateReadable = injectedFault != ConnectStep::GetCommState;
 #ifdef Q_OS_UNIX
@@ -67,7 +123,10 @@ ConnectResult PortWorker::open(const QString& portName, ConnectStep injectedFaul
     m_gapTimer = new QTimer(this);
     m_gapTimer->setTimerType(Qt::PreciseTimer);
     m_gapTimer->setSingleShot(true);
-    connect(m_gapTimer, &QTimer::timeout, this, [this] { m_machine.endBurst(); });
+    connect(m_gapTimer, &QTimer::timeout, this, [this] {
+        flushTracedBurst();
+        m_machine.endBurst();
+    });
     connect(m_port.get(), &QSerialPort::errorOccurred, this, &PortWorker::onError);
     return result;
 }
@@ -86,12 +145,39 @@ void PortWorker::readAvailable() {
     const QByteArray data = m_port->readAll();
     if (data.isEmpty())
         return;
+    traceReceived(data);
     m_machine.feed(reinterpret_cast<const std::uint8_t*>(data.constData()),
                    std::size_t(data.size()));
     m_gapTimer->start(kBurstGapMs);
 }
 
+void PortWorker::traceReceived(const QByteArray& data) {
+    if (!m_trace)
+        return;
+    if (m_tracedBurst.isEmpty())
+        m_tracedBurstAt = ProtocolTrace::now();
+    m_tracedBurst += data;
+}
+
+void PortWorker::flushTracedBurst() {
+    if (!m_trace || m_tracedBurst.isEmpty())
+        return;
+    m_trace->burst(reinterpret_cast<const std::uint8_t*>(m_tracedBurst.constData()),
+                   std::size_t(m_tracedBurst.size()), m_tracedBurstAt);
+    m_tracedBurst.clear();
+}
+
 bool PortWorker::write(const QByteArray& frame) {
+    // What arrived before this frame is traced before it, so the trace keeps the order.
+    flushTracedBurst();
+    const bool written = writeFrame(frame);
+    if (m_trace)
+        m_trace->frame(reinterpret_cast<const std::uint8_t*>(frame.constData()),
+                       std::size_t(frame.size()), written);
+    return written;
+}
+
+bool PortWorker::writeFrame(const QByteArray& frame) {
     if (!m_port || m_lost || !m_port->isOpen())
         return false;
     if (m_port->write(frame) != frame.size())
@@ -114,7 +200,8 @@ void PortWorker::armCapture(std::uint32_t requestId) {
     // At most one byte already waiting is discarded, as the table's reply starts after the frame.
     if (m_port && !m_lost && m_port->bytesAvailable() > 0) {
         char discarded;
-        m_port->read(&discarded, 1);
+        if (m_port->read(&discarded, 1) == 1)
+            traceReceived(QByteArray(1, discarded));
     }
 }
 
@@ -148,6 +235,7 @@ void PortWorker::onError(QSerialPort::SerialPortError error) {
 void PortWorker::dropLink() {
     if (m_gapTimer)
         m_gapTimer->stop();
+    flushTracedBurst();
     // What arrived before the link went away still reaches the log (unless the reader was told
     // to stop); only then is the machine reset.
     m_machine.endBurst();

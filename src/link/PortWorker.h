@@ -8,11 +8,14 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 class QTimer;
 
 namespace glowdeck {
+
+class ProtocolTrace;
 
 // The steps of opening the table's port, in the order they run; a failure names its step.
 enum class ConnectStep {
@@ -24,10 +27,16 @@ enum class ConnectStep {
     SetCommTimeouts
 };
 
+// Why opening the port failed, as far as the system tells: Qt reports a port this user may
+// not open and a port another program holds as the same PermissionError.
+enum class OpenFailure { None, Other, NoAccess, Busy };
+
 struct ConnectResult {
     ConnectStep failedAt = ConnectStep::None;
     QSerialPort::SerialPortError error = QSerialPort::NoError;
     QString errorText;
+    OpenFailure openFailure = OpenFailure::None;
+    QString deviceGroup; // the group that may open the device, when it is known
     bool ok() const { return failedAt == ConnectStep::None; }
 };
 
@@ -42,8 +51,14 @@ public:
     PortWorker(std::atomic<bool>& stopReader, DumpCaptureTarget captureTarget);
     ~PortWorker() override;
 
+    // Set before the worker runs; nullptr traces nothing.
+    void setTrace(ProtocolTrace* trace) { m_trace = trace; }
+    static OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error,
+                                           bool deviceAccessible);
+
     // These run on the receive thread.
-    ConnectResult open(const QString& portName, ConnectStep injectedFault);
+    ConnectResult open(const QString& portName, ConnectStep injectedFault,
+                       OpenFailure injectedOpenFailure = OpenFailure::Other);
     void startReading();
     bool write(const QByteArray& frame);
     void armCapture(std::uint32_t requestId);
@@ -56,8 +71,11 @@ signals:
 
 private:
     void readAvailable();
+    bool writeFrame(const QByteArray& frame);
     void onError(QSerialPort::SerialPortError error);
     void dropLink();
+    void traceReceived(const QByteArray& data);
+    void flushTracedBurst();
 
     std::atomic<bool>& m_stopReader;
     ReceiveMachine m_machine;
@@ -65,6 +83,9 @@ private:
     QTimer* m_gapTimer = nullptr;
     bool m_reading = false;
     bool m_lost = false;
+    ProtocolTrace* m_trace = nullptr;
+    QByteArray m_tracedBurst; // received since the last gap, not yet traced
+    std::int64_t m_tracedBurstAt = 0;
 };
 
 } // namespace glowdeck

@@ -22,6 +22,7 @@ ConnectResult SerialLink::open(const QString& portName) {
     m_readerThread = new QThread;
     m_readerThread->setObjectName(QStringLiteral("receive"));
     m_worker = new PortWorker(m_stopReader, m_captureTarget);
+    m_worker->setTrace(m_trace);
     m_worker->moveToThread(m_readerThread);
     connect(m_worker, &PortWorker::textReceived, this, &SerialLink::textReceived,
             Qt::QueuedConnection);
@@ -38,9 +39,13 @@ ConnectResult SerialLink::open(const QString& portName) {
 
     ConnectResult result;
     const ConnectStep fault = m_fault;
+    const OpenFailure openFault = m_openFault;
     PortWorker* worker = m_worker;
     QMetaObject::invokeMethod(
-        worker, [&result, worker, portName, fault] { result = worker->open(portName, fault); },
+        worker,
+        [&result, worker, portName, fault, openFault] {
+            result = worker->open(portName, fault, openFault);
+        },
         Qt::BlockingQueuedConnection);
     if (!result.ok())
         closePort();

@@ -14,6 +14,8 @@ class QWidget;
 
 namespace glowdeck {
 
+class ProtocolTrace;
+
 // The connection to the table and the sender of every command. One receive thread per
 // connection owns the open port; this object, on the UI thread, starts it, hands it frames and
 // stops it, always waiting for it before the port is gone.
@@ -53,7 +55,19 @@ public:
     void abandonCapture(std::uint32_t requestId);
 
     // Test seam: make the given step of the next connects fail.
-    void setConnectFault(ConnectStep step) { m_fault = step; }
+    void setConnectFault(ConnectStep step) {
+        m_fault = step;
+        m_openFault = OpenFailure::Other;
+    }
+    // Test seam: make the next connects fail to open the port for the given reason.
+    void setOpenFault(OpenFailure reason) {
+        m_fault = reason == OpenFailure::None ? ConnectStep::None : ConnectStep::OpenPort;
+        m_openFault = reason;
+    }
+
+    // Every frame written and every burst received from the next connection on goes to the
+    // trace; nullptr (the default) traces nothing. The trace must outlive the link.
+    void setTrace(ProtocolTrace* trace) { m_trace = trace; }
 
 signals:
     void textReceived(const QByteArray& text);
@@ -71,6 +85,8 @@ private:
     QThread* m_readerThread = nullptr;
     PortWorker* m_worker = nullptr;
     ConnectStep m_fault = ConnectStep::None;
+    OpenFailure m_openFault = OpenFailure::Other;
+    ProtocolTrace* m_trace = nullptr;
     std::uint64_t m_generation = 0;
 };
 

@@ -3,6 +3,7 @@ list(APPEND GLOWDECK_CORE_SOURCES
   link/CommandFrame.cpp
   link/Payloads.cpp
   link/ReceiveMachine.cpp
+  link/ProtocolTrace.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   link/PumpedWait.cpp

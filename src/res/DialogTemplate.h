@@ -20,6 +20,7 @@ enum class ControlKind {
     PushButton,
     CheckBox,
     Trackbar,
+    PortList, // a ComboDropDown whose list is read again each time it opens
 };
 
 enum ControlStyle : unsigned {
@@ -41,6 +42,8 @@ struct ControlTemplate {
     unsigned styles;
     int x, y, width, height; // dialog units; a combo box's height includes its list
     std::vector<std::string_view> items = {};
+    // What assistive technology calls the control; empty means its caption.
+    std::string_view accessibleName = {};
 };
 
 struct DialogTemplate {

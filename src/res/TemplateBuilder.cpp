@@ -1,5 +1,6 @@
 #include "res/TemplateBuilder.h"
 
+#include "app/PortList.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
 #include "res/WrappingPushButton.h"
@@ -26,7 +27,7 @@ int scale(int units, int base, int divisor) {
 }
 
 QComboBox* makeCombo(QWidget* parent, const ControlTemplate& c, bool editable) {
-    auto* combo = new QComboBox(parent);
+    auto* combo = c.kind == ControlKind::PortList ? new PortList(parent) : new QComboBox(parent);
     combo->setEditable(editable);
     // Typed text is only ever read, never added to the list.
     combo->setInsertPolicy(QComboBox::NoInsert);
@@ -56,6 +57,7 @@ QWidget* makeControl(QWidget* parent, const ControlTemplate& c) {
         return group;
     }
     case ControlKind::ComboDropDown:
+    case ControlKind::PortList:
         return makeCombo(parent, c, true);
     case ControlKind::ComboDropDownList:
         return makeCombo(parent, c, false);
@@ -108,6 +110,10 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
         QWidget* widget = makeControl(dialog, c);
         if (c.id != -1)
             widget->setObjectName(QString::number(c.id));
+        // Captions like "Factory  Reset" are spaced for the button's look, not for reading out.
+        const std::string_view name = c.accessibleName.empty() ? c.caption : c.accessibleName;
+        if (!name.empty())
+            widget->setAccessibleName(text(name).simplified());
         QRect rect = toPixels(font, c.x, c.y, c.width, c.height);
         if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             // The template's height includes the drop-down list; the closed field is one line.

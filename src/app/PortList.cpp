@@ -1,0 +1,10 @@
+#include "app/PortList.h"
+
+namespace glowdeck {
+
+void PortList::showPopup() {
+    emit aboutToShowPopup();
+    QComboBox::showPopup();
+}
+
+} // namespace glowdeck
