@@ -76,7 +76,7 @@ TEST_F(Console, ResetSendsWaitsLogsThenDisconnectsAndEmptiesThePromptLast) {
     connectTable();
     QString promptDuringWait;
     bool connectedDuringWait = false;
-    QTimer::singleShot(800, window.get(), [&] {
+    QTimer::singleShot(300, window.get(), [&] {
         promptDuringWait = prompt()->text();
         connectedDuringWait = app->link().connected();
     });
