@@ -3,7 +3,8 @@
 # Safe to run again.
 set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
+          desktop-file-utils appstream)
 [[ $# -gt 0 ]] && packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
         application = std::make_unique<QCoreApplication>(argc, argv);
     else
         application = std::make_unique<QApplication>(argc, argv);
+    // Lets the desktop match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.glowdeck.Panel"));
     QCoreApplication::setApplicationName(QStringLiteral("Glowdeck"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLOWDECK_VERSION));
 
