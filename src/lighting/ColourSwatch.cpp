@@ -1,5 +1,6 @@
 #include "lighting/ColourSwatch.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -16,13 +17,27 @@ void ColourSwatch::paintColour(Colour colour) {
 
 void ColourSwatch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (!m_colour) {
-        painter.fillRect(rect(), Qt::black);
+    painter.fillRect(rect(), Qt::black);
+    const Colour shown = m_colour.value_or(0);
+    if (m_colour)
+        painter.fillRect(rect().adjusted(1, 1, -1, -1),
+                         QColor(redOf(shown), greenOf(shown), blueOf(shown)));
+    if (hasFocus()) {
+        // A dotted frame in the complement of the colour shows up on any colour.
+        painter.setPen(QPen(QColor(255 - redOf(shown), 255 - greenOf(shown), 255 - blueOf(shown)),
+                            1, Qt::DotLine));
+        painter.drawRect(
+            rect().adjusted(kFocusInset, kFocusInset, -kFocusInset - 1, -kFocusInset - 1));
+    }
+}
+
+void ColourSwatch::keyPressEvent(QKeyEvent* event) {
+    // Space, as on a push button; Enter stays the prompt line's key.
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        emit clicked();
         return;
     }
-    painter.fillRect(rect(), Qt::black);
-    painter.fillRect(rect().adjusted(1, 1, -1, -1),
-                     QColor(redOf(*m_colour), greenOf(*m_colour), blueOf(*m_colour)));
+    QWidget::keyPressEvent(event);
 }
 
 void ColourSwatch::mousePressEvent(QMouseEvent* event) {

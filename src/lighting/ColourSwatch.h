@@ -14,6 +14,8 @@ namespace glowdeck {
 class ColourSwatch : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kFocusInset = 2;
+
     explicit ColourSwatch(QWidget* parent = nullptr);
 
     void paintColour(Colour colour);
@@ -26,6 +28,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::optional<Colour> m_colour;

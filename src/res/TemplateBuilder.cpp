@@ -129,8 +129,12 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
             rect.setHeight(std::max(rect.height(), label->sizeHint().height()));
         }
         widget->setGeometry(rect);
-        if (c.styles & StyleTabStop) {
-            if (widget->focusPolicy() == Qt::NoFocus)
+        // Swatches are not tab stops of the template, but a keyboard user must be able to give
+        // a team its colour: they join the tab order where they stand (Space clicks them).
+        if ((c.styles & StyleTabStop) || c.kind == ControlKind::Swatch) {
+            if (c.kind == ControlKind::Swatch)
+                widget->setFocusPolicy(Qt::TabFocus);
+            else if (widget->focusPolicy() == Qt::NoFocus)
                 widget->setFocusPolicy(Qt::StrongFocus);
             if (previousTabStop)
                 QWidget::setTabOrder(previousTabStop, widget);

@@ -6,6 +6,8 @@
 #include "settings/CSettingsDlg.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -93,4 +95,22 @@ TEST_F(AccessibleNames, TheStatusAndTheConnectButtonAreReadAsShown) {
     clickButton(IDC_CONNECT);
     EXPECT_EQ(button->accessibleName(), "Connect");
     EXPECT_EQ(statusLabel->accessibleName(), "Status: Disconnected");
+}
+
+TEST_F(AccessibleNames, ATeamColourCanBeSetWithTheKeyboardAlone) {
+    connectTable();
+    auto* manual = control<QCheckBox>(IDC_UNDERLIGHT_MANUAL);
+    manual->setFocus();
+    QTest::keyClick(manual, Qt::Key_Space);
+    ASSERT_TRUE(app->lighting().underlightManualMode);
+    // The swatches follow their group's check box in the tab order.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* swatch = QApplication::focusWidget();
+    ASSERT_EQ(swatch, control<QWidget>(IDC_UNDERLIGHT_TEAM1));
+    table.clearRecord();
+    QTest::keyClick(swatch, Qt::Key_Space);
+    ASSERT_TRUE(waitForFrames(1));
+    EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x3D, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    QTest::keyClick(swatch, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>(IDC_UNDERLIGHT_TEAM2));
 }
