@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/Notice.h"
+
 #include <QString>
 
 #include <functional>
@@ -7,8 +9,6 @@
 class QWidget;
 
 namespace glowdeck {
-
-enum class BoxIcon { None, Error, Warning, Information };
 
 struct BoxRequest {
     QWidget* owner; // nullptr: a box without an owner window
