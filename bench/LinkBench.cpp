@@ -4,12 +4,11 @@
 #include "app/MessageBoxes.h"
 #include "app/PortDiscovery.h"
 #include "link/CommandSet.h"
+#include "link/Connection.h"
 #include "link/PumpedWait.h"
 #include "link/ReceiveMachine.h"
 #include "link/ReceivedLog.h"
-#include "link/SerialLink.h"
 #include "res/Templates.h"
-#include "settings/CSettingsDlg.h"
 #include "sim/SimulatedTable.h"
 
 #include <QApplication>
@@ -62,12 +61,12 @@ long residentKb() {
 }
 
 // A main window connected to a simulated table, as the operator has it.
-struct Panel {
+struct ConnectedWindow {
     sim::SimulatedTable table;
     std::unique_ptr<CGlowdeckApp> app;
     std::unique_ptr<CGlowdeckDlg> window;
 
-    explicit Panel(sim::SimOptions options = {}) : table(options) {
+    explicit ConnectedWindow(sim::SimOptions options = {}) : table(options) {
         MessageBoxes::setHandler([](const BoxRequest&) {});
         PortDiscovery::setLister([] { return QStringList{}; });
         table.start();
@@ -77,7 +76,7 @@ struct Panel {
         window->show();
         window->control<QPushButton>(IDC_CONNECT)->click();
     }
-    ~Panel() {
+    ~ConnectedWindow() {
         window->close();
         window.reset();
         app.reset();
@@ -144,7 +143,7 @@ void BM_ReceiveIntoLog(benchmark::State& state) {
     double lost = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        Panel panel;
+        ConnectedWindow panel;
         panel.app->log().clear();
         std::vector<std::uint8_t> data(10 * 1000 * 1000);
         for (std::size_t i = 0; i < data.size(); ++i)
@@ -169,7 +168,7 @@ void BM_ReceiveIntoLog(benchmark::State& state) {
 BENCHMARK(BM_ReceiveIntoLog)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 void BM_IdleConnectedCpu(benchmark::State& state) {
-    Panel panel;
+    ConnectedWindow panel;
     for (auto _ : state) {
         const double before = cpuSeconds();
         QTest::qWait(2000);
@@ -181,7 +180,7 @@ void BM_IdleConnectedCpu(benchmark::State& state) {
 BENCHMARK(BM_IdleConnectedCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PumpedWaitCpu(benchmark::State& state) {
-    Panel panel;
+    ConnectedWindow panel;
     for (auto _ : state) {
         const double before = cpuSeconds();
         PumpedWait::wait(1000);
@@ -194,17 +193,11 @@ BENCHMARK(BM_PumpedWaitCpu)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRe
 
 // The EEPROM dump at the paced 115200 baud, from the frame to the completed capture.
 void BM_EepromDumpPaced(benchmark::State& state) {
-    Panel panel;
-    CSettingsDlg& settings = panel.app->settings();
-    std::uint32_t request = 0;
+    ConnectedWindow panel;
     for (auto _ : state) {
-        settings.m_dumpInProgress = 1;
-        panel.app->link().armCapture(++request);
         QElapsedTimer timer;
         timer.start();
-        panel.app->link().sendCommand(nullptr, CMD_EEPROM_DUMP);
-        const bool done =
-            QTest::qWaitFor([&] { return settings.m_dumpInProgress.load() == 0; }, 20000);
+        const bool done = panel.app->connection().dumpEeprom().image.has_value();
         benchmark::DoNotOptimize(done);
         const double ratio = double(timer.elapsed()) / (32787.0 / 11520.0 * 1000.0);
         state.counters["line_rate_ratio"] = ratio;

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "console/CommandHistory.h"
-#include "lighting/LightingState.h"
-#include "link/ReceivedLog.h"
+#include "app/Panel.h"
 
 #include <QStringList>
 
@@ -13,21 +11,14 @@ namespace glowdeck {
 class CDebugger;
 class CGlowdeckDlg;
 class CSettingsDlg;
-class ProtocolTrace;
-class SerialLink;
-
-namespace sim {
-class SimulatedTable;
-}
 
 struct AppOptions {
     bool simulate = false; // run a simulated table and list its port first
     QString tracePath;     // where the protocol trace goes; empty for none
 };
 
-// The application and its process-wide objects, which live for the whole run and are never
-// saved: the log, the lighting state, the command history, the link, and the one debugger and
-// settings dialog that every opening reuses.
+// The windowed program: the panel, the main window and the one debugger and settings dialog
+// that every opening reuses.
 class CGlowdeckApp {
 public:
     CGlowdeckApp();
@@ -37,30 +28,28 @@ public:
 
     // Builds the main window and runs it modally; the run ends when the window ends.
     int InitInstance(const AppOptions& options);
-    // Sends the protocol trace to the file from the next connection on; false, with the
-    // reason, if the file cannot be written or the port is open.
-    bool startTrace(const QString& path, QString* error = nullptr);
 
-    ReceivedLog& log() { return m_log; }
-    LightingState& lighting() { return m_lighting; }
-    CommandHistory& history() { return m_history; }
-    SerialLink& link() { return *m_link; }
+    Panel& panel() { return m_panel; }
+    bool startTrace(const QString& path, QString* error = nullptr) {
+        return m_panel.startTrace(path, error);
+    }
+    ReceivedLog& log() { return m_panel.log(); }
+    LightingState& lighting() { return m_panel.lighting(); }
+    Connection& connection() { return m_panel.connection(); }
+    CommandHistory& history() { return m_panel.console().history(); }
     CDebugger& debugger() { return *m_debugger; }
     CSettingsDlg& settings() { return *m_settings; }
 
-    // The main window while it exists (the settings dialog closes it).
+    // The main window while it exists.
     CGlowdeckDlg* mainWindow() const { return m_mainWindow; }
     void setMainWindow(CGlowdeckDlg* window) { m_mainWindow = window; }
+    // Ends the program through the main window's close path, which says goodbye to the table.
+    void endProgram();
 
 private:
-    ReceivedLog m_log;
-    LightingState m_lighting;
-    CommandHistory m_history;
-    std::unique_ptr<ProtocolTrace> m_trace; // outlives the link, which writes to it
+    Panel m_panel;
     std::unique_ptr<CSettingsDlg> m_settings;
-    std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<CDebugger> m_debugger;
-    std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
     CGlowdeckDlg* m_mainWindow = nullptr;
 };
 

@@ -1,6 +1,5 @@
 #include "app/CGlowdeckDlg.h"
 
-#include "app/AppLifetime.h"
 #include "app/CGlowdeckApp.h"
 #include "app/MessageBoxes.h"
 #include "app/PortDiscovery.h"
@@ -8,9 +7,9 @@
 #include "debugger/CDebugger.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
-#include "link/CommandSet.h"
+#include "link/AppLifetime.h"
+#include "link/CommandSender.h"
 #include "link/PumpedWait.h"
-#include "link/SerialLink.h"
 #include "res/AppIcon.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
@@ -19,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -27,39 +27,12 @@
 namespace glowdeck {
 
 namespace {
-const QString kDisconnected = QStringLiteral("Status: Disconnected");
-const QString kDisconnectedComError = QStringLiteral("Status: Disconnected - COM Error");
-const QString kErrorTitle = QStringLiteral("Error");
 const QString kNoPorts = QStringLiteral("No Active Ports Found");
-
-// The line after an open failure that says how to get past it, when the cause is known.
-std::string openFailureAdvice(const ConnectResult& result) {
-    switch (result.openFailure) {
-    case OpenFailure::NoAccess: {
-        if (result.deviceGroup.isEmpty())
-            return "Permission denied: this user may not open the port; ask the administrator "
-                   "for read and write access to it.\r\n";
-        const std::string group = result.deviceGroup.toStdString();
-#ifdef Q_OS_LINUX
-        return "Permission denied: add your user to the " + group + " group (sudo usermod -aG " +
-               group + " $USER) and log in again.\r\n";
-#else
-        return "Permission denied: add your user to the " + group + " group and log in again.\r\n";
-#endif
-    }
-    case OpenFailure::Busy:
-        return "The port is in use by another program: close that program, then connect "
-               "again.\r\n";
-    case OpenFailure::None:
-    case OpenFailure::Other:
-        break;
-    }
-    return {};
 }
-} // namespace
 
 CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
-    : TemplateDialog(Templates::mainWindow()), m_app(app), m_firstPorts(firstPorts) {
+    : TemplateDialog(Templates::mainWindow()), m_app(app), m_panel(app.panel()),
+      m_firstPorts(firstPorts) {
     AppLifetime::reset();
     m_portList = control<QComboBox>(IDC_PORT_LIST);
     m_signsManual = control<QCheckBox>(IDC_SIGNS_MANUAL);
@@ -79,32 +52,32 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
     m_receivedData = control<QPlainTextEdit>(IDC_RECEIVED_DATA);
     m_debugButton = control<QPushButton>(IDC_DEBUG);
     m_prompt = control<QLineEdit>(IDC_PROMPT);
+    m_cupSwatches = {m_team1CupOnSwatch, m_team1CupOffSwatch, m_team2CupOnSwatch,
+                     m_team2CupOffSwatch};
 
-    connect(m_connectButton, &QPushButton::clicked, this, &CGlowdeckDlg::OnBnClickedConnect);
-    connect(control<QPushButton>(IDC_CLEAR), &QPushButton::clicked, this,
-            &CGlowdeckDlg::OnBnClickedClear);
-    connect(control<QPushButton>(IDC_SETTINGS), &QPushButton::clicked, this,
-            &CGlowdeckDlg::OnBnClickedSettings);
-    connect(m_debugButton, &QPushButton::clicked, this, &CGlowdeckDlg::OnBnClickedDebug);
+    const std::pair<QPushButton*, void (CGlowdeckDlg::*)()> buttons[] = {
+        {m_connectButton, &CGlowdeckDlg::OnBnClickedConnect},
+        {control<QPushButton>(IDC_CLEAR), &CGlowdeckDlg::OnBnClickedClear},
+        {control<QPushButton>(IDC_SETTINGS), &CGlowdeckDlg::OnBnClickedSettings},
+        {m_debugButton, &CGlowdeckDlg::OnBnClickedDebug},
+    };
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QPushButton::clicked, this, handler);
     connect(m_underlightManual, &QCheckBox::clicked, this,
             &CGlowdeckDlg::OnBnClickedUnderlightManual);
     connect(m_signsManual, &QCheckBox::clicked, this, &CGlowdeckDlg::OnBnClickedSignsManual);
-    connect(m_underlightTeam1Swatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedUnderlightTeam1);
-    connect(m_underlightTeam2Swatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedUnderlightTeam2);
-    connect(m_signsTeam1Swatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedSignsTeam1);
-    connect(m_signsTeam2Swatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedSignsTeam2);
-    connect(m_team1CupOnSwatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedTeam1CupOn);
-    connect(m_team1CupOffSwatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedTeam1CupOff);
-    connect(m_team2CupOnSwatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedTeam2CupOn);
-    connect(m_team2CupOffSwatch, &ColourSwatch::clicked, this,
-            &CGlowdeckDlg::OnStnClickedTeam2CupOff);
+    const std::pair<ColourSwatch*, void (CGlowdeckDlg::*)()> swatches[] = {
+        {m_underlightTeam1Swatch, &CGlowdeckDlg::OnStnClickedUnderlightTeam1},
+        {m_underlightTeam2Swatch, &CGlowdeckDlg::OnStnClickedUnderlightTeam2},
+        {m_signsTeam1Swatch, &CGlowdeckDlg::OnStnClickedSignsTeam1},
+        {m_signsTeam2Swatch, &CGlowdeckDlg::OnStnClickedSignsTeam2},
+        {m_team1CupOnSwatch, &CGlowdeckDlg::OnStnClickedTeam1CupOn},
+        {m_team1CupOffSwatch, &CGlowdeckDlg::OnStnClickedTeam1CupOff},
+        {m_team2CupOnSwatch, &CGlowdeckDlg::OnStnClickedTeam2CupOn},
+        {m_team2CupOffSwatch, &CGlowdeckDlg::OnStnClickedTeam2CupOff},
+    };
+    for (const auto& [swatch, handler] : swatches)
+        connect(swatch, &ColourSwatch::clicked, this, handler);
     // A confirmed selection, also of the entry already selected.
     connect(m_colourChooser, &QComboBox::activated, this,
             &CGlowdeckDlg::OnCbnSelendokColourChooser);
@@ -112,36 +85,38 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
     if (auto* portList = qobject_cast<PortList*>(m_portList))
         connect(portList, &PortList::aboutToShowPopup, this, &CGlowdeckDlg::refreshPorts);
 
-    SerialLink& link = m_app.link();
-    connect(&link, &SerialLink::textReceived, this, [this](const QByteArray& text) {
-        AppendToLog(std::string_view(text.constData(), std::size_t(text.size())), false);
-    });
-    connect(&link, &SerialLink::connectionLost, this, &CGlowdeckDlg::onConnectionLost);
+    connect(&m_panel.connection(), &Connection::stateChanged, this, &CGlowdeckDlg::showConnection);
+    m_panel.lightingController().setChangeListener(
+        [this](const LightingChange& change) { showLighting(change); });
+    m_panel.console().setChangeListener(
+        [this] { m_debugButton->setVisible(m_panel.console().debugButtonShown()); });
 
     m_swatchTimer.setSingleShot(false);
     m_swatchTimer.setInterval(kSwatchTimerMs);
-    connect(&m_swatchTimer, &QTimer::timeout, this, [this] { OnTimer(kSwatchTimerId); });
+    connect(&m_swatchTimer, &QTimer::timeout, this, &CGlowdeckDlg::OnTimer);
 
-    m_app.log().attachView(m_receivedData);
+    m_panel.log().attachView(m_receivedData);
     qApp->installEventFilter(this);
     OnInitDialog();
 }
 
 CGlowdeckDlg::~CGlowdeckDlg() {
     qApp->removeEventFilter(this);
-    m_app.log().detachView(m_receivedData);
+    m_panel.log().detachView(m_receivedData);
+    m_panel.lightingController().setChangeListener({});
+    m_panel.console().setChangeListener({});
 }
 
 void CGlowdeckDlg::OnInitDialog() {
     setWindowIcon(AppIcon::icon());
-    m_debugButton->hide();
+    m_debugButton->setVisible(m_panel.console().debugButtonShown());
     fillPortList();
     m_portList->setCurrentIndex(0);
     m_swatchTimer.start();
-    setStatus(kDisconnected);
+    showConnection();
     m_modeList->setCurrentIndex(0);
     m_colourChooser->setCurrentIndex(1);
-    UpdateData(true);
+    refreshCurrentColour();
 }
 
 void CGlowdeckDlg::fillPortList() {
@@ -158,7 +133,7 @@ void CGlowdeckDlg::fillPortList() {
 
 void CGlowdeckDlg::refreshPorts() {
     // The open port's entry stays as it is while connected.
-    if (m_app.link().connected())
+    if (m_panel.connection().connected())
         return;
     const QString shown = m_portList->currentText();
     fillPortList();
@@ -172,14 +147,14 @@ void CGlowdeckDlg::refreshPorts() {
     m_portList->setEditText(shown);
 }
 
-void CGlowdeckDlg::setConnectCaption(const QString& caption) {
+void CGlowdeckDlg::showConnection() {
+    const Connection& connection = m_panel.connection();
+    const QString caption =
+        connection.connected() ? QStringLiteral("Disconnect") : QStringLiteral("Connect");
     m_connectButton->setText(caption);
     m_connectButton->setAccessibleName(caption);
-}
-
-void CGlowdeckDlg::setStatus(const QString& text) {
-    m_statusText->setText(text);
-    m_statusText->setAccessibleName(text);
+    m_statusText->setText(connection.status());
+    m_statusText->setAccessibleName(connection.status());
     m_statusText->resize(std::max(m_statusText->width(), m_statusText->sizeHint().width()),
                          m_statusText->height());
 }
@@ -205,136 +180,170 @@ void CGlowdeckDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CGlowdeckDlg::OnClose() {
-    SerialLink& link = m_app.link();
-    if (!link.connected())
-        return;
-    // The reader stops first, so the table's answer to the exit frame is not logged.
-    link.setStopReader();
-    link.sendCommand(this, CMD_EXIT);
-    link.setConnected(false);
-    link.closePort();
+    m_panel.connection().closeForExit();
 }
 
 void CGlowdeckDlg::AppendToLog(std::string_view text, bool lineEnd) {
-    m_app.log().append(text, lineEnd);
+    m_panel.log().append(text, lineEnd);
 }
 
 void CGlowdeckDlg::OnBnClickedClear() {
-    m_app.log().clear();
+    m_panel.log().clear();
 }
 
 void CGlowdeckDlg::OnBnClickedConnect() {
-    if (m_app.link().connected())
-        disconnect();
+    Connection& connection = m_panel.connection();
+    if (connection.connected())
+        CommandSender(connection, m_feedback, true).disconnect();
     else
-        connectToTable();
-}
-
-void CGlowdeckDlg::connectToTable() {
-    const QString portName = m_portList->currentText();
-    const ConnectResult result = m_app.link().open(portName);
-    const char* tabs4 = "\t\t\t\t";
-    const char* tabs5 = "\t\t\t\t\t";
-    auto configureFailed = [&](const char* boxText, const QString& status, const char* logWhat,
-                               const char* tabs) {
-        MessageBoxes::show(this, QString::fromLatin1(boxText), kErrorTitle, BoxIcon::Error);
-        setStatus(status);
-        AppendToLog(std::string("COM Error - ") + logWhat +
-                        "\r\nIf the port is connected in another program, please close " + tabs +
-                        "it and/or restart your PC.\r\n",
-                    false);
-    };
-    switch (result.failedAt) {
-    case ConnectStep::OpenPort:
-        configureFailed("Cannot open Communication PORT.", kDisconnected,
-                        "Cannot Open Communication Port", tabs4);
-        if (const std::string advice = openFailureAdvice(result); !advice.empty())
-            AppendToLog(advice, false);
-        return;
-    case ConnectStep::SetCommState:
-        MessageBoxes::show(nullptr, QStringLiteral("SetCommState Error"), kErrorTitle,
-                           BoxIcon::Error);
-        configureFailed("Cannot Configure Communication Port", kDisconnected,
-                        "Cannot Configure Communication Port", tabs4);
-        return;
-    case ConnectStep::GetCommState:
-        MessageBoxes::show(nullptr, QStringLiteral("GetCommState Error"), kErrorTitle,
-                           BoxIcon::Error);
-        configureFailed("Cannot Configure Communication Port", kDisconnected,
-                        "Cannot Configure Communication Port", tabs4);
-        return;
-    case ConnectStep::SetCommTimeouts:
-        MessageBoxes::show(nullptr, QStringLiteral("StCommTimeouts function failed"),
-                           QStringLiteral("Com Port Error"), BoxIcon::Error);
-        configureFailed("Cannot Configure Communication Timeouts", kDisconnectedComError,
-                        "Cannot Configure Communication Timeouts", tabs5);
-        return;
-    case ConnectStep::GetCommTimeouts:
-        configureFailed("Cannot Configure Communication Timeouts", kDisconnectedComError,
-                        "Cannot Configure Communication Timeouts", tabs5);
-        return;
-    case ConnectStep::None:
-        break;
-    }
-    setStatus(QStringLiteral("Status: Connected"));
-    setConnectCaption(QStringLiteral("Disconnect"));
-    m_app.link().setConnected(true);
-    m_app.link().startReading();
-    AppendToLog("Connection Successful\r\n\r\n", false);
-}
-
-void CGlowdeckDlg::disconnect() {
-    SerialLink& link = m_app.link();
-    // The table's answer to the exit frame still reaches the log during the wait.
-    link.sendCommand(this, CMD_EXIT);
-    // A link that is already down (never connected, or lost during the wait) leaves the window
-    // as it is, so a "COM Error" status stays visible.
-    const bool wasConnected = link.connected();
-    link.setStopReader();
-    link.closePort();
-    if (wasConnected) {
-        setConnectCaption(QStringLiteral("Connect"));
-        setStatus(kDisconnected);
-    }
-    link.setConnected(false);
-}
-
-void CGlowdeckDlg::onConnectionLost() {
-    setStatus(kDisconnectedComError);
-    setConnectCaption(QStringLiteral("Connect"));
-    AppendToLog("COM Error - Connection Lost\r\n", false);
+        connection.connectTo(m_portList->currentText(), m_feedback);
 }
 
 void CGlowdeckDlg::OnBnClickedSettings() {
-    if (m_app.link().connected())
+    if (CommandSender(m_panel.connection(), m_feedback, true).requireConnection())
         m_app.settings().runModal();
-    else
-        MessageBoxes::show(this, QStringLiteral("Please connect to the bluetooth module first."),
-                           kErrorTitle, BoxIcon::Error);
 }
 
 void CGlowdeckDlg::OnBnClickedDebug() {
-    if (m_app.link().connected())
+    if (CommandSender(m_panel.connection(), m_feedback, true).requireConnection())
         m_app.debugger().runModal();
-    else
-        MessageBoxes::show(this, QStringLiteral("Please connect to the bluetooth module first."),
-                           kErrorTitle, BoxIcon::Error);
 }
 
-void CGlowdeckDlg::OnTimer(int timerId) {
-    if (timerId != kSwatchTimerId)
-        return;
+void CGlowdeckDlg::OnTimer() {
+    // It fires once: the cup swatches are painted a moment after the window is up.
     m_swatchTimer.stop();
-    const auto& cups = m_app.lighting().cupColours;
-    m_team1CupOnSwatch->paintColour(cups[0]);
-    m_team1CupOffSwatch->paintColour(cups[1]);
-    m_team2CupOnSwatch->paintColour(cups[2]);
-    m_team2CupOffSwatch->paintColour(cups[3]);
+    paintCupSwatches();
 }
+
+// ---- Lighting -------------------------------------------------------------------------------
+
+void CGlowdeckDlg::refreshCurrentColour() {
+    m_currentColour = m_colourChooser->colourAt(m_colourChooser->currentIndex());
+}
+
+void CGlowdeckDlg::paintCupSwatches() {
+    for (std::size_t cup = 0; cup < m_cupSwatches.size(); ++cup)
+        m_cupSwatches[cup]->paintColour(m_panel.lighting().cupColours[cup]);
+}
+
+ColourSwatch* CGlowdeckDlg::teamSwatch(TeamLights lights, int team) const {
+    if (lights == TeamLights::Underlight)
+        return team == 0 ? m_underlightTeam1Swatch : m_underlightTeam2Swatch;
+    return team == 0 ? m_signsTeam1Swatch : m_signsTeam2Swatch;
+}
+
+void CGlowdeckDlg::showLighting(const LightingChange& change) {
+    const LightingState& state = m_panel.lighting();
+    switch (change.item) {
+    case LightingChange::Item::ManualMode:
+        (change.lights == TeamLights::Underlight ? m_underlightManual : m_signsManual)
+            ->setChecked(m_panel.lightingController().manualMode(change.lights));
+        return;
+    case LightingChange::Item::TeamColour: {
+        const auto& colours =
+            change.lights == TeamLights::Underlight ? state.underlightColours : state.signColours;
+        teamSwatch(change.lights, change.index)->paintColour(colours[std::size_t(change.index)]);
+        return;
+    }
+    case LightingChange::Item::CupColour:
+        m_cupSwatches[std::size_t(change.index)]->paintColour(
+            state.cupColours[std::size_t(change.index)]);
+        return;
+    case LightingChange::Item::Mode:
+        // A mode chosen elsewhere (a script) shows in the list; the window's own choice
+        // already does.
+        if (m_modeList->currentIndex() != state.currentMode)
+            m_modeList->setCurrentIndex(state.currentMode);
+        return;
+    }
+}
+
+void CGlowdeckDlg::OnCbnSelendokColourChooser() {
+    refreshCurrentColour();
+}
+
+void CGlowdeckDlg::manualModeClicked(TeamLights lights, QCheckBox* box) {
+    // A refused click leaves the stored flag, so the box never shows a tick the table has not got.
+    if (!m_panel.lightingController().setManualMode(lights, box->isChecked(), m_feedback))
+        box->setChecked(m_panel.lightingController().manualMode(lights));
+}
+
+void CGlowdeckDlg::OnBnClickedUnderlightManual() {
+    manualModeClicked(TeamLights::Underlight, m_underlightManual);
+}
+
+void CGlowdeckDlg::OnBnClickedSignsManual() {
+    manualModeClicked(TeamLights::Signs, m_signsManual);
+}
+
+void CGlowdeckDlg::teamSwatchClicked(TeamLights lights, int team) {
+    refreshCurrentColour();
+    m_panel.lightingController().setTeamColour(lights, team, m_currentColour, m_feedback);
+}
+
+void CGlowdeckDlg::OnStnClickedUnderlightTeam1() {
+    teamSwatchClicked(TeamLights::Underlight, 0);
+}
+void CGlowdeckDlg::OnStnClickedUnderlightTeam2() {
+    teamSwatchClicked(TeamLights::Underlight, 1);
+}
+void CGlowdeckDlg::OnStnClickedSignsTeam1() {
+    teamSwatchClicked(TeamLights::Signs, 0);
+}
+void CGlowdeckDlg::OnStnClickedSignsTeam2() {
+    teamSwatchClicked(TeamLights::Signs, 1);
+}
+
+void CGlowdeckDlg::cupSwatchClicked(int cup) {
+    refreshCurrentColour();
+    m_panel.lightingController().setCupColour(cup, m_currentColour, m_modeList->currentIndex(),
+                                              m_feedback);
+}
+
+void CGlowdeckDlg::OnStnClickedTeam1CupOn() {
+    cupSwatchClicked(0);
+}
+void CGlowdeckDlg::OnStnClickedTeam1CupOff() {
+    cupSwatchClicked(1);
+}
+void CGlowdeckDlg::OnStnClickedTeam2CupOn() {
+    cupSwatchClicked(2);
+}
+void CGlowdeckDlg::OnStnClickedTeam2CupOff() {
+    cupSwatchClicked(3);
+}
+
+void CGlowdeckDlg::OnCbnSelendokMode() {
+    m_panel.lightingController().selectMode(m_modeList->currentIndex(), m_feedback);
+}
+
+// ---- Prompt line ----------------------------------------------------------------------------
 
 bool CGlowdeckDlg::eventFilter(QObject* watched, QEvent* event) {
-    PreTranslateMessage(watched, event);
-    return TemplateDialog::eventFilter(watched, event);
+    return PreTranslateMessage(watched, event) || TemplateDialog::eventFilter(watched, event);
+}
+
+bool CGlowdeckDlg::PreTranslateMessage(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || PumpedWait::depth() > 0 || m_closing)
+        return false;
+    // A key travels up from the focused control through its parents; act on it once, where it
+    // starts, and only inside this window.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget != QApplication::focusWidget() || widget->window() != this)
+        return false;
+    ConsoleController& console = m_panel.console();
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (console.enterLine(m_prompt->text().toLatin1().toStdString(), m_feedback) &&
+            !AppLifetime::mainWindowGone())
+            m_prompt->clear();
+    } else if (key == Qt::Key_Up) {
+        m_prompt->setText(QString::fromLatin1(console.history().older()));
+    } else if (key == Qt::Key_Down) {
+        m_prompt->setText(QString::fromLatin1(console.history().newer()));
+    }
+    // The key goes on to the focused control and the window's own handling, as before.
+    return false;
 }
 
 } // namespace glowdeck

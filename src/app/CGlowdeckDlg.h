@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/BoxFeedback.h"
 #include "link/Colour.h"
 #include "res/TemplateDialog.h"
 
 #include <QStringList>
 #include <QTimer>
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -21,12 +23,16 @@ namespace glowdeck {
 class CColourPickerCB;
 class CGlowdeckApp;
 class ColourSwatch;
+class Panel;
+enum class TeamLights;
+struct LightingChange;
 
 // The main window: port and connection, lighting, the received-data log and the prompt line.
+// It reads its controls, acts through the panel's connection and controllers, and shows what
+// they report; a script acting through the same controllers shows here too.
 class CGlowdeckDlg : public TemplateDialog {
     Q_OBJECT
 public:
-    static constexpr int kSwatchTimerId = 1876;
     static constexpr int kSwatchTimerMs = 200;
 
     // firstPorts are listed before the discovered ports (the simulated table's port).
@@ -34,15 +40,12 @@ public:
     ~CGlowdeckDlg() override;
 
     void AppendToLog(std::string_view text, bool lineEnd);
-    void disconnect();
     void OnBnClickedConnect();
     void OnBnClickedClear();
     void OnBnClickedSettings();
     void OnBnClickedDebug();
-    void OnTimer(int timerId);
 
     // Lighting.
-    void UpdateData(bool saveAndValidate);
     void OnCbnSelendokColourChooser();
     void OnBnClickedUnderlightManual();
     void OnBnClickedSignsManual();
@@ -55,14 +58,8 @@ public:
     void OnStnClickedTeam2CupOn();
     void OnStnClickedTeam2CupOff();
     void OnCbnSelendokMode();
-    void sendUnderlighting();
-    void sendSigns();
-
-    // Console.
-    void RunTextCommand(const std::string& line);
 
     Colour currentColour() const { return m_currentColour; }
-    CGlowdeckApp& app() { return m_app; }
 
 public slots:
     void accept() override; // Enter never ends the window
@@ -74,19 +71,24 @@ protected:
 
 private:
     void OnInitDialog();
+    void OnTimer();
+    void OnClose();
+    // The prompt line's Enter, Up and Down, before the dialog's own key handling.
+    bool PreTranslateMessage(QObject* watched, QEvent* event);
     void fillPortList();
     void refreshPorts();
-    void setConnectCaption(const QString& caption);
-    void connectToTable();
-    void OnClose();
-    void setStatus(const QString& text);
-    void onConnectionLost();
-    bool PreTranslateMessage(QObject* watched, QEvent* event);
-    bool swatchClicked(ColourSwatch* swatch, bool allowed, const char* warning, Colour& stored);
-    void cupSwatchClicked(ColourSwatch* swatch, int cupIndex);
-    void manualModeClicked(QCheckBox* box, bool& flag, void (CGlowdeckDlg::*send)());
+    void refreshCurrentColour();
+    void showConnection();
+    void showLighting(const LightingChange& change);
+    void paintCupSwatches();
+    ColourSwatch* teamSwatch(TeamLights lights, int team) const;
+    void teamSwatchClicked(TeamLights lights, int team);
+    void cupSwatchClicked(int cup);
+    void manualModeClicked(TeamLights lights, QCheckBox* box);
 
     CGlowdeckApp& m_app;
+    Panel& m_panel;
+    BoxFeedback m_feedback{this};
     QStringList m_firstPorts;
 
     QComboBox* m_portList;
@@ -109,8 +111,8 @@ private:
     QLineEdit* m_prompt;
 
     Colour m_currentColour = 0;
-    std::string m_promptText;
     QTimer m_swatchTimer;
+    std::array<ColourSwatch*, 4> m_cupSwatches{};
     bool m_closing = false;
 };
 

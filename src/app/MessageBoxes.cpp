@@ -1,6 +1,6 @@
 #include "app/MessageBoxes.h"
 
-#include "app/AppLifetime.h"
+#include "link/AppLifetime.h"
 #include "link/PumpedWait.h"
 
 #include <QMessageBox>

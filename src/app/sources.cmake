@@ -1,10 +1,11 @@
 list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
-  app/AppLifetime.cpp
   app/MessageBoxes.cpp
   app/PortDiscovery.cpp
   app/PortList.cpp
+  app/BoxFeedback.cpp
+  app/Panel.cpp
   app/CGlowdeckApp.cpp
   app/CGlowdeckDlg.cpp
 )

@@ -1,7 +1,5 @@
 list(APPEND GLOWDECK_CORE_SOURCES
   console/CommandHistory.cpp
   console/TextCommands.cpp
-)
-list(APPEND GLOWDECK_UI_SOURCES
-  console/GlowdeckDlgConsole.cpp
+  console/ConsoleController.cpp
 )

@@ -1,10 +1,8 @@
 #include "debugger/CDebugger.h"
 
-#include "app/AppLifetime.h"
 #include "app/CGlowdeckApp.h"
-#include "app/MessageBoxes.h"
-#include "link/CommandSet.h"
-#include "link/SerialLink.h"
+#include "debugger/DebuggerController.h"
+#include "link/AppLifetime.h"
 #include "res/Templates.h"
 
 #include <QCheckBox>
@@ -17,7 +15,9 @@
 
 namespace glowdeck {
 
-CDebugger::CDebugger(CGlowdeckApp& app) : TemplateDialog(Templates::debugger()), m_app(app) {
+CDebugger::CDebugger(CGlowdeckApp& app)
+    : TemplateDialog(Templates::debugger()), m_app(app),
+      m_controller(app.panel().debuggerController()) {
     // Caption and close box only: no help, minimise or maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -39,6 +39,7 @@ CDebugger::CDebugger(CGlowdeckApp& app) : TemplateDialog(Templates::debugger()),
     onClick(IDC_DBG_CANCEL_COMMAND, &CDebugger::OnCancelCommand);
     onClick(IDC_DBG_EXIT, &CDebugger::OnExitDebugger);
     connect(m_stepMode, &QCheckBox::clicked, this, &CDebugger::OnStepMode);
+    m_controller.setChangeListener([this] { m_stepMode->setChecked(m_controller.stepMode()); });
 }
 
 void CDebugger::showEvent(QShowEvent* event) {
@@ -66,11 +67,11 @@ void CDebugger::sendStart(unsigned opening) {
     // Not if this opening has already ended: the table would be left in debug mode.
     if (opening != m_opening || !isVisible() || m_ending)
         return;
-    send(CMD_DEBUGGER_START);
+    act([this] { m_controller.open(m_feedback); });
 }
 
-bool CDebugger::send(std::uint16_t code, const std::uint8_t* payload, std::size_t length) {
-    m_app.link().sendCommand(nullptr, code, payload, length);
+bool CDebugger::act(const std::function<void()>& action) {
+    action();
     if (!AppLifetime::mainWindowGone())
         return true;
     if (isVisible())
@@ -79,18 +80,9 @@ bool CDebugger::send(std::uint16_t code, const std::uint8_t* payload, std::size_
 }
 
 void CDebugger::execute(DebugList list, QComboBox* combo) {
-    const DebugEntry* entry = DebuggerCommands::find(list, combo->currentIndex());
-    if (!entry) {
-        MessageBoxes::show(this, QStringLiteral("Please choose a valid option."),
-                           QStringLiteral("Error"), BoxIcon::Error);
-        return;
-    }
-    if (entry->carriesSpeed) {
-        const auto speed = static_cast<std::uint8_t>(m_speed->value());
-        send(entry->code, &speed, 1);
-    } else {
-        send(entry->code);
-    }
+    const int index = combo->currentIndex();
+    const int speed = m_speed->value();
+    act([&] { m_controller.runTest(list, index, speed, m_feedback); });
 }
 
 void CDebugger::OnExecuteGrid() {
@@ -104,23 +96,20 @@ void CDebugger::OnExecuteRing() {
 }
 
 void CDebugger::OnStepMode() {
-    send(m_stepMode->isChecked() ? CMD_STEP_MODE_ON : CMD_STEP_MODE_OFF);
+    const bool on = m_stepMode->isChecked();
+    act([&] { m_controller.setStepMode(on, m_feedback); });
 }
 
 void CDebugger::OnNext() {
-    if (m_stepMode->isChecked())
-        send(CMD_STEP);
-    else
-        MessageBoxes::show(this, QStringLiteral("Check \"Step Mode\" To Enable Stepping"),
-                           QStringLiteral("ERROR"), BoxIcon::Error);
+    act([this] { m_controller.next(m_feedback); });
 }
 
 void CDebugger::OnCancelCommand() {
-    send(CMD_CANCEL);
+    act([this] { m_controller.cancel(m_feedback); });
 }
 
 void CDebugger::OnExitDebugger() {
-    if (!send(CMD_EXIT))
+    if (!act([this] { m_controller.exit(m_feedback); }))
         return; // already ended
     if (isVisible())
         accept();

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "app/BoxFeedback.h"
 #include "debugger/DebuggerCommands.h"
 #include "res/TemplateDialog.h"
 
-#include <cstdint>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -12,6 +13,7 @@ class QSlider;
 namespace glowdeck {
 
 class CGlowdeckApp;
+class DebuggerController;
 
 // The hardware test routines: LED grid, RGB pods and LED rings, with speed, step mode and cancel.
 // One object serves every opening; each opening starts from the same state and tells the table
@@ -39,10 +41,12 @@ private:
     void OnInitDialog();
     void sendStart(unsigned opening);
     void execute(DebugList list, QComboBox* combo);
-    // Sends from this window; false if the main window went away meanwhile, which ends this one.
-    bool send(std::uint16_t code, const std::uint8_t* payload = nullptr, std::size_t length = 0);
+    // Acts from this window; false if the main window went away meanwhile, which ends this one.
+    bool act(const std::function<void()>& action);
 
     CGlowdeckApp& m_app;
+    DebuggerController& m_controller;
+    BoxFeedback m_feedback{this};
     QSlider* m_speed;
     QComboBox* m_gridList;
     QComboBox* m_podList;

@@ -1,6 +1,6 @@
 #include "lighting/ColourDialog.h"
 
-#include "app/AppLifetime.h"
+#include "link/AppLifetime.h"
 #include "link/PumpedWait.h"
 
 #include <QColorDialog>

@@ -1,9 +1,9 @@
 list(APPEND GLOWDECK_CORE_SOURCES
   lighting/ColourTable.cpp
+  lighting/LightingController.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   lighting/ColourSwatch.cpp
   lighting/ColourDialog.cpp
   lighting/CColourPickerCB.cpp
-  lighting/GlowdeckDlgLighting.cpp
 )

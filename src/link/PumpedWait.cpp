@@ -1,6 +1,6 @@
 #include "link/PumpedWait.h"
 
-#include "app/AppLifetime.h"
+#include "link/AppLifetime.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,8 +47,13 @@ TabGuard& tabGuard() {
 } // namespace
 
 void PumpedWait::wait(int milliseconds) {
-    if (AppLifetime::mainWindowGone() || milliseconds <= 0)
-        return;
+    waitUntil(milliseconds, {});
+}
+
+bool PumpedWait::waitUntil(int milliseconds, const std::function<bool()>& done) {
+    auto isDone = [&done] { return done && done(); };
+    if (AppLifetime::mainWindowGone() || milliseconds <= 0 || isDone())
+        return isDone();
     const qint64 wanted = qint64(milliseconds) * 1000000;
     QElapsedTimer elapsed;
     elapsed.start();
@@ -63,7 +68,7 @@ void PumpedWait::wait(int milliseconds) {
         qApp->installEventFilter(&tabGuard());
     }
     loops().push_back({LoopKind::Wait, &loop});
-    for (qint64 left = wanted - elapsed.nsecsElapsed(); left > 0 && !g_abandoned;
+    for (qint64 left = wanted - elapsed.nsecsElapsed(); left > 0 && !g_abandoned && !isDone();
          left = wanted - elapsed.nsecsElapsed()) {
         timer.start(int((left + 999999) / 1000000));
         loop.exec();
@@ -71,6 +76,13 @@ void PumpedWait::wait(int milliseconds) {
     loops().pop_back();
     if (--g_depth == 0)
         qApp->removeEventFilter(&tabGuard());
+    return isDone();
+}
+
+void PumpedWait::wake() {
+    for (const WaitFrame& frame : loops())
+        if (frame.loop)
+            frame.loop->quit();
 }
 
 int PumpedWait::depth() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace glowdeck {
 
 // Waits at least the given time while the window keeps handling every event (clicks, paints,
@@ -9,6 +11,11 @@ namespace glowdeck {
 class PumpedWait {
 public:
     static void wait(int milliseconds);
+    // Waits like wait(), but ends as soon as done() holds; it is asked again whenever wake() is
+    // called. Returns done()'s last answer.
+    static bool waitUntil(int milliseconds, const std::function<bool()>& done);
+    // Has every running wait look at its condition again.
+    static void wake();
     static int depth();
     // True while a wait, not a modal dialog or box opened inside it, is the innermost loop.
     static bool dialogKeysBlocked();

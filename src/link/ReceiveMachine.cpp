@@ -5,8 +5,9 @@
 
 namespace glowdeck {
 
-ReceiveMachine::ReceiveMachine(LogSink sink, DumpCaptureTarget target)
-    : m_sink(std::move(sink)), m_target(target) {
+ReceiveMachine::ReceiveMachine(LogSink sink, CaptureSink captureSink)
+    : m_sink(std::move(sink)), m_captureSink(std::move(captureSink)),
+      m_capture(std::size_t(kCaptureLength), 0) {
     m_pending.reserve(kPassLimit);
 }
 
@@ -16,7 +17,7 @@ void ReceiveMachine::feed(const std::uint8_t* data, std::size_t length) {
         if (m_captureCount >= 0) {
             const std::size_t room = std::size_t(kCaptureLength - m_captureCount);
             const std::size_t take = std::min(room, length - i);
-            std::memcpy(m_target.buffer + m_captureCount, data + i, take);
+            std::memcpy(m_capture.data() + m_captureCount, data + i, take);
             m_captureCount += int(take);
             i += take;
             if (m_captureCount == kCaptureLength)
@@ -45,7 +46,7 @@ void ReceiveMachine::endBurst() {
 
 void ReceiveMachine::armCapture(std::uint32_t requestId) {
     flushText();
-    std::memset(m_target.buffer, 0, m_target.size);
+    std::fill(m_capture.begin(), m_capture.end(), std::uint8_t(0));
     m_captureCount = 0;
     m_captureRequest = requestId;
     m_sink(kStartedText);
@@ -74,8 +75,8 @@ void ReceiveMachine::flushText() {
 
 void ReceiveMachine::completeCapture() {
     m_captureCount = -1;
-    if (m_target.inProgress)
-        m_target.inProgress->store(0, std::memory_order_release);
+    if (m_captureSink)
+        m_captureSink(m_captureRequest, m_capture);
     m_sink(kCompletedText);
 }
 

@@ -1,38 +1,36 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace glowdeck {
-
-// Where an EEPROM capture stores its bytes, and the flag that hands them over to the dump
-// request: the machine clears the flag (release) once the capture is complete.
-struct DumpCaptureTarget {
-    std::uint8_t* buffer = nullptr;
-    std::size_t size = 0;
-    std::atomic<int>* inProgress = nullptr;
-};
 
 // What the receive thread does with the bytes it reads, fed with bytes and with the ends of
 // bursts (a gap of about 2 ms without a byte). In normal mode a burst goes to the log whole,
 // less its NUL bytes, in pieces of at most kPassLimit bytes. While a capture is armed the bytes
-// go into the dump buffer instead.
+// go into the capture buffer instead, which is handed over whole when the capture completes.
 class ReceiveMachine {
 public:
     using LogSink = std::function<void(std::string&&)>;
+    // A completed capture: the request that armed it and its kCaptureLength bytes (those that
+    // never came are zero).
+    using CaptureSink =
+        std::function<void(std::uint32_t requestId, const std::vector<std::uint8_t>& bytes)>;
 
     static constexpr std::size_t kPassLimit = 19999;
-    // 19 header bytes and the 32,768 EEPROM bytes.
-    static constexpr int kCaptureLength = 32787;
+    // The table's reply to the dump command: a 19-byte header line, then the EEPROM's bytes.
+    static constexpr int kHeaderBytes = 19;
+    static constexpr int kEepromBytes = 32768;
+    static constexpr int kCaptureLength = kHeaderBytes + kEepromBytes;
     // A reply that pauses after this many bytes is complete as well.
     static constexpr int kCaptureMinimum = 32785;
     static constexpr const char* kStartedText = "EEPROM Dump Started...";
     static constexpr const char* kCompletedText = "\r\nEEPROM Dump Completed\r\n";
 
-    ReceiveMachine(LogSink sink, DumpCaptureTarget target);
+    ReceiveMachine(LogSink sink, CaptureSink captureSink);
 
     void feed(const std::uint8_t* data, std::size_t length);
     void endBurst();
@@ -52,7 +50,8 @@ private:
     void completeCapture();
 
     LogSink m_sink;
-    DumpCaptureTarget m_target;
+    CaptureSink m_captureSink;
+    std::vector<std::uint8_t> m_capture;
     std::string m_pending;
     std::size_t m_passBytes = 0;
     int m_captureCount = -1;

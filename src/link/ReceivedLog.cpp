@@ -1,6 +1,6 @@
 #include "link/ReceivedLog.h"
 
-#include "app/AppLifetime.h"
+#include "link/AppLifetime.h"
 
 #include <QDateTime>
 #include <QPlainTextEdit>

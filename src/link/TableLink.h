@@ -32,7 +32,7 @@ public:
     virtual void pumpedWait(int milliseconds) = 0;
     // Disconnect as the operator's button does: CMD_EXIT (whose answer is still logged), then
     // the link goes down. Returns how the CMD_EXIT frame fared.
-    virtual SendResult disconnect() = 0;
+    virtual SendResult disconnectTable() = 0;
     virtual void appendToLog(std::string_view text, bool lineEnd) = 0;
     // True once the program is ending: a handler still unwinding from a wait does nothing more.
     virtual bool ending() const = 0;

@@ -4,10 +4,14 @@ list(APPEND GLOWDECK_CORE_SOURCES
   link/Payloads.cpp
   link/ReceiveMachine.cpp
   link/ProtocolTrace.cpp
+  link/CommandSender.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   link/PumpedWait.cpp
   link/ReceivedLog.cpp
-  link/PortWorker.cpp
-  link/SerialLink.cpp
+  link/AppLifetime.cpp
+  link/Port.h
+  link/SerialPort.cpp
+  link/ReceiveWorker.cpp
+  link/Connection.cpp
 )

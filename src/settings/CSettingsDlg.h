@@ -1,11 +1,10 @@
 #pragma once
 
-#include "link/ReceiveMachine.h"
+#include "app/BoxFeedback.h"
 #include "res/TemplateDialog.h"
+#include "settings/SettingsController.h"
 
-#include <array>
-#include <atomic>
-#include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -18,26 +17,12 @@ namespace glowdeck {
 
 class CGlowdeckApp;
 
-// Scrolling text, Bluetooth name, pod sensitivity and the EEPROM operations. The one object
-// holds the EEPROM dump's capture buffer for the whole run, open or not.
+// Scrolling text, Bluetooth name, pod sensitivity and the EEPROM operations. While a request
+// runs its sending buttons are off, so a second click cannot start another.
 class CSettingsDlg : public TemplateDialog {
     Q_OBJECT
 public:
-    static constexpr std::size_t kDumpBufferSize = 48000;
-    // The reply's header bytes before the EEPROM image in the capture.
-    static constexpr std::size_t kDumpHeaderBytes = 19;
-    static constexpr int kDumpFirstWaitMs = 100;
-    static constexpr int kDumpPollMs = 20;
-    static constexpr int kDumpPollLimit = 300;
-    static constexpr int kSensitivityMin = 1;
-    static constexpr int kSensitivityMax = 10;
-    static constexpr int kSensitivityStart = 8;
-
     explicit CSettingsDlg(CGlowdeckApp& app);
-
-    DumpCaptureTarget captureTarget() {
-        return {m_dumpBuffer.data(), m_dumpBuffer.size(), &m_dumpInProgress};
-    }
 
     // Every opening starts from the template's fresh state and is modal over every window.
     int runModal();
@@ -54,11 +39,6 @@ public:
 
     // True while a send or the dump's wait runs.
     bool requestRunning() const { return m_requestRunning; }
-    // Test seam: the length of each of the dump's poll waits.
-    void setDumpPollMs(int milliseconds) { m_dumpPollMs = milliseconds; }
-
-    std::array<std::uint8_t, kDumpBufferSize> m_dumpBuffer{};
-    std::atomic<int> m_dumpInProgress{0};
 
 public slots:
     // The dialog ends only once the request under way has finished.
@@ -69,17 +49,12 @@ private:
 
     void OnInitDialog();
     void updateEnabled();
-    // The field's payload, or nullopt once the reason it was refused has been shown.
-    std::optional<std::vector<std::uint8_t>> fieldPayload(QLineEdit* field, std::size_t fieldSize,
-                                                          std::size_t maxBytes,
-                                                          const QString& tooLongText);
-    bool send(std::uint16_t code, const std::vector<std::uint8_t>& payload = {});
-    // For the operations that end the program: true only when the frame was written.
-    bool sendBeforeEnding(std::uint16_t code, const std::vector<std::uint8_t>& payload = {});
-    void endProgram();
-    void writeDumpFile();
+    // Runs one request with the sending buttons off; an action that ends the program ends it.
+    void request(const std::function<SettingsController::Outcome()>& action);
 
     CGlowdeckApp& m_app;
+    SettingsController& m_controller;
+    BoxFeedback m_feedback{this};
     QLineEdit* m_scrollingText;
     QLineEdit* m_bluetoothName;
     QSlider* m_sensitivity;
@@ -89,8 +64,6 @@ private:
 
     bool m_requestRunning = false;
     std::optional<int> m_deferredResult;
-    std::uint32_t m_lastRequestId = 0;
-    int m_dumpPollMs = kDumpPollMs;
 };
 
 } // namespace glowdeck

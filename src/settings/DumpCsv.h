@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/ReceiveMachine.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,7 +13,7 @@ namespace glowdeck {
 class DumpCsv {
 public:
     static constexpr const char* kFileName = "EEPROM_Dump.csv";
-    static constexpr std::size_t kAddresses = 32768;
+    static constexpr std::size_t kAddresses = ReceiveMachine::kEepromBytes;
     static constexpr std::size_t kHeaderLength = 15; // "Address,Value" CR LF
     static constexpr std::size_t kRowLength = 13;    // "0X0000,0X00" CR LF
     static constexpr std::size_t kFileSize = kHeaderLength + kAddresses * kRowLength;

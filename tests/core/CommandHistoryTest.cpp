@@ -50,11 +50,11 @@ TEST(CommandHistory, FollowsTheWorkedSequenceRowByRow) {
         const std::string action = step.action;
         std::string shown;
         if (action == "up")
-            shown = history(HISTORY_OLDER);
+            shown = history.older();
         else if (action == "down")
-            shown = history(HISTORY_NEWER);
+            shown = history.newer();
         else
-            EXPECT_EQ(history(HISTORY_ADD, action), "");
+            history.add(action);
         EXPECT_EQ(slotsInUse(history), step.slots);
         EXPECT_EQ(history.cursor(), step.cursor);
         if (step.prompt) {
@@ -66,18 +66,18 @@ TEST(CommandHistory, FollowsTheWorkedSequenceRowByRow) {
 TEST(CommandHistory, StartsOverFromTheLastLineWhenAllHundredSlotsAreInUse) {
     CommandHistory history;
     for (int i = 1; i <= 98; ++i)
-        history(HISTORY_ADD, "line " + std::to_string(i));
+        history.add("line " + std::to_string(i));
     EXPECT_EQ(history.slotCount(), 99);
-    EXPECT_EQ(history(HISTORY_OLDER), "line 98");
+    EXPECT_EQ(history.older(), "line 98");
 
-    history(HISTORY_NEWER);
-    history(HISTORY_ADD, "line 99");
+    history.newer();
+    history.add("line 99");
     EXPECT_EQ(history.slotCount(), 100);
     // The next call of any kind applies the limit first.
-    EXPECT_EQ(history(HISTORY_OLDER), "line 99");
+    EXPECT_EQ(history.older(), "line 99");
     EXPECT_EQ(history.slotCount(), 1);
-    EXPECT_EQ(history(HISTORY_OLDER), "line 99");
-    history(HISTORY_ADD, "fresh");
+    EXPECT_EQ(history.older(), "line 99");
+    history.add("fresh");
     EXPECT_EQ(history.slotCount(), 2);
     EXPECT_EQ(history.slot(0), "fresh");
     EXPECT_EQ(history.slot(1), "fresh");
@@ -85,13 +85,13 @@ TEST(CommandHistory, StartsOverFromTheLastLineWhenAllHundredSlotsAreInUse) {
 
 TEST(CommandHistory, StoresTheSameLineTwiceAndBlanksAsTheyAre) {
     CommandHistory history;
-    history(HISTORY_ADD, "%CMD:STEP");
-    history(HISTORY_ADD, "%CMD:STEP");
-    history(HISTORY_ADD, "   ");
+    history.add("%CMD:STEP");
+    history.add("%CMD:STEP");
+    history.add("   ");
     EXPECT_EQ(history.slotCount(), 4);
-    EXPECT_EQ(history(HISTORY_OLDER), "   ");
-    EXPECT_EQ(history(HISTORY_OLDER), "%CMD:STEP");
-    EXPECT_EQ(history(HISTORY_OLDER), "%CMD:STEP");
+    EXPECT_EQ(history.older(), "   ");
+    EXPECT_EQ(history.older(), "%CMD:STEP");
+    EXPECT_EQ(history.older(), "%CMD:STEP");
 }
 
 TEST(TextCommands, MatchWholeLinesExactly) {

@@ -10,10 +10,17 @@ namespace {
 class ReceiveMachineTest : public ::testing::Test {
 protected:
     std::vector<std::string> log;
-    std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(48000, 0xAA);
-    std::atomic<int> inProgress{0};
+    // What the last completed capture handed over, and to which request.
+    std::vector<std::uint8_t> buffer;
+    std::uint32_t completedRequest = 0;
+    int inProgress = 0;
     ReceiveMachine machine{[this](std::string&& t) { log.push_back(std::move(t)); },
-                           DumpCaptureTarget{buffer.data(), buffer.size(), &inProgress}};
+                           [this](std::uint32_t request, const std::vector<std::uint8_t>& bytes) {
+                               EXPECT_EQ(inProgress, 1) << "handed over once";
+                               buffer = bytes;
+                               completedRequest = request;
+                               inProgress = 0;
+                           }};
 
     void feed(const std::string& s) {
         machine.feed(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
@@ -70,38 +77,44 @@ TEST_F(ReceiveMachineTest, ACaptureStoresTheWholeReplyFromIndexZeroThenLogsTheRe
     feed("before");
     arm(1);
     EXPECT_EQ(log, (std::vector<std::string>{"before", ReceiveMachine::kStartedText}));
-    EXPECT_EQ(buffer[100], 0) << "the buffer is cleared when a capture starts";
 
     auto r = reply(ReceiveMachine::kCaptureLength);
     feed(std::vector<std::uint8_t>(r.begin(), r.begin() + 1000));
     machine.endBurst(); // a gap in the reply does not end the capture
     EXPECT_TRUE(machine.capturing());
-    EXPECT_EQ(inProgress.load(), 1);
+    EXPECT_EQ(inProgress, 1);
     std::vector<std::uint8_t> rest(r.begin() + 1000, r.end());
     for (char c : std::string("trailer\r\n"))
         rest.push_back(std::uint8_t(c));
     feed(rest);
     EXPECT_FALSE(machine.capturing());
-    EXPECT_EQ(inProgress.load(), 0);
+    EXPECT_EQ(inProgress, 0);
     machine.endBurst();
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[2], ReceiveMachine::kCompletedText);
     EXPECT_EQ(log[3], "trailer\r\n");
-    EXPECT_TRUE(std::equal(r.begin(), r.end(), buffer.begin()));
-    EXPECT_EQ(buffer[ReceiveMachine::kCaptureLength], 0);
+    EXPECT_EQ(buffer, r);
+    EXPECT_EQ(completedRequest, 1u);
 }
 
-TEST_F(ReceiveMachineTest, AReplyThatPausesAfter32785BytesIsComplete) {
+TEST_F(ReceiveMachineTest, AReplyThatPausesAfter32785BytesIsCompleteAndTheRestIsZero) {
+    // A full capture first, so the next one must clear what it left.
     arm(1);
+    feed(std::vector<std::uint8_t>(32787, 0xAA));
+    ASSERT_EQ(inProgress, 0);
+    arm(2);
     feed(reply(ReceiveMachine::kCaptureMinimum - 1));
     machine.endBurst();
     EXPECT_TRUE(machine.capturing());
     feed(reply(1));
     machine.endBurst();
     EXPECT_FALSE(machine.capturing());
-    EXPECT_EQ(inProgress.load(), 0);
-    EXPECT_EQ(buffer[ReceiveMachine::kCaptureMinimum], 0);
-    EXPECT_EQ(buffer[ReceiveMachine::kCaptureMinimum + 1], 0);
+    EXPECT_EQ(inProgress, 0);
+    ASSERT_EQ(buffer.size(), 32787u);
+    EXPECT_EQ(buffer[32784], reply(1)[0]);
+    EXPECT_EQ(buffer[32785], 0);
+    EXPECT_EQ(buffer[32786], 0);
+    EXPECT_EQ(completedRequest, 2u);
 }
 
 TEST_F(ReceiveMachineTest, AnAbandonedCaptureIsResetAndItsLateReplyGoesToTheLog) {
@@ -118,6 +131,7 @@ TEST_F(ReceiveMachineTest, AnAbandonedCaptureIsResetAndItsLateReplyGoesToTheLog)
     EXPECT_TRUE(machine.capturing());
     auto r = reply(ReceiveMachine::kCaptureLength);
     feed(r);
-    EXPECT_TRUE(std::equal(r.begin(), r.end(), buffer.begin()));
-    EXPECT_EQ(inProgress.load(), 0);
+    EXPECT_EQ(buffer, r);
+    EXPECT_EQ(completedRequest, 2u);
+    EXPECT_EQ(inProgress, 0);
 }

@@ -29,7 +29,7 @@ TEST_F(Stress, ThreeHundredConnectCyclesLeaveNothingBehind) {
     // One cycle first, so Qt's lazily created helpers are in place before counting.
     connectTable();
     clickButton(IDC_CONNECT);
-    ASSERT_TRUE(waitFor([this] { return !app->link().portOpen(); }));
+    ASSERT_TRUE(waitFor([this] { return !app->connection().portOpen(); }));
     app->log().clear();
     const qsizetype descriptorsBefore = openDescriptors();
     const qsizetype threadsBefore = threads();
@@ -39,7 +39,7 @@ TEST_F(Stress, ThreeHundredConnectCyclesLeaveNothingBehind) {
         SCOPED_TRACE(i);
         connectTable();
         clickButton(IDC_CONNECT);
-        ASSERT_FALSE(app->link().connected());
+        ASSERT_FALSE(app->connection().connected());
     }
     EXPECT_EQ(occurrences(log(), "Connection Successful\r\n\r\n"), std::size_t(kCycles));
     EXPECT_TRUE(waitFor([&] { return threads() == threadsBefore; }));

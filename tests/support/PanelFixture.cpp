@@ -70,9 +70,13 @@ void PanelFixture::clickButton(int id) {
     button->click();
 }
 
+void PanelFixture::injectFaults() {
+    app->connection().setPortFactory(FaultyPort::factory(faults));
+}
+
 void PanelFixture::connectTable() {
     clickButton(IDC_CONNECT);
-    ASSERT_TRUE(app->link().connected()) << "boxes: " << recorder.boxes.size();
+    ASSERT_TRUE(app->connection().connected()) << "boxes: " << recorder.boxes.size();
     ASSERT_TRUE(logContains("Connection Successful\r\n\r\n"));
 }
 

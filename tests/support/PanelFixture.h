@@ -3,8 +3,9 @@
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
 #include "app/MessageBoxes.h"
-#include "link/SerialLink.h"
+#include "link/Connection.h"
 #include "sim/SimulatedTable.h"
+#include "support/FaultyPort.h"
 
 #include <QTest>
 
@@ -41,6 +42,8 @@ protected:
     // Waits for the condition with a deadline, handling events meanwhile.
     static bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 
+    // From now on the connection's ports fail as `faults` says.
+    void injectFaults();
     void connectTable();
     void clickButton(int id);
     std::string log() const { return app->log().text(); }
@@ -60,6 +63,7 @@ protected:
                      int watchdogMs = 30000);
 
     BoxRecorder recorder;
+    std::shared_ptr<PortFaults> faults = std::make_shared<PortFaults>();
     sim::SimulatedTable table{fastTable()};
 
     static sim::SimOptions fastTable() {

@@ -16,7 +16,7 @@ using namespace glowdeck;
 using namespace glowdeck::test;
 
 namespace {
-class Connection : public PanelFixture {};
+class Link : public PanelFixture {};
 
 const std::string kOpenFailureLog =
     "COM Error - Cannot Open Communication Port\r\nIf the port is connected in another program, "
@@ -29,7 +29,7 @@ const std::string kTimeoutsFailureLog =
     "program, please close \t\t\t\t\tit and/or restart your PC.\r\n";
 } // namespace
 
-TEST_F(Connection, StartsDisconnectedWithTheTablePortFirstAndTheLightingDefaults) {
+TEST_F(Link, StartsDisconnectedWithTheTablePortFirstAndTheLightingDefaults) {
     auto* ports = control<QComboBox>(IDC_PORT_LIST);
     EXPECT_EQ(ports->currentIndex(), 0);
     EXPECT_EQ(ports->currentText().toStdString(), table.devicePath());
@@ -41,7 +41,7 @@ TEST_F(Connection, StartsDisconnectedWithTheTablePortFirstAndTheLightingDefaults
     EXPECT_EQ(window->windowTitle(), "Glowdeck");
 }
 
-TEST_F(Connection, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
+TEST_F(Link, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
     connectTable();
     EXPECT_EQ(status(), "Status: Connected");
     EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Disconnect");
@@ -50,8 +50,8 @@ TEST_F(Connection, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
     clickButton(IDC_CONNECT);
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x2E}}));
-    EXPECT_FALSE(app->link().connected());
-    EXPECT_FALSE(app->link().portOpen());
+    EXPECT_FALSE(app->connection().connected());
+    EXPECT_FALSE(app->connection().portOpen());
     EXPECT_EQ(status(), "Status: Disconnected");
     EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
     // Only the table's own answer to the exit frame follows the success line.
@@ -62,14 +62,14 @@ TEST_F(Connection, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
     EXPECT_EQ(status(), "Status: Connected");
 }
 
-TEST_F(Connection, AFailedOpenReportsThreeWaysAndHoldsNothingOpen) {
+TEST_F(Link, AFailedOpenReportsThreeWaysAndHoldsNothingOpen) {
     control<QComboBox>(IDC_PORT_LIST)->setEditText("/dev/glowdeck-no-such-port");
     clickButton(IDC_CONNECT);
     recorder.expectOnly("Cannot open Communication PORT.", "Error", BoxIcon::Error, window.get());
     EXPECT_EQ(status(), "Status: Disconnected");
     EXPECT_EQ(log(), kOpenFailureLog);
     EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
-    EXPECT_FALSE(app->link().connected());
+    EXPECT_FALSE(app->connection().connected());
 
     control<QComboBox>(IDC_PORT_LIST)->setEditText(QString::fromStdString(table.devicePath()));
     connectTable();
@@ -83,7 +83,8 @@ struct ConfigureFailure {
     std::string log;
 };
 
-TEST_F(Connection, EachConfigurationFailureShowsItsBoxesStatusAndLogThenAllowsAnotherTry) {
+TEST_F(Link, EachConfigurationFailureShowsItsBoxesStatusAndLogThenAllowsAnotherTry) {
+    injectFaults();
     const std::vector<ConfigureFailure> cases{
         {ConnectStep::GetCommState,
          {{false, "GetCommState Error"}, {true, "Cannot Configure Communication Port"}},
@@ -111,7 +112,7 @@ TEST_F(Connection, EachConfigurationFailureShowsItsBoxesStatusAndLogThenAllowsAn
         SCOPED_TRACE(int(c.step));
         recorder.boxes.clear();
         app->log().clear();
-        app->link().setConnectFault(c.step);
+        faults->failAt = c.step;
         clickButton(IDC_CONNECT);
         ASSERT_EQ(recorder.boxes.size(), c.boxes.size());
         for (std::size_t i = 0; i < c.boxes.size(); ++i) {
@@ -122,19 +123,19 @@ TEST_F(Connection, EachConfigurationFailureShowsItsBoxesStatusAndLogThenAllowsAn
         }
         EXPECT_EQ(status(), c.status);
         EXPECT_EQ(log(), c.log);
-        EXPECT_FALSE(app->link().connected());
-        EXPECT_FALSE(app->link().portOpen());
+        EXPECT_FALSE(app->connection().connected());
+        EXPECT_FALSE(app->connection().portOpen());
     }
-    app->link().setConnectFault(ConnectStep::None);
+    faults->failAt = ConnectStep::None;
     connectTable();
     EXPECT_EQ(status(), "Status: Connected");
 }
 
-TEST_F(Connection, ACommandWhileDisconnectedIsRefusedWithoutWritingOrWaiting) {
+TEST_F(Link, ACommandWhileDisconnectedIsRefusedWithoutWritingOrWaiting) {
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(app->link().sendCommand(window.get(), CMD_STEP));
-    EXPECT_LT(timer.elapsed(), SerialLink::kCommandWaitMs);
+    typeLine(QStringLiteral("%CMD:STEP"));
+    EXPECT_LT(timer.elapsed(), Connection::kCommandWaitMs);
     ASSERT_EQ(recorder.boxes.size(), 1u);
     EXPECT_EQ(recorder.boxes[0].text,
               "No bluetooth device is connected. Please connect to a device.");
@@ -143,16 +144,15 @@ TEST_F(Connection, ACommandWhileDisconnectedIsRefusedWithoutWritingOrWaiting) {
     EXPECT_TRUE(table.receivedBytes().empty());
 }
 
-TEST_F(Connection, EveryCommandWaitsItsHundredMillisecondsAndNestedCommandsRunAtOnce) {
+TEST_F(Link, EveryCommandWaitsItsHundredMillisecondsAndNestedCommandsRunAtOnce) {
     connectTable();
     QElapsedTimer timer;
     timer.start();
     // A click during the outer wait runs at once and finishes its own frame and wait first.
-    QTimer::singleShot(10, window.get(),
-                       [this] { app->link().sendCommand(window.get(), CMD_CANCEL); });
-    EXPECT_TRUE(app->link().sendCommand(window.get(), CMD_STEP));
+    QTimer::singleShot(10, window.get(), [this] { app->connection().sendCommand(CMD_CANCEL); });
+    EXPECT_EQ(app->connection().sendCommand(CMD_STEP), SendResult::Written);
     // The outer wait resumes only after the inner command has finished its own wait.
-    EXPECT_GE(timer.elapsed(), 10 + SerialLink::kCommandWaitMs);
+    EXPECT_GE(timer.elapsed(), 10 + Connection::kCommandWaitMs);
     ASSERT_TRUE(waitForFrames(2));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0xED}, {0x00, 0xEE}}));
 
@@ -161,7 +161,7 @@ TEST_F(Connection, EveryCommandWaitsItsHundredMillisecondsAndNestedCommandsRunAt
     EXPECT_GE(timer.elapsed(), 150);
 }
 
-TEST_F(Connection, SettingsAndDebugAskForAConnectionFirst) {
+TEST_F(Link, SettingsAndDebugAskForAConnectionFirst) {
     clickButton(IDC_SETTINGS);
     window->OnBnClickedDebug();
     ASSERT_EQ(recorder.boxes.size(), 2u);
@@ -172,7 +172,7 @@ TEST_F(Connection, SettingsAndDebugAskForAConnectionFirst) {
     }
 }
 
-TEST_F(Connection, EnterNeverPressesConnectNorClosesTheWindow) {
+TEST_F(Link, EnterNeverPressesConnectNorClosesTheWindow) {
     auto* prompt = control<QLineEdit>(IDC_PROMPT);
     prompt->setFocus();
     QTest::keyClick(prompt, Qt::Key_Return);
@@ -182,41 +182,41 @@ TEST_F(Connection, EnterNeverPressesConnectNorClosesTheWindow) {
     EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(Connection, ClosingWhileConnectedSendsExactlyOneExitFrame) {
+TEST_F(Link, ClosingWhileConnectedSendsExactlyOneExitFrame) {
     connectTable();
     window->close();
     EXPECT_FALSE(window->isVisible());
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(table.receivedBytes(), (Bytes{0x00, 0x2E}));
-    EXPECT_FALSE(app->link().connected());
-    EXPECT_FALSE(app->link().portOpen());
+    EXPECT_FALSE(app->connection().connected());
+    EXPECT_FALSE(app->connection().portOpen());
 }
 
-TEST_F(Connection, EscapeEndsTheWindowThroughTheClosePath) {
+TEST_F(Link, EscapeEndsTheWindowThroughTheClosePath) {
     connectTable();
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(table.receivedBytes(), (Bytes{0x00, 0x2E}));
-    EXPECT_FALSE(app->link().portOpen());
+    EXPECT_FALSE(app->connection().portOpen());
 }
 
-TEST_F(Connection, ClosingWhileDisconnectedSendsNothing) {
+TEST_F(Link, ClosingWhileDisconnectedSendsNothing) {
     window->close();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(table.receivedBytes().empty());
     EXPECT_TRUE(recorder.boxes.empty());
 }
 
-TEST_F(Connection, DeviceLossClosesThePortAndAReconnectWorks) {
+TEST_F(Link, DeviceLossClosesThePortAndAReconnectWorks) {
     connectTable();
     table.hangUp();
-    ASSERT_TRUE(waitFor([this] { return !app->link().connected(); }));
+    ASSERT_TRUE(waitFor([this] { return !app->connection().connected(); }));
     EXPECT_EQ(status(), "Status: Disconnected - COM Error");
     EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
     EXPECT_TRUE(logContains("COM Error - Connection Lost\r\n"));
     EXPECT_TRUE(recorder.boxes.empty());
-    EXPECT_FALSE(app->link().portOpen());
+    EXPECT_FALSE(app->connection().portOpen());
 
     ASSERT_TRUE(table.reopen());
     control<QComboBox>(IDC_PORT_LIST)->setEditText(QString::fromStdString(table.devicePath()));

@@ -78,7 +78,7 @@ TEST_F(Console, ResetSendsWaitsLogsThenDisconnectsAndEmptiesThePromptLast) {
     bool connectedDuringWait = false;
     QTimer::singleShot(300, window.get(), [&] {
         promptDuringWait = prompt()->text();
-        connectedDuringWait = app->link().connected();
+        connectedDuringWait = app->connection().connected();
     });
     typeLine("%CMD:RESET");
     ASSERT_TRUE(waitForFrames(2));
@@ -89,7 +89,7 @@ TEST_F(Console, ResetSendsWaitsLogsThenDisconnectsAndEmptiesThePromptLast) {
     EXPECT_EQ(promptDuringWait, "%CMD:RESET");
     EXPECT_TRUE(connectedDuringWait);
     EXPECT_TRUE(logContains("\r\nDisconnecting from COM port due to reset\r\n\r\n"));
-    EXPECT_FALSE(app->link().connected());
+    EXPECT_FALSE(app->connection().connected());
     EXPECT_EQ(status(), "Status: Disconnected");
     EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
     EXPECT_EQ(prompt()->text(), "");

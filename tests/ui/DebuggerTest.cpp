@@ -196,10 +196,11 @@ TEST_F(Debugger, ExitButtonAndCloseBoxTellTheTableWhileEscapeAndEnterDoNot) {
 
 TEST_F(Debugger, EveryOpeningStartsFreshAndSendsTheStartFrameOnceTheWindowIsUp) {
     std::vector<bool> visibleAtStart;
-    QObject::connect(&app->link(), &SerialLink::frameWritten, &dlg(), [&](const QByteArray& f) {
-        if (f == QByteArray("\x00\x2F", 2))
-            visibleAtStart.push_back(dlg().isVisible());
-    });
+    QObject::connect(&app->connection(), &Connection::frameWritten, &dlg(),
+                     [&](const QByteArray& f) {
+                         if (f == QByteArray("\x00\x2F", 2))
+                             visibleAtStart.push_back(dlg().isVisible());
+                     });
     auto* speed = dbgControl<QSlider>(IDC_DBG_SPEED);
     auto* stepMode = dbgControl<QCheckBox>(IDC_DBG_STEP_MODE);
     const std::vector<int> lists{IDC_DBG_GRID_LIST, IDC_DBG_POD_LIST, IDC_DBG_RING_LIST};
@@ -232,7 +233,7 @@ TEST_F(Debugger, ASendWhileTheLinkIsDownIsRefusedWithoutOwnerAndTheDialogStaysOp
     runInDebugger([&] {
         const std::size_t before = tableFrames().size();
         table.hangUp();
-        ASSERT_TRUE(waitFor([this] { return !app->link().connected(); }));
+        ASSERT_TRUE(waitFor([this] { return !app->connection().connected(); }));
         auto* speed = dbgControl<QSlider>(IDC_DBG_SPEED);
         QTest::keyClick(speed, Qt::Key_End);
         dbgControl<QComboBox>(IDC_DBG_POD_LIST)->setCurrentIndex(3);

@@ -29,8 +29,8 @@ protected:
     }
 
     void expectLostThenReconnect() {
-        ASSERT_TRUE(waitFor([this] { return !app->link().portOpen(); }));
-        EXPECT_FALSE(app->link().connected());
+        ASSERT_TRUE(waitFor([this] { return !app->connection().portOpen(); }));
+        EXPECT_FALSE(app->connection().connected());
         EXPECT_EQ(status(), "Status: Disconnected - COM Error");
         EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
         EXPECT_TRUE(logContains("before the hang-up\r\n"));
@@ -39,7 +39,7 @@ protected:
         control<QComboBox>(IDC_PORT_LIST)->setEditText(QString::fromStdString(table.devicePath()));
         connectTable();
         table.clearRecord();
-        ASSERT_TRUE(app->link().sendCommand(window.get(), CMD_STEP));
+        ASSERT_EQ(app->connection().sendCommand(CMD_STEP), SendResult::Written);
         ASSERT_TRUE(waitForFrames(1));
         EXPECT_EQ(lastFrame(), (Bytes{0x00, 0xED}));
     }
@@ -58,7 +58,7 @@ TEST_F(Faults, HangUpInsideACommandsWait) {
     connectTable();
     receiveMarker();
     QTimer::singleShot(30, window.get(), [this] { table.hangUp(); });
-    app->link().sendCommand(window.get(), CMD_VERSION_READ);
+    app->connection().sendCommand(CMD_VERSION_READ);
     expectLostThenReconnect();
 }
 
@@ -88,22 +88,18 @@ TEST_F(Faults, HangUpInTheMiddleOfACaptureThenAFullDump) {
     table.setOptions(paced);
     connectTable();
     receiveMarker();
-    CSettingsDlg& settings = app->settings();
-    settings.m_dumpInProgress = 1;
-    app->link().armCapture(7);
-    app->link().sendCommand(nullptr, CMD_EEPROM_DUMP);
-    ASSERT_TRUE(waitFor([&] { return settings.m_dumpBuffer[2000] != 0; }));
-    table.hangUp();
-    settings.m_dumpInProgress = 0;
+    // The paced reply takes almost 3 s; the table goes away a few thousand bytes into it.
+    QTimer::singleShot(300, window.get(), [this] { table.hangUp(); });
+    const DumpOutcome cut = app->connection().dumpEeprom();
+    EXPECT_EQ(cut.sent, SendResult::Written);
+    EXPECT_FALSE(cut.image);
     table.setOptions(fastTable());
     expectLostThenReconnect();
 
-    settings.m_dumpInProgress = 1;
-    app->link().armCapture(8);
-    app->link().sendCommand(nullptr, CMD_EEPROM_DUMP);
-    ASSERT_TRUE(waitFor([&] { return settings.m_dumpInProgress.load() == 0; }));
+    const DumpOutcome full = app->connection().dumpEeprom();
+    ASSERT_TRUE(full.image);
     const auto image = table.eeprom();
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), settings.m_dumpBuffer.begin() + 19));
+    EXPECT_EQ(*full.image, Bytes(image.begin(), image.end()));
 }
 
 TEST_F(Faults, HangUpWhileTheSettingsOrDebuggerDialogIsOpen) {
@@ -111,7 +107,7 @@ TEST_F(Faults, HangUpWhileTheSettingsOrDebuggerDialogIsOpen) {
     receiveMarker();
     runInDialog(app->settings(), IDC_SETTINGS, [this] {
         table.hangUp();
-        EXPECT_TRUE(waitFor([this] { return !app->link().connected(); }));
+        EXPECT_TRUE(waitFor([this] { return !app->connection().connected(); }));
         EXPECT_TRUE(app->settings().isVisible());
     });
     expectLostThenReconnect();
@@ -120,7 +116,7 @@ TEST_F(Faults, HangUpWhileTheSettingsOrDebuggerDialogIsOpen) {
     runInDialog(app->debugger(), IDC_DEBUG, [this] {
         EXPECT_TRUE(waitFor([this] { return PumpedWait::depth() == 0; }));
         table.hangUp();
-        EXPECT_TRUE(waitFor([this] { return !app->link().connected(); }));
+        EXPECT_TRUE(waitFor([this] { return !app->connection().connected(); }));
     });
     expectLostThenReconnect();
 }
@@ -157,7 +153,7 @@ TEST_F(Faults, AFloodOfRandomBurstsReachesTheLogWhole) {
 TEST_F(Faults, ClosingTheWindowWhileTheTableStreamsEndsCleanly) {
     for (bool escape : {false, true}) {
         SCOPED_TRACE(escape ? "Escape" : "close box");
-        if (!app->link().connected())
+        if (!app->connection().connected())
             connectTable();
         table.clearRecord();
         send(std::string(3'000'000, 'q'));
@@ -167,7 +163,7 @@ TEST_F(Faults, ClosingTheWindowWhileTheTableStreamsEndsCleanly) {
         else
             window->close();
         EXPECT_FALSE(window->isVisible());
-        EXPECT_FALSE(app->link().portOpen());
+        EXPECT_FALSE(app->connection().portOpen());
         EXPECT_TRUE(recorder.boxes.empty());
         ASSERT_TRUE(waitForFrames(1));
         EXPECT_EQ(tableFrames().front(), (Bytes{0x00, 0x2E}));

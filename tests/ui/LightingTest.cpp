@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         PanelFixture::SetUp();
         // A send writes its frame before the handler returns, so this counts sends exactly.
-        writes = std::make_unique<QSignalSpy>(&app->link(), &SerialLink::frameWritten);
+        writes = std::make_unique<QSignalSpy>(&app->connection(), &Connection::frameWritten);
     }
     void TearDown() override {
         ColourDialog::resetHandler();
@@ -175,7 +175,7 @@ TEST_F(Lighting, ASwatchClickWithTheLinkDownStoresAndPaintsAndSendsLater) {
     connectTable();
     clickBox(IDC_UNDERLIGHT_MANUAL);
     clickButton(IDC_CONNECT); // disconnect
-    ASSERT_FALSE(app->link().connected());
+    ASSERT_FALSE(app->connection().connected());
     const qsizetype sent = writes->count();
 
     choose(IDC_COLOUR_CHOOSER, kBlue);

@@ -10,7 +10,13 @@ using namespace glowdeck::test;
 
 namespace {
 // When the port will not open, the log says what to do about it, after the usual failure text.
-class OpenFailureAdvice : public PanelFixture {};
+class OpenFailureAdvice : public PanelFixture {
+protected:
+    void SetUp() override {
+        PanelFixture::SetUp();
+        injectFaults();
+    }
+};
 
 const std::string kOpenFailureLog =
     "COM Error - Cannot Open Communication Port\r\nIf the port is connected in another program, "
@@ -30,16 +36,17 @@ TEST_F(OpenFailureAdvice, TheReasonAddsOneLineAfterTheUnchangedFailureReport) {
         SCOPED_TRACE(int(reason));
         recorder.boxes.clear();
         app->log().clear();
-        app->link().setOpenFault(reason);
+        faults->failAt = ConnectStep::OpenPort;
+        faults->openFailure = reason;
         clickButton(IDC_CONNECT);
         ASSERT_EQ(recorder.boxes.size(), 1u);
         EXPECT_EQ(recorder.boxes[0].text, "Cannot open Communication PORT.");
         EXPECT_EQ(recorder.boxes[0].title, "Error");
         EXPECT_EQ(status(), "Status: Disconnected");
         EXPECT_EQ(log(), kOpenFailureLog + advice);
-        EXPECT_FALSE(app->link().portOpen());
+        EXPECT_FALSE(app->connection().portOpen());
     }
-    app->link().setOpenFault(OpenFailure::None);
+    faults->failAt = ConnectStep::None;
     connectTable();
 }
 
@@ -48,7 +55,7 @@ TEST_F(OpenFailureAdvice, APortAnotherProgramHoldsIsReportedAsInUse) {
     QSerialPort holder(QString::fromStdString(table.devicePath()));
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite)) << holder.errorString().toStdString();
     clickButton(IDC_CONNECT);
-    EXPECT_FALSE(app->link().connected());
+    EXPECT_FALSE(app->connection().connected());
     EXPECT_EQ(log(), kOpenFailureLog + kBusyAdvice);
 
     holder.close();
@@ -57,11 +64,11 @@ TEST_F(OpenFailureAdvice, APortAnotherProgramHoldsIsReportedAsInUse) {
 }
 
 TEST(OpenFailureKind, OnlyAPermissionErrorHasAKnownCause) {
-    EXPECT_EQ(PortWorker::classifyOpenFailure(QSerialPort::PermissionError, false),
+    EXPECT_EQ(SerialPort::classifyOpenFailure(QSerialPort::PermissionError, false),
               OpenFailure::NoAccess);
-    EXPECT_EQ(PortWorker::classifyOpenFailure(QSerialPort::PermissionError, true),
+    EXPECT_EQ(SerialPort::classifyOpenFailure(QSerialPort::PermissionError, true),
               OpenFailure::Busy);
-    EXPECT_EQ(PortWorker::classifyOpenFailure(QSerialPort::DeviceNotFoundError, false),
+    EXPECT_EQ(SerialPort::classifyOpenFailure(QSerialPort::DeviceNotFoundError, false),
               OpenFailure::Other);
-    EXPECT_EQ(PortWorker::classifyOpenFailure(QSerialPort::OpenError, true), OpenFailure::Other);
+    EXPECT_EQ(SerialPort::classifyOpenFailure(QSerialPort::OpenError, true), OpenFailure::Other);
 }

@@ -79,7 +79,7 @@ TEST_F(PortListRefresh, WhileConnectedTheListIsLeftAlone) {
     EXPECT_EQ(ports()->currentText(), tablePort());
 
     clickButton(IDC_CONNECT);
-    ASSERT_FALSE(app->link().connected());
+    ASSERT_FALSE(app->connection().connected());
     open(ports());
     EXPECT_EQ(items(ports()), (QStringList{tablePort(), "ttyUSB0"}));
 }

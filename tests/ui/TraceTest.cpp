@@ -37,7 +37,7 @@ TEST_F(ProtocolTraceFile, AVersionExchangeIsTracedInOrderWithTimes) {
     typeLine("%VERSION:READ");
     ASSERT_TRUE(waitFor([this] { return logContains("Firmware version"); }));
     clickButton(IDC_CONNECT);
-    ASSERT_FALSE(app->link().portOpen());
+    ASSERT_FALSE(app->connection().portOpen());
 
     const QStringList lines = traceLines();
     ASSERT_FALSE(lines.isEmpty());

@@ -1,4 +1,4 @@
-#include "app/AppLifetime.h"
+#include "link/AppLifetime.h"
 
 namespace glowdeck {
 

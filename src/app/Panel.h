@@ -1,0 +1,62 @@
+#pragma once
+
+#include "console/ConsoleController.h"
+#include "debugger/DebuggerController.h"
+#include "lighting/LightingController.h"
+#include "lighting/LightingState.h"
+#include "link/Connection.h"
+#include "link/ReceivedLog.h"
+#include "settings/SettingsController.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace glowdeck {
+
+class ProtocolTrace;
+
+namespace sim {
+class SimulatedTable;
+}
+
+// Everything of the panel that is not a window: the log, the connection, the lighting state and
+// the controllers that the windows, a script and a panel without windows all act through. It
+// lives for the whole run and nothing of it is saved.
+class Panel {
+public:
+    Panel();
+    ~Panel();
+    Panel(const Panel&) = delete;
+    Panel& operator=(const Panel&) = delete;
+
+    // Sends the protocol trace to the file from the next connection on; false, with the
+    // reason, if the file cannot be written or the port is open.
+    bool startTrace(const QString& path, QString* error = nullptr);
+    // Starts a simulated table; its device path, or an empty text if it could not start.
+    QString startSimulatedTable();
+
+    ReceivedLog& log() { return m_log; }
+    LightingState& lighting() { return m_lighting; }
+    Connection& connection() { return m_connection; }
+    LightingController& lightingController() { return m_lightingController; }
+    ConsoleController& console() { return m_console; }
+    DebuggerController& debuggerController() { return m_debuggerController; }
+    SettingsController& settingsController() { return m_settingsController; }
+
+    // Writes a file whole or not at all, as the dump does; returns the reason on failure.
+    static std::string writeFile(const std::string& path, std::string_view content);
+
+private:
+    ReceivedLog m_log;
+    LightingState m_lighting;
+    std::unique_ptr<ProtocolTrace> m_trace; // outlives the connection, which writes to it
+    Connection m_connection;
+    LightingController m_lightingController;
+    ConsoleController m_console;
+    DebuggerController m_debuggerController;
+    SettingsController m_settingsController;
+    std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
+};
+
+} // namespace glowdeck

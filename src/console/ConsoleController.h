@@ -1,0 +1,38 @@
+#pragma once
+
+#include "console/CommandHistory.h"
+
+#include <functional>
+#include <string>
+
+namespace glowdeck {
+
+class Feedback;
+class TableLink;
+
+// The prompt line's rules: the echo, the text commands with the two reset sequences, the
+// history, and whether the Debug button shows.
+class ConsoleController {
+public:
+    explicit ConsoleController(TableLink& link);
+
+    // A line entered at the prompt: echoed to the log, run, then kept in the history. An empty
+    // line does nothing. Returns false when nothing was entered.
+    bool enterLine(const std::string& line, Feedback& feedback);
+    void RunTextCommand(const std::string& line, Feedback& feedback);
+
+    CommandHistory& history() { return m_history; }
+    bool debugButtonShown() const { return m_debugButtonShown; }
+    // Called when the Debug button is to be shown or hidden.
+    void setChangeListener(std::function<void()> listener) { m_changed = std::move(listener); }
+
+private:
+    void showDebugButton(bool shown);
+
+    TableLink& m_link;
+    CommandHistory m_history;
+    bool m_debugButtonShown = false;
+    std::function<void()> m_changed;
+};
+
+} // namespace glowdeck

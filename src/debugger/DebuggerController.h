@@ -1,0 +1,42 @@
+#pragma once
+
+#include "debugger/DebuggerCommands.h"
+
+#include <functional>
+
+namespace glowdeck {
+
+class Feedback;
+class TableLink;
+
+// The debugger's commands: the test routines with their speed, step mode, next, cancel and exit.
+// Its own refusals are owned by the debugger window; the sender's have no owner window.
+class DebuggerController {
+public:
+    explicit DebuggerController(TableLink& link);
+
+    // A new opening: step mode off, and the table is told the debugger has started.
+    void open(Feedback& feedback);
+    // Runs the list's entry at `index` (the speed travels with the tests that take it); refused
+    // for an index outside the list.
+    bool runTest(DebugList list, int index, int speed, Feedback& feedback);
+    void setStepMode(bool on, Feedback& feedback);
+    bool stepMode() const { return m_stepMode; }
+    // Refused unless step mode is on.
+    bool next(Feedback& feedback);
+    void cancel(Feedback& feedback);
+    void exit(Feedback& feedback);
+
+    // Called when step mode changes, whoever changed it.
+    void setChangeListener(std::function<void()> listener) { m_changed = std::move(listener); }
+
+private:
+    void send(std::uint16_t code, Feedback& feedback, const std::uint8_t* payload = nullptr,
+              std::size_t length = 0);
+
+    TableLink& m_link;
+    bool m_stepMode = false;
+    std::function<void()> m_changed;
+};
+
+} // namespace glowdeck

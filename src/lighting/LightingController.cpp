@@ -1,0 +1,101 @@
+#include "lighting/LightingController.h"
+
+#include "link/CommandSender.h"
+#include "link/CommandSet.h"
+#include "link/Payloads.h"
+
+namespace glowdeck {
+
+namespace {
+Notice warning(const char* text) {
+    return {"Warning", text, BoxIcon::Warning, true};
+}
+const char* const kUnderlightWarning =
+    "Underlighting is currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t Please select 'Manual "
+    "Mode' to use custom colors.";
+const char* const kSignsWarning =
+    "Custom signs are currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t Please select 'Manual "
+    "Mode' to use custom colors.";
+const char* const kCupWarning =
+    "This mode can only be used in 'Custom Game Mode'. \n \t\t\t\t\t\t\t Please select 'Custom "
+    "Game Mode' from the 'Mode' dropdown.";
+} // namespace
+
+LightingController::LightingController(LightingState& state, TableLink& link)
+    : m_state(state), m_link(link) {}
+
+void LightingController::changed(const LightingChange& change) {
+    if (m_changed)
+        m_changed(change);
+}
+
+bool LightingController::manualMode(TeamLights lights) const {
+    return lights == TeamLights::Underlight ? m_state.underlightManualMode
+                                            : m_state.signsManualMode;
+}
+
+bool LightingController::setManualMode(TeamLights lights, bool manual, Feedback& feedback) {
+    if (!m_link.connected()) {
+        feedback.notify({"Error",
+                         "Please connect to the Glowdeck through bluetooth to use this operation.",
+                         BoxIcon::Error, true});
+        return false;
+    }
+    (lights == TeamLights::Underlight ? m_state.underlightManualMode : m_state.signsManualMode) =
+        manual;
+    changed({LightingChange::Item::ManualMode, lights});
+    sendManualColours(lights, feedback);
+    return true;
+}
+
+void LightingController::sendManualColours(TeamLights lights, Feedback& feedback) {
+    CommandSender send(m_link, feedback, true);
+    if (lights == TeamLights::Underlight)
+        send(CMD_SET_UNDERLIGHTING,
+             Payloads::manualColours(m_state.underlightManualMode, m_state.underlightColours[0],
+                                     m_state.underlightColours[1]));
+    else
+        send(CMD_SET_CUSTOM_SIGNS,
+             Payloads::manualColours(m_state.signsManualMode, m_state.signColours[0],
+                                     m_state.signColours[1]));
+}
+
+bool LightingController::setTeamColour(TeamLights lights, int team, Colour colour,
+                                       Feedback& feedback) {
+    if (team < 0 || team > 1)
+        return false;
+    if (!manualMode(lights)) {
+        feedback.notify(
+            warning(lights == TeamLights::Underlight ? kUnderlightWarning : kSignsWarning));
+        return false;
+    }
+    auto& colours =
+        lights == TeamLights::Underlight ? m_state.underlightColours : m_state.signColours;
+    colours[std::size_t(team)] = colour;
+    changed({LightingChange::Item::TeamColour, lights, team});
+    sendManualColours(lights, feedback);
+    return true;
+}
+
+bool LightingController::setCupColour(int cup, Colour colour, int listedMode, Feedback& feedback) {
+    if (cup < 0 || cup >= kCups)
+        return false;
+    if (m_state.currentMode != Payloads::kCustomGameMode) {
+        feedback.notify(warning(kCupWarning));
+        return false;
+    }
+    m_state.cupColours[std::size_t(cup)] = colour;
+    changed({LightingChange::Item::CupColour, TeamLights::Underlight, cup});
+    if (listedMode == Payloads::kCustomGameMode)
+        selectMode(listedMode, feedback);
+    return true;
+}
+
+void LightingController::selectMode(int index, Feedback& feedback) {
+    const int mode = index >= 0 && index < kModes ? index : 0;
+    m_state.currentMode = mode;
+    changed({LightingChange::Item::Mode});
+    CommandSender(m_link, feedback, true)(CMD_SET_MODE, Payloads::mode(mode, m_state.cupColours));
+}
+
+} // namespace glowdeck

@@ -1,0 +1,161 @@
+#include "link/SerialPort.h"
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace glowdeck {
+
+namespace {
+// Where the port's device lives, as QSerialPort finds it from the name.
+QString devicePath(const QString& portName) {
+    if (portName.startsWith(QLatin1Char('/')) || portName.startsWith(QLatin1String("./")) ||
+        portName.startsWith(QLatin1String("../")))
+        return portName;
+    return QStringLiteral("/dev/") + portName;
+}
+
+// Whether the system refuses this user the device itself (rather than it being held elsewhere),
+// and which group may open it.
+bool accessDenied(const QString& path, QString& groupName) {
+#ifdef Q_OS_UNIX
+    const QByteArray local = path.toLocal8Bit();
+    struct stat info {};
+    if (::stat(local.constData(), &info) == 0 && info.st_gid != 0) {
+        if (const group* entry = ::getgrgid(info.st_gid))
+            groupName = QString::fromLocal8Bit(entry->gr_name);
+    }
+    return ::access(local.constData(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(groupName);
+    return false;
+#endif
+}
+
+// Whether the port's own settings can be read, as the connect sequence checks before changing
+// them.
+bool settingsReadable(QSerialPort& port) {
+#ifdef Q_OS_UNIX
+    termios settings{};
+    return ::tcgetattr(int(port.handle()), &settings) == 0;
+#else
+    return port.isOpen();
+#endif
+}
+} // namespace
+
+SerialPort::SerialPort() = default;
+SerialPort::~SerialPort() {
+    close();
+}
+
+std::unique_ptr<Port> SerialPort::make(const QString&) {
+    return std::make_unique<SerialPort>();
+}
+
+OpenFailure SerialPort::classifyOpenFailure(QSerialPort::SerialPortError error,
+                                            bool deviceAccessible) {
+    if (error != QSerialPort::PermissionError)
+        return OpenFailure::Other;
+    // The device would let this user in, so something else holds it: a lock file, or another
+    // program's exclusive open.
+    return deviceAccessible ? OpenFailure::Busy : OpenFailure::NoAccess;
+}
+
+ConnectResult SerialPort::open(const QString& name) {
+    ConnectResult result;
+    auto fail = [&](ConnectStep step) {
+        result.failedAt = step;
+        result.errorText = m_port->errorString();
+        const QSerialPort::SerialPortError error = m_port->error();
+        m_port->close();
+        m_port.reset();
+        return error;
+    };
+    m_failed = false;
+    m_port = std::make_unique<QSerialPort>();
+    m_port->setPortName(name);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = fail(ConnectStep::OpenPort);
+        const bool denied = accessDenied(devicePath(name), result.deviceGroup);
+        result.openFailure = classifyOpenFailure(error, !denied);
+        return result;
+    }
+    if (!settingsReadable(*m_port)) {
+        fail(ConnectStep::GetCommState);
+        return result;
+    }
+    const bool lineSet = m_port->setBaudRate(115200) && m_port->setDataBits(QSerialPort::Data8) &&
+                         m_port->setParity(QSerialPort::NoParity) &&
+                         m_port->setStopBits(QSerialPort::OneStop) &&
+                         m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!lineSet) {
+        fail(ConnectStep::SetCommState);
+        return result;
+    }
+    // A pseudo-terminal has no modem lines; that is not a configuration failure.
+    m_port->setDataTerminalReady(false);
+    m_port->setRequestToSend(false);
+    m_port->clearError();
+    // The read and write time-outs are the connection's own (a burst ends after a short gap, a
+    // write is bounded by its length), so the time-out steps cannot fail here.
+    connect(m_port.get(), &QSerialPort::readyRead, this, &Port::readyRead);
+    connect(m_port.get(), &QSerialPort::errorOccurred, this, &SerialPort::onError);
+    return result;
+}
+
+QByteArray SerialPort::read(qint64 maxBytes) {
+    return m_port && !m_failed ? m_port->read(maxBytes) : QByteArray();
+}
+
+qint64 SerialPort::bytesAvailable() const {
+    return m_port && !m_failed ? m_port->bytesAvailable() : 0;
+}
+
+bool SerialPort::write(const QByteArray& data, int timeoutMs) {
+    if (!m_port || m_failed || !m_port->isOpen())
+        return false;
+    if (m_port->write(data) != data.size())
+        return false;
+    if (m_port->bytesToWrite() > 0 && !m_port->waitForBytesWritten(timeoutMs)) {
+        if (m_port && !m_failed)
+            m_port->clear(QSerialPort::Output);
+        return false;
+    }
+    return !m_failed;
+}
+
+void SerialPort::close() {
+    if (!m_port)
+        return;
+    m_port->disconnect(this);
+    m_port->close();
+    m_port.reset();
+}
+
+void SerialPort::onError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::TimeoutError:
+    case QSerialPort::UnsupportedOperationError:
+    case QSerialPort::NotOpenError:
+        return;
+    default:
+        break;
+    }
+    if (m_failed)
+        return;
+    m_failed = true;
+    // Qt keeps reporting a dead device in a tight loop: stop listening at once. The port itself
+    // is closed by its owner, outside this port call.
+    m_port->disconnect(this);
+    emit failed(m_port->errorString());
+}
+
+} // namespace glowdeck

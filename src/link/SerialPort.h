@@ -1,0 +1,36 @@
+#pragma once
+
+#include "link/Port.h"
+
+#include <QSerialPort>
+
+#include <memory>
+
+namespace glowdeck {
+
+// The table behind a serial port (a Bluetooth serial binding, a USB adapter, a pseudo-terminal):
+// 115200 baud, 8 data bits, no parity, one stop bit, no flow control, DTR and RTS off.
+class SerialPort : public Port {
+    Q_OBJECT
+public:
+    SerialPort();
+    ~SerialPort() override;
+
+    static std::unique_ptr<Port> make(const QString& name);
+    static OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error,
+                                           bool deviceAccessible);
+
+    ConnectResult open(const QString& name) override;
+    QByteArray read(qint64 maxBytes) override;
+    qint64 bytesAvailable() const override;
+    bool write(const QByteArray& data, int timeoutMs) override;
+    void close() override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    std::unique_ptr<QSerialPort> m_port;
+    bool m_failed = false;
+};
+
+} // namespace glowdeck

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "link/SerialPort.h"
+
+#include <atomic>
+#include <memory>
+
+namespace glowdeck::test {
+
+// What a FaultyPort is told to do wrong.
+struct PortFaults {
+    ConnectStep failAt = ConnectStep::None;       // the connect step that fails
+    OpenFailure openFailure = OpenFailure::Other; // why, when it is the open step
+    QString hint;                                 // the port's own advice line, if any
+    std::atomic<bool> failWrites{false};          // writes while connected fail
+};
+
+// The real serial port with faults on demand, as a connection's port factory makes it.
+class FaultyPort : public Port {
+    Q_OBJECT
+public:
+    explicit FaultyPort(std::shared_ptr<PortFaults> faults);
+    static PortFactory factory(std::shared_ptr<PortFaults> faults);
+
+    ConnectResult open(const QString& name) override;
+    QByteArray read(qint64 maxBytes) override { return m_port.read(maxBytes); }
+    qint64 bytesAvailable() const override { return m_port.bytesAvailable(); }
+    bool write(const QByteArray& data, int timeoutMs) override;
+    void close() override { m_port.close(); }
+
+private:
+    std::shared_ptr<PortFaults> m_faults;
+    SerialPort m_port;
+};
+
+} // namespace glowdeck::test
