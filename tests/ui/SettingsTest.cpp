@@ -340,6 +340,20 @@ TEST_F(Settings, WithTheLinkDownNothingEndsTheProgramAndADumpTimesOut) {
     EXPECT_FALSE(AppLifetime::mainWindowGone());
 }
 
+TEST_F(Settings, ADumpAfterTheLinkWasLostEndsAtOnce) {
+    writeOldFile();
+    runInSettings([&] {
+        table.hangUp();
+        ASSERT_TRUE(waitFor([this] { return !app->connection().connected(); }));
+        press(IDC_SET_DUMP_EEPROM);
+        expectIdleButtons(false);
+    });
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    expectBox(0, "No bluetooth device is connected. Please connect to a device.",
+              "Connection Error", BoxIcon::Error, nullptr);
+    EXPECT_EQ(dumpFile(), kOldFile);
+}
+
 TEST_F(Settings, ACompleteDumpWritesTheWholeImageAndASecondReplacesIt) {
     writeOldFile();
     for (int round = 0; round < 2; ++round) {
