@@ -1,6 +1,8 @@
 #include "app/CGlowdeckApp.h"
 
 #include "app/CGlowdeckDlg.h"
+#include "app/StatusOnlyControlHandler.h"
+#include "control/ControlServer.h"
 #include "debugger/CDebugger.h"
 #include "link/ProtocolTrace.h"
 #include "link/SerialLink.h"
@@ -42,6 +44,21 @@ bool CGlowdeckApp::startTrace(const QString& path, QString* error) {
     return true;
 }
 
+bool CGlowdeckApp::startControl(const QString& path) {
+    if (!m_controlHandler)
+        m_controlHandler = std::make_unique<StatusOnlyControlHandler>(*this);
+    auto server = std::make_unique<ControlServer>(*m_controlHandler);
+    QString error;
+    if (!server->listen(path, &error)) {
+        const std::string line = "The control interface is off because " + error.toStdString();
+        m_log.append(line, true);
+        std::fprintf(stderr, "glowdeck: %s\n", line.c_str());
+        return false;
+    }
+    m_control = std::move(server);
+    return true;
+}
+
 int CGlowdeckApp::InitInstance(const AppOptions& options) {
     if (!options.tracePath.isEmpty()) {
         QString error;
@@ -60,6 +77,8 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
         else
             std::fprintf(stderr, "glowdeck: the simulated table could not start\n");
     }
+    if (options.control)
+        startControl(options.controlSocket);
     CGlowdeckDlg window(*this, firstPorts);
     m_mainWindow = &window;
     window.runModal();

@@ -12,6 +12,8 @@ namespace glowdeck {
 
 class CDebugger;
 class CGlowdeckDlg;
+class ControlHandler;
+class ControlServer;
 class CSettingsDlg;
 class ProtocolTrace;
 class SerialLink;
@@ -23,6 +25,8 @@ class SimulatedTable;
 struct AppOptions {
     bool simulate = false; // run a simulated table and list its port first
     QString tracePath;     // where the protocol trace goes; empty for none
+    bool control = false;  // listen for scripts on the control socket
+    QString controlSocket; // where; empty for the default path
 };
 
 // The application and its process-wide objects, which live for the whole run and are never
@@ -48,6 +52,11 @@ public:
     CDebugger& debugger() { return *m_debugger; }
     CSettingsDlg& settings() { return *m_settings; }
 
+    // Listens for scripts at the path (empty: the default path). When it cannot, the log says
+    // why and the panel runs on without the interface.
+    bool startControl(const QString& path);
+    ControlServer* control() const { return m_control.get(); }
+
     // The main window while it exists (the settings dialog closes it).
     CGlowdeckDlg* mainWindow() const { return m_mainWindow; }
     void setMainWindow(CGlowdeckDlg* window) { m_mainWindow = window; }
@@ -62,6 +71,8 @@ private:
     std::unique_ptr<CDebugger> m_debugger;
     std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
     CGlowdeckDlg* m_mainWindow = nullptr;
+    std::unique_ptr<ControlHandler> m_controlHandler;
+    std::unique_ptr<ControlServer> m_control; // goes first: its requests use all of the above
 };
 
 } // namespace glowdeck

@@ -7,4 +7,5 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/PortList.cpp
   app/CGlowdeckApp.cpp
   app/CGlowdeckDlg.cpp
+  app/StatusOnlyControlHandler.cpp
 )
