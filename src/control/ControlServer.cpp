@@ -296,9 +296,24 @@ void ControlServer::drop(std::uint64_t id) {
 }
 
 void ControlServer::broadcastLog(std::string_view text) {
-    broadcast(QJsonObject{
-        {QStringLiteral("event"), QStringLiteral("log")},
-        {QStringLiteral("text"), QString::fromLatin1(text.data(), qsizetype(text.size()))}});
+    // Lines stay within the protocol's limit both ways: a long burst goes as several events.
+    // A byte takes at most six characters in JSON (\u00XX).
+    constexpr std::size_t kBudget = RequestDecoder::kMaxLineBytes - 64;
+    while (!text.empty()) {
+        std::size_t take = 0;
+        for (std::size_t cost = 0; take < text.size(); ++take) {
+            const auto byte = static_cast<unsigned char>(text[take]);
+            cost += byte < 0x20 || byte == 0x7F                   ? 6
+                    : byte >= 0x80 || byte == '"' || byte == '\\' ? 2
+                                                                  : 1;
+            if (cost > kBudget)
+                break;
+        }
+        broadcast(QJsonObject{
+            {QStringLiteral("event"), QStringLiteral("log")},
+            {QStringLiteral("text"), QString::fromLatin1(text.data(), qsizetype(take))}});
+        text.remove_prefix(take);
+    }
 }
 
 void ControlServer::broadcastConnection(bool connected) {

@@ -39,7 +39,8 @@ public:
     QString path() const { return m_server.fullServerName(); }
     int clientCount() const { return int(m_clients.size()); }
 
-    // To every subscribed client: {"event":"log","text":...}, the text a character a byte.
+    // To every subscribed client: {"event":"log","text":...}, the text a character a byte; a
+    // text too long for one line goes as several events.
     void broadcastLog(std::string_view text);
     // To every subscribed client: {"event":"connection","connected":...}.
     void broadcastConnection(bool connected);

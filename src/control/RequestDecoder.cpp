@@ -26,8 +26,12 @@ struct BadRequest {
     throw BadRequest{std::move(text)};
 }
 
+// Names from the request are echoed in errors cut short, so that a reply stays a short line.
 QString quoted(const QString& name) {
-    return QLatin1Char('"') + name + QLatin1Char('"');
+    constexpr qsizetype kLongest = 64;
+    return QLatin1Char('"') +
+           (name.size() > kLongest ? name.left(kLongest) + QStringLiteral("...") : name) +
+           QLatin1Char('"');
 }
 
 const std::vector<std::string_view>& listItems(const DialogTemplate& dialog, int id) {
