@@ -9,7 +9,7 @@ cd "$(dirname "$0")"
 seconds=${1:-60}
 [[ $seconds =~ ^[0-9]+$ ]] || { echo "usage: $0 [SECONDS]" >&2; exit 2; }
 scripts/install-deps.sh clang libclang-rt-dev
-targets=(fuzz_frame_decoder fuzz_receive_machine)
+targets=(fuzz_frame_decoder fuzz_receive_machine fuzz_request_decoder)
 build=build-fuzz
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DGLOWDECK_BUILD_FUZZ=ON \
       -DGLOWDECK_BUILD_TESTS=OFF -DGLOWDECK_BUILD_BENCH=OFF >/dev/null
@@ -20,6 +20,7 @@ for target in "${targets[@]}"; do
   options=(-max_total_time="$seconds" -print_final_stats=1 -max_len=4096
            -artifact_prefix="$build/artifacts/$target-")
   [[ $target == fuzz_frame_decoder ]] && options+=(-dict=fuzz/frame_decoder.dict)
+  [[ $target == fuzz_request_decoder ]] && options+=(-dict=fuzz/request_decoder.dict)
   echo "== $target for ${seconds}s"
   "$build/fuzz/$target" "${options[@]}" "$build/corpus/$target" "fuzz/corpus/$target"
 done

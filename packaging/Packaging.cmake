@@ -17,14 +17,15 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Drives a Glowdeck, a game table with addressable lighting, over its Bluetooth
 serial port: lighting and game modes, team colours, the hardware test
 routines, the table's settings and EEPROM. Includes glowdeck-sim, a simulated
-table on a pseudo-terminal for trying the panel without the hardware.")
+table on a pseudo-terminal for trying the panel without the hardware, and
+glowdeck-ctl, which drives a running panel from scripts.")
 find_program(GLOWDECK_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(GLOWDECK_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   # Without dpkg-dev the libraries the programs link are named by hand.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6, libc6"
+      "libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libqt6network6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), libstdc++6, libc6"
   )
 endif()
 

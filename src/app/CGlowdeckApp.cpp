@@ -32,6 +32,8 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
         else
             firstPorts << port;
     }
+    if (options.control && !m_panel.startControl(options.controlSocket, *this))
+        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
     CGlowdeckDlg window(*this, firstPorts);
     m_mainWindow = &window;
     window.runModal();
@@ -42,6 +44,18 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
 void CGlowdeckApp::endProgram() {
     if (m_mainWindow)
         m_mainWindow->close();
+}
+
+QStringList CGlowdeckApp::portList() {
+    return m_mainWindow ? m_mainWindow->portList() : QStringList{};
+}
+
+QString CGlowdeckApp::selectedPort() {
+    return m_mainWindow ? m_mainWindow->selectedPort() : QString();
+}
+
+Colour CGlowdeckApp::currentColour() {
+    return m_mainWindow ? m_mainWindow->currentColour() : 0;
 }
 
 } // namespace glowdeck

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Panel.h"
+#include "app/PanelHost.h"
 
 #include <QStringList>
 
@@ -15,14 +16,16 @@ class CSettingsDlg;
 struct AppOptions {
     bool simulate = false; // run a simulated table and list its port first
     QString tracePath;     // where the protocol trace goes; empty for none
+    bool control = false;  // listen for scripts on the control socket
+    QString controlSocket; // where; empty for the default path
 };
 
 // The windowed program: the panel, the main window and the one debugger and settings dialog
 // that every opening reuses.
-class CGlowdeckApp {
+class CGlowdeckApp : public PanelHost {
 public:
     CGlowdeckApp();
-    ~CGlowdeckApp();
+    ~CGlowdeckApp() override;
     CGlowdeckApp(const CGlowdeckApp&) = delete;
     CGlowdeckApp& operator=(const CGlowdeckApp&) = delete;
 
@@ -44,7 +47,12 @@ public:
     CGlowdeckDlg* mainWindow() const { return m_mainWindow; }
     void setMainWindow(CGlowdeckDlg* window) { m_mainWindow = window; }
     // Ends the program through the main window's close path, which says goodbye to the table.
-    void endProgram();
+    void endProgram() override;
+
+    // What scripts see of the window.
+    QStringList portList() override;
+    QString selectedPort() override;
+    Colour currentColour() override;
 
 private:
     Panel m_panel;

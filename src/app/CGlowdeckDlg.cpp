@@ -147,6 +147,18 @@ void CGlowdeckDlg::refreshPorts() {
     m_portList->setEditText(shown);
 }
 
+QStringList CGlowdeckDlg::portList() {
+    refreshPorts();
+    QStringList names;
+    for (int i = 0; i < m_portList->count(); ++i)
+        names << m_portList->itemText(i);
+    return names;
+}
+
+QString CGlowdeckDlg::selectedPort() const {
+    return m_portList->currentText();
+}
+
 void CGlowdeckDlg::showConnection() {
     const Connection& connection = m_panel.connection();
     const QString caption =

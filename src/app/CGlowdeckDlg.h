@@ -60,6 +60,9 @@ public:
     void OnCbnSelendokMode();
 
     Colour currentColour() const { return m_currentColour; }
+    // The port list as it shows when opened, and the port Connect would open.
+    QStringList portList();
+    QString selectedPort() const;
 
 public slots:
     void accept() override; // Enter never ends the window

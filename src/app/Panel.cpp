@@ -1,5 +1,7 @@
 #include "app/Panel.h"
 
+#include "app/PanelRequests.h"
+#include "control/ControlServer.h"
 #include "link/ProtocolTrace.h"
 #include "sim/SimulatedTable.h"
 
@@ -13,6 +15,7 @@ Panel::Panel()
       m_debuggerController(m_connection), m_settingsController(m_connection, &Panel::writeFile) {}
 
 Panel::~Panel() {
+    m_control.reset();
     if (m_simulatedTable)
         m_simulatedTable->stop();
 }
@@ -42,6 +45,29 @@ QString Panel::startSimulatedTable() {
         return {};
     }
     return QString::fromStdString(m_simulatedTable->devicePath());
+}
+
+bool Panel::startControl(const QString& path, PanelHost& host) {
+    m_requests = std::make_unique<PanelRequests>(*this, host);
+    auto server = std::make_unique<ControlServer>(*m_requests);
+    QString error;
+    if (!server->listen(path, &error)) {
+        m_log.append("The control interface is off because " + error.toStdString(), true);
+        return false;
+    }
+    m_control = std::move(server);
+    m_log.addListener([this](std::string_view text) {
+        if (m_control)
+            m_control->broadcastLog(text);
+    });
+    QObject::connect(&m_connection, &Connection::stateChanged, m_control.get(),
+                     [this, connected = m_connection.connected()]() mutable {
+                         if (m_connection.connected() == connected)
+                             return;
+                         connected = m_connection.connected();
+                         m_control->broadcastConnection(connected);
+                     });
+    return true;
 }
 
 std::string Panel::writeFile(const std::string& path, std::string_view content) {

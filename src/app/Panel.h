@@ -14,6 +14,9 @@
 
 namespace glowdeck {
 
+class ControlServer;
+class PanelHost;
+class PanelRequests;
 class ProtocolTrace;
 
 namespace sim {
@@ -35,6 +38,10 @@ public:
     bool startTrace(const QString& path, QString* error = nullptr);
     // Starts a simulated table; its device path, or an empty text if it could not start.
     QString startSimulatedTable();
+    // Lets scripts drive the panel through the control socket at path (empty: the default
+    // path). When it cannot listen, the log says why and the panel runs on without it.
+    bool startControl(const QString& path, PanelHost& host);
+    ControlServer* control() const { return m_control.get(); }
 
     ReceivedLog& log() { return m_log; }
     LightingState& lighting() { return m_lighting; }
@@ -57,6 +64,8 @@ private:
     DebuggerController m_debuggerController;
     SettingsController m_settingsController;
     std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
+    std::unique_ptr<PanelRequests> m_requests;
+    std::unique_ptr<ControlServer> m_control; // goes first: its requests use all of the above
 };
 
 } // namespace glowdeck

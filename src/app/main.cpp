@@ -42,11 +42,23 @@ int main(int argc, char** argv) {
         QStringLiteral("Append every frame written and every burst received to <file>."),
         QStringLiteral("file"));
     parser.addOption(trace);
+    const QCommandLineOption control(
+        QStringLiteral("control"),
+        QStringLiteral(
+            "Let scripts drive the panel through its control socket (see glowdeck-ctl)."));
+    parser.addOption(control);
+    const QCommandLineOption controlSocket(
+        QStringLiteral("control-socket"),
+        QStringLiteral("Listen for scripts at <path> instead (implies --control)."),
+        QStringLiteral("path"));
+    parser.addOption(controlSocket);
     parser.process(*application);
 
     glowdeck::AppOptions options;
     options.simulate = parser.isSet(simulate);
     options.tracePath = parser.value(trace);
+    options.control = parser.isSet(control) || parser.isSet(controlSocket);
+    options.controlSocket = parser.value(controlSocket);
     glowdeck::CGlowdeckApp app;
     return app.InitInstance(options);
 }

@@ -6,6 +6,7 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/PortList.cpp
   app/BoxFeedback.cpp
   app/Panel.cpp
+  app/PanelRequests.cpp
   app/CGlowdeckApp.cpp
   app/CGlowdeckDlg.cpp
 )

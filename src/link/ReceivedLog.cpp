@@ -55,9 +55,16 @@ QString ReceivedLog::breakLongLines(const QString& shown) {
 void ReceivedLog::append(std::string_view text, bool lineEnd) {
     if (AppLifetime::mainWindowGone())
         return;
-    m_text.append(text);
-    if (lineEnd)
-        m_text.append("\r\n");
+    if (m_keepText) {
+        m_text.append(text);
+        if (lineEnd)
+            m_text.append("\r\n");
+    }
+    if (!m_listeners.empty()) {
+        const std::string told = lineEnd ? std::string(text) + "\r\n" : std::string(text);
+        for (const auto& listener : m_listeners)
+            listener(told);
+    }
     if (!m_view)
         return;
     m_pendingView += breakLongLines(displayText(text));

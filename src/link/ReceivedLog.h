@@ -4,8 +4,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QPlainTextEdit;
 
@@ -28,6 +30,13 @@ public:
     // Lets go of the view, if it is this one.
     void detachView(const QPlainTextEdit* view);
     void append(std::string_view text, bool lineEnd);
+    // Told every appended text (with its line end) as it comes, after the log has it.
+    void addListener(std::function<void(std::string_view)> listener) {
+        m_listeners.push_back(std::move(listener));
+    }
+    // Whether the log keeps its text; a panel without a window, which nobody reads back, keeps
+    // none and only tells its listeners.
+    void setKeepText(bool keep) { m_keepText = keep; }
     void clear();
     const std::string& text() const { return m_text; }
     // Puts any text still waiting into the view at once.
@@ -40,6 +49,8 @@ private:
     QString breakLongLines(const QString& shown);
 
     std::string m_text;
+    bool m_keepText = true;
+    std::vector<std::function<void(std::string_view)>> m_listeners;
     QPointer<QPlainTextEdit> m_view;
     QString m_pendingView;
     qsizetype m_viewLineLength = 0;

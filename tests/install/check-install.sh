@@ -21,9 +21,9 @@ if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
 fi
 
 share=$prefix/share
-for f in bin/glowdeck bin/glowdeck-sim; do check test -x "$prefix/$f"; done
+for f in bin/glowdeck bin/glowdeck-sim bin/glowdeck-ctl; do check test -x "$prefix/$f"; done
 for f in applications/$id.desktop metainfo/$id.metainfo.xml icons/hicolor/scalable/apps/$id.svg \
-         man/man1/glowdeck.1 man/man1/glowdeck-sim.1; do
+         man/man1/glowdeck.1 man/man1/glowdeck-sim.1 man/man1/glowdeck-ctl.1; do
   check test -s "$share/$f"
 done
 
@@ -58,7 +58,7 @@ if command -v python3 >/dev/null; then
   check python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1])' \
     "$share/icons/hicolor/scalable/apps/$id.svg"
 fi
-for page in glowdeck glowdeck-sim; do
+for page in glowdeck glowdeck-sim glowdeck-ctl; do
   file=$share/man/man1/$page.1
   check grep -q "$version" "$file"
   if command -v groff >/dev/null; then
@@ -81,9 +81,22 @@ if out=$(run "$prefix/bin/glowdeck-sim" --help) && [[ $out == *--link* ]]; then
 else
   fail "glowdeck-sim --help said: $out"
 fi
+if out=$(run "$prefix/bin/glowdeck-ctl" --help) && [[ $out == *follow* ]]; then
+  pass
+else
+  fail "glowdeck-ctl --help said: $out"
+fi
+# With no panel listening the client says so and ends with status 2.
+out=$(run "$prefix/bin/glowdeck-ctl" --socket "$prefix/no-panel" status)
+status=$?
+if [[ $status -eq 2 && $out == *"no panel listens"* ]]; then
+  pass
+else
+  fail "glowdeck-ctl without a panel ended with $status: $out"
+fi
 
 # Every option a program lists in --help is described in its man page.
-for program in glowdeck glowdeck-sim; do
+for program in glowdeck glowdeck-sim glowdeck-ctl; do
   for option in $(run "$prefix/bin/$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     if grep -qF -- "${option//-/\\-}" "$share/man/man1/$program.1"; then
       pass

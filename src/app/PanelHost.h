@@ -1,0 +1,22 @@
+#pragma once
+
+#include "link/Colour.h"
+
+#include <QStringList>
+
+namespace glowdeck {
+
+// What the program around the panel provides to a script: the window's port list and colour
+// chooser, or their stand-ins when there is no window, and the way the program ends.
+class PanelHost {
+public:
+    virtual ~PanelHost() = default;
+    virtual QStringList portList() = 0;
+    // The port the Connect button would open.
+    virtual QString selectedPort() = 0;
+    virtual Colour currentColour() = 0;
+    // As the settings actions that end the program do.
+    virtual void endProgram() = 0;
+};
+
+} // namespace glowdeck

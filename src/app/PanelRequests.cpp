@@ -1,0 +1,187 @@
+#include "app/PanelRequests.h"
+
+#include "app/Panel.h"
+#include "app/PanelHost.h"
+#include "control/ColourText.h"
+#include "link/CommandSender.h"
+#include "settings/DumpCsv.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+
+namespace glowdeck {
+
+namespace {
+// The notices a request gave: the first refusal is its error; the words before the program
+// ends are its notice.
+class ReplyFeedback : public Feedback {
+public:
+    void notify(const Notice& notice) override {
+        const QString text = QString::fromStdString(notice.text);
+        if (notice.icon == BoxIcon::Information)
+            m_reply.insert(QStringLiteral("notice"), text);
+        else if (!m_reply.contains(QStringLiteral("error")))
+            m_reply.insert(QStringLiteral("error"), text);
+    }
+    QJsonObject& reply() { return m_reply; }
+    bool refused() const { return m_reply.contains(QStringLiteral("error")); }
+
+private:
+    QJsonObject m_reply;
+};
+
+std::u16string widen(const std::string& bytes) {
+    std::u16string text;
+    text.reserve(bytes.size());
+    for (char c : bytes)
+        text.push_back(char16_t(static_cast<unsigned char>(c)));
+    return text;
+}
+
+QString colourText(Colour colour) {
+    return ColourText::format(colour);
+}
+} // namespace
+
+QJsonObject PanelRequests::status() {
+    const LightingState& lighting = m_panel.lighting();
+    const Connection& connection = m_panel.connection();
+    return {
+        {QStringLiteral("connected"), connection.connected()},
+        {QStringLiteral("port"),
+         connection.connected() ? connection.portName() : m_host.selectedPort()},
+        {QStringLiteral("status"), connection.status()},
+        {QStringLiteral("mode"), lighting.currentMode},
+        {QStringLiteral("underlightManual"), lighting.underlightManualMode},
+        {QStringLiteral("signsManual"), lighting.signsManualMode},
+        {QStringLiteral("underlight1"), colourText(lighting.underlightColours[0])},
+        {QStringLiteral("underlight2"), colourText(lighting.underlightColours[1])},
+        {QStringLiteral("signs1"), colourText(lighting.signColours[0])},
+        {QStringLiteral("signs2"), colourText(lighting.signColours[1])},
+        {QStringLiteral("cupOn1"), colourText(lighting.cupColours[0])},
+        {QStringLiteral("cupOff1"), colourText(lighting.cupColours[1])},
+        {QStringLiteral("cupOn2"), colourText(lighting.cupColours[2])},
+        {QStringLiteral("cupOff2"), colourText(lighting.cupColours[3])},
+        {QStringLiteral("currentColour"), colourText(m_host.currentColour())},
+        {QStringLiteral("debugButton"), m_panel.console().debugButtonShown()},
+    };
+}
+
+void PanelRequests::handle(const ControlRequest& request, Done done) {
+    using Command = ControlRequest::Command;
+    using Outcome = SettingsController::Outcome;
+    ReplyFeedback feedback;
+    QJsonObject& reply = feedback.reply();
+    Connection& connection = m_panel.connection();
+    Outcome outcome = Outcome::Done;
+    const auto lights =
+        request.command == Command::Signs ? TeamLights::Signs : TeamLights::Underlight;
+    switch (request.command) {
+    case Command::Status:
+        reply = status();
+        break;
+    case Command::Ports:
+        reply.insert(QStringLiteral("ports"), QJsonArray::fromStringList(m_host.portList()));
+        break;
+    case Command::Connect:
+        if (connection.connected())
+            feedback.notify({"Error", "Already connected to " + connection.portName().toStdString(),
+                             BoxIcon::Error, true});
+        else
+            connection.connectTo(request.port, feedback);
+        break;
+    case Command::Disconnect:
+        CommandSender(connection, feedback, true).disconnect();
+        break;
+    case Command::Prompt:
+        m_panel.console().enterLine(request.text, feedback);
+        break;
+    case Command::Mode:
+        m_panel.lightingController().selectMode(request.mode, feedback);
+        break;
+    case Command::Underlight:
+    case Command::Signs:
+        if (request.manual)
+            m_panel.lightingController().setManualMode(lights, *request.manual, feedback);
+        else
+            m_panel.lightingController().setTeamColour(lights, request.team - 1, request.colour,
+                                                       feedback);
+        break;
+    case Command::Cup: {
+        const int cup = (request.team - 1) * 2 + (request.cupOn ? 0 : 1);
+        LightingController& lighting = m_panel.lightingController();
+        lighting.setCupColour(cup, request.colour, lighting.state().currentMode, feedback);
+        break;
+    }
+    case Command::Debugger: {
+        DebuggerController& debugger = m_panel.debuggerController();
+        switch (request.debuggerAction) {
+        case ControlRequest::DebuggerAction::Open:
+            // As the Debug button: refused without a link.
+            if (CommandSender(connection, feedback, true).requireConnection())
+                debugger.open(feedback);
+            break;
+        case ControlRequest::DebuggerAction::Test:
+            debugger.runTest(request.debugList, request.debugIndex,
+                             request.speed.value_or(DebuggerCommands::kSpeedStart), feedback);
+            break;
+        case ControlRequest::DebuggerAction::StepMode:
+            debugger.setStepMode(request.on, feedback);
+            break;
+        case ControlRequest::DebuggerAction::Next:
+            debugger.next(feedback);
+            break;
+        case ControlRequest::DebuggerAction::Cancel:
+            debugger.cancel(feedback);
+            break;
+        case ControlRequest::DebuggerAction::Exit:
+            debugger.exit(feedback);
+            break;
+        }
+        break;
+    }
+    case Command::ScrollingText:
+        outcome = m_panel.settingsController().saveScrollingText(widen(request.text), feedback);
+        break;
+    case Command::BluetoothName:
+        outcome = m_panel.settingsController().saveBluetoothName(widen(request.text), feedback);
+        break;
+    case Command::Sensitivity:
+        outcome = m_panel.settingsController().saveSensitivity(request.value, feedback);
+        break;
+    case Command::Eeprom:
+        switch (request.eepromAction) {
+        case ControlRequest::EepromAction::Test:
+            m_panel.settingsController().testEeprom(feedback);
+            break;
+        case ControlRequest::EepromAction::Erase:
+            m_panel.settingsController().eraseEeprom(feedback);
+            break;
+        case ControlRequest::EepromAction::Format:
+            m_panel.settingsController().formatEeprom(feedback);
+            break;
+        }
+        break;
+    case Command::FactoryReset:
+        outcome = m_panel.settingsController().factoryReset(feedback);
+        break;
+    case Command::Dump: {
+        const QString path =
+            request.path.isEmpty() ? QString::fromLatin1(DumpCsv::kFileName) : request.path;
+        outcome = m_panel.settingsController().dumpEeprom(path.toStdString(), feedback);
+        if (outcome == Outcome::Done && !feedback.refused())
+            reply.insert(QStringLiteral("path"), QFileInfo(path).absoluteFilePath());
+        break;
+    }
+    case Command::ClearLog:
+        m_panel.log().clear();
+        break;
+    case Command::Subscribe:
+        break;
+    }
+    done(reply);
+    if (outcome == Outcome::EndProgram)
+        m_host.endProgram();
+}
+
+} // namespace glowdeck

@@ -1,0 +1,7 @@
+#include "control/ControlHandler.h"
+
+namespace glowdeck {
+
+ControlHandler::~ControlHandler() = default;
+
+} // namespace glowdeck

@@ -1,0 +1,60 @@
+#include "control/ControlSocketPath.h"
+#include "ctl/CtlArguments.h"
+#include "ctl/CtlSession.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("glowdeck-ctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GLOWDECK_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Drives a running Glowdeck panel (started with glowdeck --control).\n\n"
+                       "Commands:\n") +
+        glowdeck::CtlArguments::synopsis() +
+        QStringLiteral("\nExit status: 0 done, 1 refused by the panel (the reason on stderr), "
+                       "2 no panel listening or a protocol error."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption socket(QStringLiteral("socket"),
+                                    QStringLiteral("The panel's control socket (default: %1).")
+                                        .arg(glowdeck::ControlSocketPath::defaultPath()),
+                                    QStringLiteral("path"));
+    parser.addOption(socket);
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the replies and events as they come."));
+    parser.addOption(json);
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("Give up after <seconds> without a reply (default 60, 0: wait forever)."),
+        QStringLiteral("seconds"), QStringLiteral("60"));
+    parser.addOption(timeout);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do."),
+                                 QStringLiteral("command [words...]"));
+    // Words of a command may start with a dash (a prompt line, a negative number).
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.process(application);
+
+    bool timeoutOk = false;
+    const int seconds = parser.value(timeout).toInt(&timeoutOk);
+    if (!timeoutOk || seconds < 0) {
+        std::fprintf(stderr, "glowdeck-ctl: --timeout takes a number of seconds\n");
+        return glowdeck::CtlSession::Failed;
+    }
+    QString error;
+    const std::optional<glowdeck::CtlCommand> command =
+        glowdeck::CtlArguments::parse(parser.positionalArguments(), &error);
+    if (!command) {
+        std::fprintf(stderr, "glowdeck-ctl: %s\n", qPrintable(error));
+        return glowdeck::CtlSession::Failed;
+    }
+    const QString path =
+        parser.isSet(socket) ? parser.value(socket) : glowdeck::ControlSocketPath::defaultPath();
+    glowdeck::CtlSession session(path, parser.isSet(json), seconds * 1000);
+    return session.run(*command);
+}

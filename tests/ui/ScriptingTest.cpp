@@ -1,0 +1,114 @@
+// A script drives the real window's panel through the control socket: the same frames, log
+// lines and state as the window's own controls, and the window follows along.
+#include "support/PanelFixture.h"
+
+#include "control/LineClient.h"
+#include "lighting/ColourSwatch.h"
+#include "res/Templates.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace glowdeck;
+using namespace glowdeck::test;
+
+namespace {
+class Scripting : public PanelFixture {
+protected:
+    void SetUp() override {
+        PanelFixture::SetUp();
+        ASSERT_TRUE(m_dir.isValid());
+        m_path = m_dir.filePath(QStringLiteral("control"));
+        ASSERT_TRUE(app->panel().startControl(m_path, *app));
+        client = std::make_unique<LineClient>(m_path);
+        ASSERT_TRUE(waitFor([this] { return client->connected(); }));
+    }
+    void TearDown() override {
+        client.reset();
+        PanelFixture::TearDown();
+    }
+
+    // Sends one request and returns its reply.
+    QJsonObject request(const QJsonObject& request) {
+        const qsizetype before = client->replies().size();
+        client->sendJson(request);
+        if (!waitFor([&] { return client->replies().size() > before; }, 10000))
+            return {{"error", "no reply"}};
+        return client->replies().back();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<LineClient> client;
+};
+
+const QJsonObject kOk{{"ok", true}};
+} // namespace
+
+TEST_F(Scripting, AScriptActsThroughTheWindowsOwnRulesAndTheWindowFollows) {
+    EXPECT_EQ(request({{"cmd", "subscribe"}}), kOk);
+    const QJsonObject ports = request({{"cmd", "ports"}});
+    ASSERT_FALSE(ports["ports"].toArray().isEmpty());
+    EXPECT_EQ(ports["ports"].toArray().first().toString().toStdString(), table.devicePath());
+
+    EXPECT_EQ(request({{"cmd", "connect"}, {"port", QString::fromStdString(table.devicePath())}}),
+              kOk);
+    EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Disconnect");
+    EXPECT_TRUE(logContains("Connection Successful\r\n\r\n"));
+
+    EXPECT_EQ(request({{"cmd", "mode"}, {"mode", "Rave Mode"}, {"id", 7}}),
+              (QJsonObject{{"ok", true}, {"id", 7}}));
+    EXPECT_EQ(control<QComboBox>(IDC_MODE_LIST)->currentIndex(), 3);
+
+    // Refused as the window refuses: the box's text is the error, nothing reaches the table.
+    const QJsonObject refused =
+        request({{"cmd", "underlight"}, {"team", 1}, {"colour", "#00ff00"}});
+    EXPECT_EQ(refused["ok"], false);
+    EXPECT_EQ(refused["error"].toString(),
+              "Underlighting is currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t Please select "
+              "'Manual Mode' to use custom colors.");
+
+    EXPECT_EQ(request({{"cmd", "underlight"}, {"manual", true}}), kOk);
+    EXPECT_TRUE(control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->isChecked());
+    EXPECT_EQ(request({{"cmd", "underlight"}, {"team", 1}, {"colour", "#00ff00"}}), kOk);
+    EXPECT_EQ(control<ColourSwatch>(IDC_UNDERLIGHT_TEAM1)->paintedColour(), makeColour(0, 255, 0));
+    EXPECT_EQ(request({{"cmd", "prompt"}, {"text", "%CMD:STEP"}}), kOk);
+
+    ASSERT_TRUE(waitForFrames(4));
+    EXPECT_EQ(tableFrames(),
+              (std::vector<Bytes>{{0x00, 0x3C, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                                  {0x00, 0x3D, 1, 0, 0, 0, 0, 0, 0},
+                                  {0x00, 0x3D, 1, 0, 255, 0, 0, 0, 0},
+                                  {0x00, 0xED}}));
+    const QJsonObject status = request({{"cmd", "status"}});
+    EXPECT_EQ(status["mode"], 3);
+    EXPECT_EQ(status["underlight1"], "#00FF00");
+    EXPECT_EQ(status["connected"], true);
+
+    // The table's answers and the echo reach subscribers as log events.
+    ASSERT_TRUE(waitFor([this] {
+        for (const QJsonObject& event : client->events())
+            if (event["text"].toString().contains("%CMD:STEP\r\n"))
+                return true;
+        return false;
+    }));
+    EXPECT_EQ(request({{"cmd", "disconnect"}}), kOk);
+    EXPECT_EQ(control<QPushButton>(IDC_CONNECT)->text(), "Connect");
+    bool down = false;
+    for (const QJsonObject& event : client->events())
+        down = down || (event["event"] == "connection" && event["connected"] == false);
+    EXPECT_TRUE(down);
+}
+
+TEST_F(Scripting, ASettingsActionThatEndsTheProgramRepliesFirst) {
+    connectTable();
+    const QJsonObject reply = request({{"cmd", "factory-reset"}});
+    EXPECT_EQ(reply["ok"], true);
+    EXPECT_TRUE(reply["notice"].toString().startsWith("This program will now exit"));
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(waitForFrames(2));
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x29}, {0x00, 0x2E}}));
+}
