@@ -195,10 +195,13 @@ TEST(CommandLineOptions, SimulateListsItsPortFirstAndTraceRecordsTheExchange) {
         window->close();
     });
     // A watchdog, so that a failure above cannot leave the window running.
-    QTimer::singleShot(20000, [&] {
+    QTimer watchdog; // ends with this test, so it cannot fire into a later one
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
         if (app.mainWindow())
             app.mainWindow()->close();
     });
+    watchdog.start(20000);
     EXPECT_EQ(app.InitInstance(options), 0);
     PortDiscovery::resetLister();
     EXPECT_TRUE(firstPort.startsWith(QStringLiteral("/dev/pts/"))) << firstPort.toStdString();
