@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -18,6 +19,35 @@ bool makeRaw(int fd) {
         return false;
     cfmakeraw(&attributes);
     return tcsetattr(fd, TCSANOW, &attributes) == 0;
+}
+
+long baudOf(speed_t speed) {
+    struct Rate {
+        speed_t code;
+        long baud;
+    };
+    static constexpr Rate kRates[] = {
+        {B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
+        {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+        {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
+    };
+    for (const Rate& rate : kRates)
+        if (rate.code == speed)
+            return rate.baud;
+    return 0;
+}
+
+int dataBitsOf(tcflag_t cflag) {
+    switch (cflag & CSIZE) {
+    case CS5:
+        return 5;
+    case CS6:
+        return 6;
+    case CS7:
+        return 7;
+    default:
+        return 8;
+    }
 }
 
 std::string failure(const char* what) {
@@ -116,6 +146,54 @@ PseudoTerminal::PeerChange PseudoTerminal::followPeers() {
 void PseudoTerminal::discardUnread() {
     if (m_slave >= 0)
         tcflush(m_slave, TCIFLUSH);
+}
+
+bool PseudoTerminal::lineSettings(LineSettings& settings) const {
+    termios attributes{};
+    if (m_slave < 0 || tcgetattr(m_slave, &attributes) != 0)
+        return false;
+    settings.inputBaud = baudOf(cfgetispeed(&attributes));
+    settings.outputBaud = baudOf(cfgetospeed(&attributes));
+    settings.dataBits = dataBitsOf(attributes.c_cflag);
+    settings.parity = (attributes.c_cflag & PARENB) != 0;
+    settings.stopBits = (attributes.c_cflag & CSTOPB) ? 2 : 1;
+    settings.hardwareFlowControl = (attributes.c_cflag & CRTSCTS) != 0;
+    settings.softwareFlowControl = (attributes.c_iflag & (IXON | IXOFF | IXANY)) != 0;
+    const bool lineProcessing =
+        (attributes.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN)) != 0;
+    const bool inputTranslation =
+        (attributes.c_iflag & (IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL)) != 0;
+    const bool outputProcessing = (attributes.c_oflag & OPOST) != 0;
+    settings.raw = !lineProcessing && !inputTranslation && !outputProcessing;
+    return true;
+}
+
+std::size_t PseudoTerminal::fillTowardsTable() {
+    if (m_slave < 0)
+        return 0;
+    // Our own slave descriptor writes into the same queue as the program's. The kernel moves
+    // bytes along behind the writes and so makes room again; the line is full once no room has
+    // come back for a while.
+    static const char filler[4096] = {};
+    std::size_t total = 0;
+    for (;;) {
+        const ssize_t n = ::write(m_slave, filler, sizeof filler);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0) {
+            total += std::size_t(n);
+            continue;
+        }
+        pollfd room{m_slave, POLLOUT, 0};
+        if (::poll(&room, 1, 50) <= 0 || !(room.revents & POLLOUT))
+            return total;
+    }
+}
+
+void PseudoTerminal::drainTowardsTable() {
+    // A flush, not reads: reads stop early while the kernel is still moving bytes along.
+    if (m_master >= 0)
+        tcflush(m_master, TCIFLUSH);
 }
 
 } // namespace glowdeck::sim

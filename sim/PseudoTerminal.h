@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sim/LineSettings.h"
+
+#include <cstddef>
 #include <string>
 
 namespace glowdeck::sim {
@@ -35,6 +38,13 @@ public:
     bool programPresent() const { return m_watch < 0 || m_peers > 0; }
     // Throws away what the table wrote and the program has not read.
     void discardUnread();
+    // The settings the program gave its end of the line; false when they cannot be read.
+    bool lineSettings(LineSettings& settings) const;
+    // Fills the line towards the table until it takes no more, so that a program's write finds
+    // no room while the table is not reading. Returns how many bytes it took.
+    std::size_t fillTowardsTable();
+    // Reads and throws away what waits for the table.
+    void drainTowardsTable();
 
 private:
     std::string m_path;

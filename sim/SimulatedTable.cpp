@@ -47,7 +47,7 @@ public:
     bool serveRequests();
     void followPeers();
     void readFromPanel();
-    void handleEvent(const DecoderEvent& event, std::int64_t ms);
+    void handleEvent(const DecoderEvent& event, std::int64_t us);
     void enqueue(Answer answer, const SimOptions& opts);
     void writeToPanel();
     void writeTrace(const SimOptions& opts, const DecoderEvent& frame, std::int64_t ms);
@@ -67,7 +67,14 @@ public:
     bool stopRequested = false;
     bool hangUpRequested = false;
     std::unique_ptr<PseudoTerminal> newPty;
-    std::vector<std::uint8_t> toSend;
+    struct Outgoing {
+        std::vector<std::uint8_t> bytes;
+        int gapMs = 0;
+    };
+    std::vector<Outgoing> toSend;
+    std::optional<bool> readingRequest;
+    bool lineSettingsRequested = false;
+    std::optional<LineSettings> lineSettingsRead;
     std::uint64_t requests = 0;
     std::uint64_t servedRequests = 0;
     Clock::time_point started;
@@ -79,6 +86,7 @@ public:
     FrameDecoder decoder;
     OutputQueue output;
     bool waitingForRoom = false;
+    bool reading = true;
     long framesOnLink = 0;
     std::size_t droppedAnswers = 0;
     std::FILE* trace = nullptr;
@@ -150,7 +158,8 @@ void SimulatedTablePrivate::run() {
         int watchAt = -1;
         if (polled) {
             masterAt = int(count);
-            fds[count++] = {polled->masterFd(), short(POLLIN | (waitingForRoom ? POLLOUT : 0)), 0};
+            fds[count++] = {polled->masterFd(),
+                            short((reading ? POLLIN : 0) | (waitingForRoom ? POLLOUT : 0)), 0};
             if (polled->watchFd() >= 0) {
                 watchAt = int(count);
                 fds[count++] = {polled->watchFd(), POLLIN, 0};
@@ -166,12 +175,13 @@ void SimulatedTablePrivate::run() {
             followPeers();
         if (!serveRequests())
             break;
-        if (pty && pty.get() == polled && (fds[masterAt].revents & (POLLIN | POLLHUP | POLLERR)))
+        if (pty && pty.get() == polled && reading &&
+            (fds[masterAt].revents & (POLLIN | POLLHUP | POLLERR)))
             readFromPanel();
         if (pty) {
             const std::int64_t ms = nowUs() / 1000;
             if (auto dropped = decoder.expire(ms))
-                handleEvent(*dropped, ms);
+                handleEvent(*dropped, ms * 1000);
         }
         writeToPanel();
     }
@@ -190,21 +200,41 @@ bool SimulatedTablePrivate::serveRequests() {
     const bool stop = stopRequested;
     const bool hang = std::exchange(hangUpRequested, false);
     std::unique_ptr<PseudoTerminal> fresh = std::move(newPty);
-    std::vector<std::uint8_t> bytes = std::move(toSend);
+    std::vector<Outgoing> outgoing = std::move(toSend);
     toSend.clear();
+    const std::optional<bool> readNow = std::exchange(readingRequest, std::nullopt);
+    const bool settingsWanted = std::exchange(lineSettingsRequested, false);
     lock.unlock();
 
     if (hang || fresh)
         closeLink();
     if (fresh)
         pty = std::move(fresh);
-    if (!bytes.empty() && pty) {
+    if (!outgoing.empty() && pty) {
         // The program opened the port before it had bytes sent to it: that open must count.
         followPeers();
-        enqueue(Answer{Answer::Kind::Raw, std::move(bytes)}, {});
+        for (Outgoing& piece : outgoing)
+            if (pty->programPresent())
+                output.push(std::move(piece.bytes),
+                            Pacing{false, std::int64_t(std::max(0, piece.gapMs)) * 1000});
+    }
+    if (readNow && *readNow != reading) {
+        reading = *readNow;
+        if (pty && !reading)
+            pty->fillTowardsTable();
+        else if (pty)
+            pty->drainTowardsTable();
+    }
+    std::optional<LineSettings> settings;
+    if (settingsWanted && pty) {
+        LineSettings read;
+        if (pty->lineSettings(read))
+            settings = read;
     }
 
     lock.lock();
+    if (settingsWanted)
+        lineSettingsRead = settings;
     servedRequests = upTo;
     served.notify_all();
     return !stop;
@@ -241,20 +271,22 @@ void SimulatedTablePrivate::readFromPanel() {
         }
         // The program opened the port before it wrote these bytes: see that open first.
         followPeers();
-        const std::int64_t ms = nowUs() / 1000;
+        const std::int64_t us = nowUs();
+        const std::int64_t ms = us / 1000;
         {
             std::lock_guard lock(mutex);
             received.insert(received.end(), buffer, buffer + n);
         }
         for (const DecoderEvent& event : decoder.feed(buffer, std::size_t(n), ms)) {
-            handleEvent(event, ms);
+            handleEvent(event, us);
             if (!pty)
                 return;
         }
     }
 }
 
-void SimulatedTablePrivate::handleEvent(const DecoderEvent& event, std::int64_t ms) {
+void SimulatedTablePrivate::handleEvent(const DecoderEvent& event, std::int64_t us) {
+    const std::int64_t ms = us / 1000;
     SimOptions opts;
     {
         std::lock_guard lock(mutex);
@@ -269,7 +301,7 @@ void SimulatedTablePrivate::handleEvent(const DecoderEvent& event, std::int64_t 
         std::lock_guard lock(mutex);
         switch (event.kind) {
         case DecoderEvent::Kind::Frame:
-            frames.push_back(ReceivedFrame{ms, event.code, event.bytes});
+            frames.push_back(ReceivedFrame{ms, us, event.code, event.bytes});
             answer = model.handle(event.bytes, opts);
             recorded.notify_all();
             break;
@@ -434,12 +466,29 @@ bool SimulatedTable::waitForFrames(std::size_t count, int timeoutMs) const {
                                 [&] { return d->frames.size() >= count; });
 }
 
-void SimulatedTable::send(const std::vector<std::uint8_t>& bytes) {
+void SimulatedTable::send(const std::vector<std::uint8_t>& bytes, int gapMs) {
     std::lock_guard lock(d->mutex);
     if (!d->running || bytes.empty())
         return;
-    d->toSend.insert(d->toSend.end(), bytes.begin(), bytes.end());
+    d->toSend.push_back({bytes, gapMs});
     d->wake();
+}
+
+std::optional<LineSettings> SimulatedTable::lineSettings() const {
+    std::unique_lock lock(d->mutex);
+    if (!d->running || d->stopRequested)
+        return std::nullopt;
+    d->lineSettingsRequested = true;
+    d->request(lock);
+    return d->lineSettingsRead;
+}
+
+void SimulatedTable::setReading(bool reading) {
+    std::unique_lock lock(d->mutex);
+    if (!d->running || d->stopRequested)
+        return;
+    d->readingRequest = reading;
+    d->request(lock);
 }
 
 void SimulatedTable::hangUp() {

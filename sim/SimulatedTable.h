@@ -1,10 +1,13 @@
 #pragma once
 
+#include "sim/LineSettings.h"
+
 #include <array>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +27,7 @@ struct SimOptions {
 
 struct ReceivedFrame {
     std::int64_t ms = 0; // since the table started
+    std::int64_t us = 0; // the same moment in microseconds
     std::uint16_t code = 0;
     std::vector<std::uint8_t> bytes; // the whole frame: code bytes and payload
 };
@@ -71,9 +75,16 @@ public:
     // Waits until at least count frames were recorded; false on timeout.
     bool waitForFrames(std::size_t count, int timeoutMs) const;
 
-    void send(const std::vector<std::uint8_t>& bytes); // raw bytes to the program, in order
+    // Raw bytes to the program, in order; with a gap, each byte after the previous one has
+    // been out for at least that long.
+    void send(const std::vector<std::uint8_t>& bytes, int gapMs = 0);
     void hangUp(); // closes the pty's far end: the program sees an error
     bool reopen(); // a new pty after hangUp(); devicePath() changes
+    // The line settings the program gave the port; nullopt without a pty.
+    std::optional<LineSettings> lineSettings() const;
+    // A table that stops reading: the line fills up and the program's writes find no room.
+    // Reading again throws away what piled up meanwhile.
+    void setReading(bool reading);
 
     TableState state() const;
     std::array<std::uint8_t, kEepromSize> eeprom() const;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTimer>
 
 #include <vector>
@@ -27,13 +28,17 @@ std::vector<WaitFrame>& loops() {
 int g_depth = 0;
 bool g_abandoned = false;
 
-// During a wait Tab moves no focus: the key reaches no dialog.
+// During a wait Tab moves no focus, and Enter on a default push button presses nothing: those
+// keys are the dialog's, and no dialog handles keys during a wait.
 class TabGuard : public QObject {
 public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress && PumpedWait::dialogKeysBlocked()) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+                return true;
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
+                qobject_cast<QPushButton*>(watched))
                 return true;
         }
         return QObject::eventFilter(watched, event);

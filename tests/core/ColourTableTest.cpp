@@ -9,7 +9,7 @@ TEST(ColourTable, HoldsTheElevenNamedColoursInListOrderWithTheirExactMixes) {
         std::string_view name;
         Colour packed;
     };
-    const std::array<Row, ColourTable::kSize> expected{{
+    const std::array<Row, 11> expected{{
         {"Off", 0x00000000},
         {"Red", 0x000000FF},
         {"Green", 0x0000FF00},
@@ -23,12 +23,13 @@ TEST(ColourTable, HoldsTheElevenNamedColoursInListOrderWithTheirExactMixes) {
         {"White", 0x00FFFFFF},
     }};
     const auto& entries = ColourTable::entries();
+    ASSERT_EQ(entries.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(expected[i].name);
         EXPECT_EQ(entries[i].name, expected[i].name);
         EXPECT_EQ(entries[i].colour, expected[i].packed);
     }
-    EXPECT_EQ(entries[ColourTable::kRedIndex].name, "Red");
+    EXPECT_EQ(ColourTable::kRedIndex, 1);
     EXPECT_EQ(ColourTable::kCustomName, "Custom...");
     EXPECT_EQ(ColourTable::kCustomStart, 0x00C8C8C8u);
 }

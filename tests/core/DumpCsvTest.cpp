@@ -11,8 +11,8 @@
 using namespace glowdeck;
 
 namespace {
-std::array<std::uint8_t, DumpCsv::kAddresses> pattern() {
-    std::array<std::uint8_t, DumpCsv::kAddresses> image{};
+std::array<std::uint8_t, 32768> pattern() {
+    std::array<std::uint8_t, 32768> image{};
     for (std::size_t a = 0; a < image.size(); ++a)
         image[a] = std::uint8_t((a * 7 + (a >> 8)) & 0xFF);
     image[0x002A] = 0xFF;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cctype>
 #include <string>
 #include <vector>
@@ -26,6 +28,11 @@ struct Case {
     std::vector<Expected> events;
     std::size_t pendingAfter;
 };
+
+// Names the case in test names and failure messages instead of dumping the object's bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const Bytes kVersion{0x00, CMD_VERSION_READ};
 const Bytes kSpeed{0x00, CMD_GRID_PIXEL_TEST, 25};

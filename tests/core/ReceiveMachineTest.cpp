@@ -7,6 +7,10 @@
 using namespace glowdeck;
 
 namespace {
+// 19 header bytes and the 32,768 EEPROM bytes; a reply that pauses after 32,785 is complete too.
+constexpr int kCaptureLength = 32787;
+constexpr int kCaptureMinimum = 32785;
+
 class ReceiveMachineTest : public ::testing::Test {
 protected:
     std::vector<std::string> log;
@@ -76,9 +80,9 @@ TEST_F(ReceiveMachineTest, ALongBurstIsHandedOverIn19999BytePiecesKeepingEveryBy
 TEST_F(ReceiveMachineTest, ACaptureStoresTheWholeReplyFromIndexZeroThenLogsTheRest) {
     feed("before");
     arm(1);
-    EXPECT_EQ(log, (std::vector<std::string>{"before", ReceiveMachine::kStartedText}));
+    EXPECT_EQ(log, (std::vector<std::string>{"before", "EEPROM Dump Started..."}));
 
-    auto r = reply(ReceiveMachine::kCaptureLength);
+    auto r = reply(kCaptureLength);
     feed(std::vector<std::uint8_t>(r.begin(), r.begin() + 1000));
     machine.endBurst(); // a gap in the reply does not end the capture
     EXPECT_TRUE(machine.capturing());
@@ -91,7 +95,7 @@ TEST_F(ReceiveMachineTest, ACaptureStoresTheWholeReplyFromIndexZeroThenLogsTheRe
     EXPECT_EQ(inProgress, 0);
     machine.endBurst();
     ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[2], ReceiveMachine::kCompletedText);
+    EXPECT_EQ(log[2], "\r\nEEPROM Dump Completed\r\n");
     EXPECT_EQ(log[3], "trailer\r\n");
     EXPECT_EQ(buffer, r);
     EXPECT_EQ(completedRequest, 1u);
@@ -103,7 +107,7 @@ TEST_F(ReceiveMachineTest, AReplyThatPausesAfter32785BytesIsCompleteAndTheRestIs
     feed(std::vector<std::uint8_t>(32787, 0xAA));
     ASSERT_EQ(inProgress, 0);
     arm(2);
-    feed(reply(ReceiveMachine::kCaptureMinimum - 1));
+    feed(reply(kCaptureMinimum - 1));
     machine.endBurst();
     EXPECT_TRUE(machine.capturing());
     feed(reply(1));
@@ -129,7 +133,7 @@ TEST_F(ReceiveMachineTest, AnAbandonedCaptureIsResetAndItsLateReplyGoesToTheLog)
     arm(2);
     machine.abandonCapture(1); // an older request cannot reset a newer capture
     EXPECT_TRUE(machine.capturing());
-    auto r = reply(ReceiveMachine::kCaptureLength);
+    auto r = reply(kCaptureLength);
     feed(r);
     EXPECT_EQ(buffer, r);
     EXPECT_EQ(completedRequest, 2u);

@@ -1,8 +1,13 @@
 #include "support/PanelFixture.h"
 
 #include "res/Templates.h"
+#include "settings/CSettingsDlg.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 using namespace glowdeck;
 using namespace glowdeck::test;
@@ -46,4 +51,29 @@ TEST_F(Stress, ThreeHundredConnectCyclesLeaveNothingBehind) {
     EXPECT_EQ(threads(), threadsBefore);
     EXPECT_EQ(openDescriptors(), descriptorsBefore);
     EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Stress, ADumpWithoutAnswerTimesOutAfterItsFullWaits) {
+    QTemporaryDir dir;
+    const QString previousDir = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    sim::SimOptions silent;
+    silent.noDumpReply = true;
+    table.setOptions(silent);
+    connectTable();
+    qint64 toBox = -1;
+    QElapsedTimer elapsed;
+    recorder.onBox = [&](const BoxRequest&) { toBox = elapsed.elapsed(); };
+    runInDialog(app->settings(), IDC_SETTINGS, [&] {
+        elapsed.start();
+        app->settings().control<QPushButton>(IDC_SET_DUMP_EEPROM)->click();
+    });
+    QDir::setCurrent(previousDir);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, "Timeout Error - Please Try The Command Again");
+    // The frame's own 100 ms, a first wait of 100 ms, then 301 polls of 20 ms.
+    EXPECT_GE(toBox, 100 + 100 + 301 * 20);
+    // A time-out of the same order, not one that leaves the operator waiting far longer.
+    EXPECT_LT(toBox, 10'000);
+    EXPECT_FALSE(QFile::exists(dir.filePath("EEPROM_Dump.csv")));
 }

@@ -35,9 +35,10 @@ protected:
     template <class Widget> Widget* dbgControl(int id) { return dlg().control<Widget>(id); }
     void press(int id) { dbgControl<QPushButton>(id)->click(); }
 
-    // The frames written since the given count, once at least `count` of them have arrived.
+    // The frames written since the given count, once at least `count` of them have arrived. A
+    // frame that was written reaches the table within milliseconds, so the wait is short.
     std::vector<Bytes> framesFrom(std::size_t first, std::size_t count) {
-        EXPECT_TRUE(waitForFrames(first + count)) << "expected " << count << " new frames";
+        EXPECT_TRUE(waitForFrames(first + count, 1000)) << "expected " << count << " new frames";
         const auto all = tableFrames();
         return {all.begin() + std::ptrdiff_t(std::min(first, all.size())), all.end()};
     }
@@ -48,11 +49,12 @@ protected:
     void runInDebugger(const std::function<void()>& steps) {
         const std::size_t before = tableFrames().size();
         runInDialog(dlg(), IDC_DEBUG, [&] {
-            EXPECT_TRUE(waitFor([&] {
+            // The steps run only on a debugger that opened properly.
+            ASSERT_TRUE(waitFor([&] {
                 return dlg().isVisible() && tableFrames().size() > before &&
                        PumpedWait::depth() == 0;
             })) << "the debugger did not open";
-            EXPECT_EQ(framesFrom(before, 1).front(), kStart);
+            ASSERT_EQ(framesFrom(before, 1), std::vector<Bytes>{kStart});
             steps();
         });
     }
@@ -97,7 +99,7 @@ TEST_F(Debugger, EveryListEntryWritesItsCodeAndTheSpeedOnlyWhereItCarriesOne) {
             ASSERT_EQ(list->currentText(), c.item);
             const std::size_t before = tableFrames().size();
             press(c.executeId);
-            EXPECT_EQ(framesFrom(before, 1), std::vector<Bytes>{c.frame});
+            ASSERT_EQ(framesFrom(before, 1), std::vector<Bytes>{c.frame});
         }
 
         // The speed byte is the trackbar's position at the moment of the press.
@@ -192,6 +194,30 @@ TEST_F(Debugger, ExitButtonAndCloseBoxTellTheTableWhileEscapeAndEnterDoNot) {
         EXPECT_EQ(framesFrom(before, expected.size()), expected);
     }
     EXPECT_TRUE(recorder.boxes.empty());
+}
+
+TEST_F(Debugger, EscapeEnterAndTabDuringACommandsWaitDoNothing) {
+    runInDebugger([&] {
+        auto* cancel = dbgControl<QPushButton>(IDC_DBG_CANCEL_COMMAND);
+        cancel->setFocus();
+        const std::size_t before = tableFrames().size();
+        bool pressed = false;
+        QTimer::singleShot(20, &dlg(), [&] {
+            ASSERT_GT(PumpedWait::depth(), 0) << "the keys came after the wait";
+            QTest::keyClick(cancel, Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), cancel);
+            QTest::keyClick(cancel, Qt::Key_Return);
+            QTest::keyClick(cancel, Qt::Key_Escape);
+            pressed = true;
+        });
+        press(IDC_DBG_CANCEL_COMMAND);
+        ASSERT_TRUE(pressed);
+        EXPECT_TRUE(dlg().isVisible());
+        press(IDC_DBG_NEXT); // refused with a box, so it sends nothing
+        press(IDC_DBG_CANCEL_COMMAND);
+        EXPECT_EQ(framesFrom(before, 2), (std::vector<Bytes>{kCancel, kCancel}));
+        EXPECT_EQ(recorder.boxes.size(), 1u);
+    });
 }
 
 TEST_F(Debugger, EveryOpeningStartsFreshAndSendsTheStartFrameOnceTheWindowIsUp) {

@@ -5,8 +5,14 @@
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
 
 using namespace glowdeck;
 using namespace glowdeck::test;
@@ -16,6 +22,22 @@ class ReceivedData : public PanelFixture {
 protected:
     void send(const std::string& text) { table.send(Bytes(text.begin(), text.end())); }
     QPlainTextEdit* view() const { return control<QPlainTextEdit>(IDC_RECEIVED_DATA); }
+
+    // Every text the log held, in order, until it reads `last`. Events are handled as they come,
+    // so each append that reaches the window shows as a state of its own.
+    std::vector<std::string> logStatesUntil(const std::string& last, int timeoutMs = 5000) {
+        std::vector<std::string> states{log()};
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTimer wake;
+        wake.start(10);
+        while (states.back() != last && elapsed.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            if (log() != states.back())
+                states.push_back(log());
+        }
+        return states;
+    }
 };
 } // namespace
 
@@ -27,6 +49,24 @@ TEST_F(ReceivedData, BurstsReachTheLogInOrderWithoutAddedLineBreaks) {
     send("set\r\nnext line\r\n");
     ASSERT_TRUE(waitFor([this] { return log() == "Mode set\r\nnext line\r\n"; }));
     ASSERT_TRUE(waitFor([this] { return view()->toPlainText() == "Mode set\nnext line\n"; }));
+}
+
+TEST_F(ReceivedData, AGapOfAFewMillisecondsEndsABurst) {
+    QTemporaryDir dir;
+    const QString tracePath = dir.filePath("trace.txt");
+    ASSERT_TRUE(app->startTrace(tracePath));
+    connectTable();
+    app->log().clear();
+    table.send({'a', 'b'}, 8);
+    EXPECT_EQ(logStatesUntil("ab"), (std::vector<std::string>{"", "a", "ab"}));
+
+    QFile trace(tracePath);
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    const QString traced = QString::fromLatin1(trace.readAll());
+    EXPECT_TRUE(traced.contains(QRegularExpression(" <- 1 byte 61  \"a\"\n")))
+        << traced.toStdString();
+    EXPECT_TRUE(traced.contains(QRegularExpression(" <- 1 byte 62  \"b\"\n")))
+        << traced.toStdString();
 }
 
 TEST_F(ReceivedData, OnlyNulBytesAreLeftOutOfABurst) {

@@ -6,6 +6,7 @@
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,7 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <tuple>
+#include <ostream>
 
 using namespace glowdeck;
 using namespace glowdeck::test;
@@ -125,7 +126,7 @@ protected:
     }
     // The frames since the given count, once `count` of them have arrived.
     std::vector<Bytes> framesFrom(std::size_t first, std::size_t count) {
-        EXPECT_TRUE(waitForFrames(first + count)) << "expected " << count << " new frames";
+        EXPECT_TRUE(waitForFrames(first + count, 1000)) << "expected " << count << " new frames";
         const auto all = tableFrames();
         return {all.begin() + std::ptrdiff_t(std::min(first, all.size())), all.end()};
     }
@@ -286,21 +287,68 @@ TEST_F(Settings, EepromOperationsActOnTheFirstClick) {
     EXPECT_TRUE(recorder.boxes.empty());
 }
 
-class SettingsEnding : public Settings,
-                       public ::testing::WithParamInterface<std::tuple<int, Bytes, QString>> {};
+TEST_F(Settings, EscapeEnterAndTabDuringASendsWaitDoNothing) {
+    runInSettings([&] {
+        auto* exit = setControl<QPushButton>(IDC_SET_EXIT);
+        exit->setFocus();
+        bool pressed = false;
+        QTimer::singleShot(20, &dlg(), [&] {
+            ASSERT_GT(PumpedWait::depth(), 0) << "the keys came after the wait";
+            QTest::keyClick(exit, Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), exit);
+            QTest::keyClick(exit, Qt::Key_Return);
+            QTest::keyClick(exit, Qt::Key_Escape);
+            pressed = true;
+        });
+        press(IDC_SET_ERASE);
+        ASSERT_TRUE(pressed);
+        // Not even once the request is over: the keys were not kept for later.
+        EXPECT_TRUE(dlg().isVisible());
+        press(IDC_SET_FORMAT_EEPROM);
+        EXPECT_EQ(framesFrom(0, 2), (std::vector<Bytes>{{0x00, 0x37}, {0x00, 0x39}}));
+        EXPECT_TRUE(dlg().isVisible());
+    });
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(recorder.boxes.empty());
+}
+
+// The two operations after which the program ends itself.
+struct EndingCase {
+    const char* name;
+    int button;
+    Bytes frame;
+    QString title;
+};
+
+// Names the case in test names and failure messages instead of dumping the object's bytes.
+void PrintTo(const EndingCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+const EndingCase kEndingCases[] = {
+    {"BluetoothName", IDC_SET_SAVE_NAME, textFrame(CMD_SET_BLUETOOTH_NAME, "Glowdeck9", 10),
+     "Please Wait"},
+    {"FactoryReset", IDC_SET_FACTORY_RESET, Bytes{0x00, 0x29}, "Resetting"},
+};
+
+std::string endingCaseName(const ::testing::TestParamInfo<EndingCase>& info) {
+    return info.param.name;
+}
+
+class SettingsEnding : public Settings, public ::testing::WithParamInterface<EndingCase> {};
 
 TEST_P(SettingsEnding, SendsOnTheFirstClickThenEndsTheProgramThroughTheClosePath) {
-    const auto& [button, expected, title] = GetParam();
+    const EndingCase& c = GetParam();
     runInSettings([&] {
         setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("Glowdeck9");
-        press(button);
+        press(c.button);
     });
-    EXPECT_EQ(framesFrom(0, 2), (std::vector<Bytes>{expected, kExit}));
+    EXPECT_EQ(framesFrom(0, 2), (std::vector<Bytes>{c.frame, kExit}));
     ASSERT_EQ(recorder.boxes.size(), 1u);
-    EXPECT_EQ(recorder.boxes[0].title, title);
+    EXPECT_EQ(recorder.boxes[0].title, c.title);
     EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Information);
     EXPECT_EQ(recorder.boxes[0].owner, &dlg());
-    if (title == "Resetting") {
+    if (c.title == "Resetting") {
         EXPECT_EQ(recorder.boxes[0].text, "This program will now exit and the Zenta will reset "
                                           "itself to its factory default state\r\n");
     }
@@ -309,12 +357,31 @@ TEST_P(SettingsEnding, SendsOnTheFirstClickThenEndsTheProgramThroughTheClosePath
     EXPECT_TRUE(AppLifetime::mainWindowGone());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    NameAndReset, SettingsEnding,
-    ::testing::Values(
-        std::make_tuple(int(IDC_SET_SAVE_NAME), textFrame(CMD_SET_BLUETOOTH_NAME, "Glowdeck9", 10),
-                        QString("Please Wait")),
-        std::make_tuple(int(IDC_SET_FACTORY_RESET), Bytes{0x00, 0x29}, QString("Resetting"))));
+TEST_P(SettingsEnding, AFrameThatCannotBeWrittenIsReportedAndTheProgramKeepsRunning) {
+    const EndingCase& c = GetParam();
+    runInSettings([&] {
+        setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("Glowdeck9");
+        table.setReading(false);
+        press(c.button);
+        table.setReading(true);
+        EXPECT_TRUE(dlg().isVisible());
+        expectIdleButtons(false);
+    });
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    expectBox(0, "The command could not be sent to the Glowdeck. Please try again.", "Error",
+              BoxIcon::Error, &dlg());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(app->connection().connected());
+    EXPECT_FALSE(AppLifetime::mainWindowGone());
+    // The link still works once the table reads again, and nothing was sent meanwhile.
+    window->control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->click();
+    const auto frames = framesFrom(0, 1);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][1], 0x3D);
+}
+
+INSTANTIATE_TEST_SUITE_P(NameAndReset, SettingsEnding, ::testing::ValuesIn(kEndingCases),
+                         endingCaseName);
 
 TEST_F(Settings, WithTheLinkDownNothingEndsTheProgramAndADumpTimesOut) {
     writeOldFile();
