@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace glowdeck {
 
+class BluetoothDiscovery;
 class CColourPickerCB;
 class CGlowdeckApp;
 class ColourSwatch;
@@ -107,6 +108,7 @@ private:
     QPlainTextEdit* m_receivedData;
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
+    BluetoothDiscovery* m_bluetooth = nullptr;
 
     Colour m_currentColour = 0;
     std::string m_promptText;

@@ -1,8 +1,10 @@
 list(APPEND GLOWDECK_CORE_SOURCES
+  app/PairedTables.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   app/AppLifetime.cpp
   app/MessageBoxes.cpp
+  app/BluetoothDiscovery.cpp
   app/PortDiscovery.cpp
   app/PortList.cpp
   app/CGlowdeckApp.cpp

@@ -1,4 +1,5 @@
 list(APPEND GLOWDECK_CORE_SOURCES
+  link/BluetoothAddress.cpp
   link/CommandSet.cpp
   link/CommandFrame.cpp
   link/Payloads.cpp
@@ -8,6 +9,9 @@ list(APPEND GLOWDECK_CORE_SOURCES
 list(APPEND GLOWDECK_UI_SOURCES
   link/PumpedWait.cpp
   link/ReceivedLog.cpp
+  link/BluetoothPort.cpp
+  link/PortMaker.cpp
   link/PortWorker.cpp
+  link/StreamPort.cpp
   link/SerialLink.cpp
 )
