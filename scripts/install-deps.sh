@@ -2,7 +2,8 @@
 # Installs the Debian/Ubuntu packages the build, the tests and the tools need, only when missing.
 # Safe to run again.
 set -euo pipefail
-packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
+packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-connectivity-dev
+          libgl-dev dbus python3-dbusmock
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
           desktop-file-utils appstream)
 [[ $# -gt 0 ]] && packages+=("$@")

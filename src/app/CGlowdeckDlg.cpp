@@ -1,5 +1,6 @@
 #include "app/CGlowdeckDlg.h"
 
+#include "app/BluetoothDiscovery.h"
 #include "app/CGlowdeckApp.h"
 #include "app/MessageBoxes.h"
 #include "app/PortDiscovery.h"
@@ -83,7 +84,14 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
             &CGlowdeckDlg::OnCbnSelendokColourChooser);
     connect(m_modeList, &QComboBox::activated, this, &CGlowdeckDlg::OnCbnSelendokMode);
     if (auto* portList = qobject_cast<PortList*>(m_portList))
-        connect(portList, &PortList::aboutToShowPopup, this, &CGlowdeckDlg::refreshPorts);
+        connect(portList, &PortList::aboutToShowPopup, this, [this] {
+            if (!m_panel.connection().connected())
+                m_bluetooth->refresh();
+            refreshPorts();
+        });
+    // Paired tables that BlueZ names later join the list while it can still be chosen from.
+    m_bluetooth = new BluetoothDiscovery(this);
+    connect(m_bluetooth, &BluetoothDiscovery::tablesChanged, this, &CGlowdeckDlg::refreshPorts);
 
     connect(&m_panel.connection(), &Connection::stateChanged, this, &CGlowdeckDlg::showConnection);
     m_panel.lightingController().setChangeListener(
@@ -110,6 +118,7 @@ CGlowdeckDlg::~CGlowdeckDlg() {
 void CGlowdeckDlg::OnInitDialog() {
     setWindowIcon(AppIcon::icon());
     m_debugButton->setVisible(m_panel.console().debugButtonShown());
+    m_bluetooth->refresh();
     fillPortList();
     m_portList->setCurrentIndex(0);
     m_swatchTimer.start();
@@ -127,6 +136,7 @@ void CGlowdeckDlg::fillPortList() {
         if (!port.description.isEmpty())
             m_portList->setItemData(m_portList->count() - 1, port.description, Qt::ToolTipRole);
     }
+    m_portList->addItems(m_bluetooth->knownTables());
     if (m_portList->count() == 0)
         m_portList->addItem(kNoPorts);
 }

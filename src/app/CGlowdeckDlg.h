@@ -20,6 +20,7 @@ class QPushButton;
 
 namespace glowdeck {
 
+class BluetoothDiscovery;
 class CColourPickerCB;
 class CGlowdeckApp;
 class ColourSwatch;
@@ -112,6 +113,7 @@ private:
     QPlainTextEdit* m_receivedData;
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
+    BluetoothDiscovery* m_bluetooth = nullptr;
 
     Colour m_currentColour = 0;
     QTimer m_swatchTimer;

@@ -1,7 +1,9 @@
 list(APPEND GLOWDECK_CORE_SOURCES
+  app/PairedTables.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   app/MessageBoxes.cpp
+  app/BluetoothDiscovery.cpp
   app/PortDiscovery.cpp
   app/PortList.cpp
   app/BoxFeedback.cpp

@@ -4,6 +4,7 @@
 #include "link/CommandFrame.h"
 #include "link/CommandSet.h"
 #include "link/Notice.h"
+#include "link/PortMaker.h"
 #include "link/PumpedWait.h"
 #include "link/ReceiveWorker.h"
 #include "link/ReceivedLog.h"
@@ -49,7 +50,9 @@ Notice errorBox(const char* text, bool owned) {
 } // namespace
 
 Connection::Connection(ReceivedLog& log, QObject* parent)
-    : QObject(parent), m_log(log), m_factory(&SerialPort::make), m_status(kStatusDisconnected) {}
+    : QObject(parent), m_log(log),
+      m_factory(PortMaker::factory([] { return std::make_unique<SerialPort>(); })),
+      m_status(kStatusDisconnected) {}
 
 Connection::~Connection() {
     closePort();
@@ -75,6 +78,8 @@ bool Connection::connectTo(const QString& portName, Feedback& feedback) {
                "Cannot Open Communication Port", tabs4);
         if (const std::string advice = openFailureAdvice(result); !advice.empty())
             appendToLog(advice, false);
+        if (result.logReason && !result.errorText.isEmpty())
+            appendToLog(result.errorText.toLatin1().toStdString() + "\r\n", false);
         if (!result.hint.isEmpty())
             appendToLog(result.hint.toLatin1().toStdString() + "\r\n", false);
         return false;

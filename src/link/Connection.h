@@ -62,7 +62,7 @@ public:
     // Every frame written and every burst received from the next connection on goes to the
     // trace; nullptr traces nothing. The trace must outlive the connection.
     void setTrace(ProtocolTrace* trace) { m_trace = trace; }
-    // How ports are made; by default serial ports.
+    // How ports are made; by default a serial port, or an RFCOMM socket for a Bluetooth address.
     void setPortFactory(PortFactory factory) { m_factory = std::move(factory); }
     // How long a dump waits for the table after its frame; tests shorten it.
     void setCaptureWaitMs(int milliseconds) { m_captureWaitMs = milliseconds; }

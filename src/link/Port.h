@@ -26,8 +26,9 @@ struct ConnectResult {
     ConnectStep failedAt = ConnectStep::None;
     QString errorText; // the system's reason, when there is one
     OpenFailure openFailure = OpenFailure::None;
-    QString deviceGroup; // the group that may open the device, when it is known
-    QString hint;        // one more line for the log that says how to get past it, if known
+    QString deviceGroup;    // the group that may open the device, when it is known
+    bool logReason = false; // the system's reason adds a line to the log (a socket's failure)
+    QString hint;           // one more line for the log that says how to get past it, if known
     bool ok() const { return failedAt == ConnectStep::None; }
 };
 

@@ -55,10 +55,6 @@ SerialPort::~SerialPort() {
     close();
 }
 
-std::unique_ptr<Port> SerialPort::make(const QString&) {
-    return std::make_unique<SerialPort>();
-}
-
 OpenFailure SerialPort::classifyOpenFailure(QSerialPort::SerialPortError error,
                                             bool deviceAccessible) {
     if (error != QSerialPort::PermissionError)

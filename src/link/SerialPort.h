@@ -16,7 +16,6 @@ public:
     SerialPort();
     ~SerialPort() override;
 
-    static std::unique_ptr<Port> make(const QString& name);
     static OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error,
                                            bool deviceAccessible);
 

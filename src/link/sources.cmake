@@ -1,4 +1,5 @@
 list(APPEND GLOWDECK_CORE_SOURCES
+  link/BluetoothAddress.cpp
   link/CommandSet.cpp
   link/CommandFrame.cpp
   link/Payloads.cpp
@@ -14,4 +15,7 @@ list(APPEND GLOWDECK_UI_SOURCES
   link/SerialPort.cpp
   link/ReceiveWorker.cpp
   link/Connection.cpp
+  link/BluetoothPort.cpp
+  link/PortMaker.cpp
+  link/StreamPort.cpp
 )

@@ -1,5 +1,6 @@
 #include "support/PanelFixture.h"
 
+#include "app/BluetoothDiscovery.h"
 #include "app/PortDiscovery.h"
 #include "res/Templates.h"
 
@@ -42,6 +43,8 @@ void BoxRecorder::expectOnly(const QString& text, const QString& title, BoxIcon 
 void PanelFixture::SetUp() {
     ASSERT_TRUE(table.start());
     PortDiscovery::setLister([] { return QStringList{}; });
+    // The machine's own Bluetooth devices stay out of the tests' port lists.
+    BluetoothDiscovery::setBusOpener([] { return QDBusConnection(QStringLiteral("no-bus")); });
     app = std::make_unique<CGlowdeckApp>();
     window = std::make_unique<CGlowdeckDlg>(
         *app, QStringList{QString::fromStdString(table.devicePath())});
@@ -57,6 +60,7 @@ void PanelFixture::TearDown() {
     window.reset();
     app.reset();
     PortDiscovery::resetLister();
+    BluetoothDiscovery::resetBusOpener();
     table.stop();
 }
 

@@ -342,3 +342,16 @@ TEST_F(Link, DeviceLossClosesThePortAndAReconnectWorks) {
     connectTable();
     EXPECT_EQ(status(), "Status: Connected");
 }
+
+TEST_F(Link, ABluetoothAddressIsTriedOverRfcommAndItsFailureSaysWhy) {
+    // No adapter and no Bluetooth service here: the attempt fails as an open failure, with the
+    // socket's reason and the hint as two more lines.
+    control<QComboBox>(IDC_PORT_LIST)->setEditText("Glowdeck-7 (00:11:22:33:44:55)");
+    clickButton(IDC_CONNECT);
+    recorder.expectOnly("Cannot open Communication PORT.", "Error", BoxIcon::Error, window.get());
+    EXPECT_EQ(status(), "Status: Disconnected");
+    ASSERT_EQ(log().rfind(kOpenFailureLog, 0), 0u) << log();
+    const std::string more = log().substr(kOpenFailureLog.size());
+    EXPECT_GE(std::count(more.begin(), more.end(), '\n'), 1) << more;
+    EXPECT_FALSE(app->connection().portOpen());
+}

@@ -1,0 +1,146 @@
+#include "app/BluetoothDiscovery.h"
+
+#include "app/PairedTables.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace glowdeck {
+
+namespace {
+const QString kBluez = QStringLiteral("org.bluez");
+const QString kAdapterInterface = QStringLiteral("org.bluez.Adapter1");
+const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
+
+BluetoothDiscovery::BusOpener& busOpener() {
+    static BluetoothDiscovery::BusOpener opener;
+    return opener;
+}
+
+QDBusConnection openBus() {
+    return busOpener() ? busOpener()() : QDBusConnection::systemBus();
+}
+
+std::string text(const QVariant& value) {
+    return value.toString().toStdString();
+}
+
+// A property of type "as" arrives as a string list, unless it reaches us still marshalled.
+std::vector<std::string> strings(const QVariant& value) {
+    QStringList list;
+    if (value.canConvert<QDBusArgument>())
+        value.value<QDBusArgument>() >> list;
+    else
+        list = value.toStringList();
+    std::vector<std::string> out;
+    for (const QString& item : list)
+        out.push_back(item.toStdString());
+    return out;
+}
+
+std::string objectPath(const QVariant& value) {
+    if (value.canConvert<QDBusObjectPath>())
+        return value.value<QDBusObjectPath>().path().toStdString();
+    return text(value);
+}
+
+// The answer of ObjectManager.GetManagedObjects, a{oa{sa{sv}}}, read into adapters and devices.
+void readManagedObjects(const QDBusArgument& argument, std::vector<BluezAdapter>& adapters,
+                        std::vector<BluezDevice>& devices) {
+    argument.beginMap();
+    while (!argument.atEnd()) {
+        QDBusObjectPath path;
+        QMap<QString, QVariantMap> interfaces;
+        argument.beginMapEntry();
+        argument >> path;
+        argument.beginMap();
+        while (!argument.atEnd()) {
+            QString name;
+            QVariantMap properties;
+            argument.beginMapEntry();
+            argument >> name >> properties;
+            argument.endMapEntry();
+            interfaces.insert(name, properties);
+        }
+        argument.endMap();
+        argument.endMapEntry();
+
+        if (interfaces.contains(kAdapterInterface)) {
+            const QVariantMap& adapter = interfaces[kAdapterInterface];
+            adapters.push_back(
+                {path.path().toStdString(), adapter.value(QStringLiteral("Powered")).toBool()});
+        }
+        if (interfaces.contains(kDeviceInterface)) {
+            const QVariantMap& device = interfaces[kDeviceInterface];
+            BluezDevice entry;
+            entry.adapterPath = objectPath(device.value(QStringLiteral("Adapter")));
+            if (entry.adapterPath.empty())
+                entry.adapterPath = path.path().section(QLatin1Char('/'), 0, -2).toStdString();
+            entry.address = text(device.value(QStringLiteral("Address")));
+            entry.alias = text(device.value(QStringLiteral("Alias")));
+            entry.name = text(device.value(QStringLiteral("Name")));
+            entry.paired = device.value(QStringLiteral("Paired")).toBool();
+            entry.uuids = strings(device.value(QStringLiteral("UUIDs")));
+            devices.push_back(std::move(entry));
+        }
+    }
+    argument.endMap();
+}
+} // namespace
+
+BluetoothDiscovery::BluetoothDiscovery(QObject* parent) : QObject(parent) {}
+
+BluetoothDiscovery::~BluetoothDiscovery() = default;
+
+void BluetoothDiscovery::refresh() {
+    if (m_pending)
+        return;
+    QDBusConnection bus = openBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage question = QDBusMessage::createMethodCall(
+        kBluez, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+        QStringLiteral("GetManagedObjects"));
+    // Opening the port list must not start a Bluetooth service that is switched off.
+    question.setAutoStartService(false);
+    m_pending = new QDBusPendingCallWatcher(bus.asyncCall(question, kAnswerTimeoutMs), this);
+    connect(m_pending, &QDBusPendingCallWatcher::finished, this, &BluetoothDiscovery::answered);
+}
+
+void BluetoothDiscovery::answered(QDBusPendingCallWatcher* call) {
+    call->deleteLater();
+    if (call == m_pending)
+        m_pending = nullptr;
+    QStringList tables;
+    // An error (no BlueZ, no answer in time) leaves no tables, and says nothing.
+    if (!call->isError()) {
+        const QDBusMessage reply = call->reply();
+        if (!reply.arguments().isEmpty() &&
+            reply.arguments().constFirst().canConvert<QDBusArgument>()) {
+            std::vector<BluezAdapter> adapters;
+            std::vector<BluezDevice> devices;
+            readManagedObjects(reply.arguments().constFirst().value<QDBusArgument>(), adapters,
+                               devices);
+            for (const std::string& entry : PairedTables::entries(adapters, devices))
+                tables << QString::fromStdString(entry);
+        }
+    }
+    if (tables == m_tables)
+        return;
+    m_tables = tables;
+    emit tablesChanged();
+}
+
+void BluetoothDiscovery::setBusOpener(BusOpener opener) {
+    busOpener() = std::move(opener);
+}
+
+void BluetoothDiscovery::resetBusOpener() {
+    busOpener() = nullptr;
+}
+
+} // namespace glowdeck

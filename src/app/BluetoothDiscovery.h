@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class QDBusPendingCallWatcher;
+
+namespace glowdeck {
+
+// The paired tables BlueZ knows of, for the port list. Asking never blocks the window: the
+// tables known from the last answer are there at once, and a new answer that changes them is
+// announced by tablesChanged(). It only reads what BlueZ already knows: no scan is started.
+// Without a system bus, BlueZ, an adapter or power there are simply no tables.
+class BluetoothDiscovery : public QObject {
+    Q_OBJECT
+public:
+    // Where BlueZ is asked; the system bus unless tests put a private bus in its place.
+    using BusOpener = std::function<QDBusConnection()>;
+    static constexpr int kAnswerTimeoutMs = 5000;
+
+    explicit BluetoothDiscovery(QObject* parent = nullptr);
+    ~BluetoothDiscovery() override;
+
+    // Entries as the port list shows them, "Name (00:11:22:33:44:55)", sorted.
+    QStringList knownTables() const { return m_tables; }
+    // Asks BlueZ again, unless a question is still unanswered.
+    void refresh();
+    bool waitingForAnswer() const { return m_pending != nullptr; }
+
+    static void setBusOpener(BusOpener opener);
+    static void resetBusOpener();
+
+signals:
+    void tablesChanged();
+
+private:
+    void answered(QDBusPendingCallWatcher* call);
+
+    QStringList m_tables;
+    QDBusPendingCallWatcher* m_pending = nullptr;
+};
+
+} // namespace glowdeck

@@ -1,0 +1,211 @@
+#include "support/FakeBluez.h"
+#include "support/PanelFixture.h"
+
+#include "app/BluetoothDiscovery.h"
+#include "app/PortDiscovery.h"
+#include "res/Templates.h"
+
+#include <QComboBox>
+#include <QSignalSpy>
+
+#include <functional>
+
+using namespace glowdeck;
+using namespace glowdeck::test;
+
+namespace {
+const QString kSpp = QString::fromLatin1(FakeBluez::kSerialPortService);
+const QString kHandsFree = QStringLiteral("0000111e-0000-1000-8000-00805f9b34fb");
+const QString kTableEntry = QStringLiteral("Glowdeck-7 (00:11:22:33:44:55)");
+const int kAnswerMs = 10000;
+
+#define SKIP_WITHOUT_FAKE_BLUEZ()                                                                  \
+    do {                                                                                           \
+        if (const QString missing = FakeBluez::missingTools(); !missing.isEmpty())                 \
+            GTEST_SKIP() << missing.toStdString();                                                 \
+    } while (false)
+
+// BlueZ's answer read into the port list's entries.
+class BluetoothListing : public ::testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT_FAKE_BLUEZ(); }
+    void TearDown() override { BluetoothDiscovery::resetBusOpener(); }
+
+    void useFake() {
+        BluetoothDiscovery::setBusOpener([this] { return bluez.programBus(); });
+    }
+    // Asks, and waits for the answer.
+    QStringList listed(BluetoothDiscovery& discovery) {
+        discovery.refresh();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !discovery.waitingForAnswer(); }, kAnswerMs));
+        return discovery.knownTables();
+    }
+    QStringList listed() {
+        BluetoothDiscovery discovery;
+        return listed(discovery);
+    }
+
+    FakeBluez bluez;
+};
+
+// The port list filled by the real window, with BlueZ played by the fake.
+class PairedTablesInPortList : public PanelFixture {
+protected:
+    void SetUp() override {
+        SKIP_WITHOUT_FAKE_BLUEZ();
+        PanelFixture::SetUp();
+        ASSERT_TRUE(bluez.start());
+        const QString adapter = bluez.addAdapter(QStringLiteral("hci0"));
+        ASSERT_FALSE(adapter.isEmpty());
+        ASSERT_FALSE(
+            bluez.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kSpp}).isEmpty());
+        PortDiscovery::setLister([] { return QStringList{"ttyUSB0"}; });
+        BluetoothDiscovery::setBusOpener([this] { return bluez.programBus(); });
+    }
+    // A window started now, as the program starts it.
+    void startWindow() {
+        window.reset();
+        window = std::make_unique<CGlowdeckDlg>(
+            *app, QStringList{QString::fromStdString(table.devicePath())});
+        app->setMainWindow(window.get());
+        window->show();
+    }
+    QComboBox* ports() const { return control<QComboBox>(IDC_PORT_LIST); }
+    QStringList items() const {
+        QStringList names;
+        for (int i = 0; i < ports()->count(); ++i)
+            names << ports()->itemText(i);
+        return names;
+    }
+    bool listed(const QString& entry) const { return items().contains(entry); }
+    void openList() {
+        ports()->showPopup();
+        ports()->hidePopup();
+    }
+    QString tablePort() const { return QString::fromStdString(table.devicePath()); }
+
+    FakeBluez bluez;
+};
+} // namespace
+
+TEST_F(BluetoothListing, PairedDevicesOfferingTheSerialPortServiceAreListedWithoutAScan) {
+    ASSERT_TRUE(bluez.start());
+    const QString adapter = bluez.addAdapter(QStringLiteral("hci0"));
+    ASSERT_FALSE(
+        bluez.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kHandsFree, kSpp})
+            .isEmpty());
+    ASSERT_FALSE(
+        bluez.addPairedDevice("hci0", "66:77:88:99:AA:BB", "Headset", {kHandsFree}).isEmpty());
+    useFake();
+    EXPECT_EQ(listed(), QStringList{kTableEntry});
+    EXPECT_EQ(bluez.scansStarted(adapter), 0);
+}
+
+TEST_F(BluetoothListing, WithoutAnAdapterPowerBlueZOrABusNothingIsListed) {
+    struct Case {
+        const char* what;
+        std::function<bool(FakeBluez&)> setUp;
+    };
+    const Case cases[] = {
+        {"no adapter", [](FakeBluez& b) { return b.start(); }},
+        {"adapter off",
+         [](FakeBluez& b) {
+             if (!b.start())
+                 return false;
+             const QString adapter = b.addAdapter(QStringLiteral("hci0"));
+             return !b.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kSpp})
+                         .isEmpty() &&
+                    b.setPowered(adapter, false);
+         }},
+        {"no BlueZ on the bus", [](FakeBluez& b) { return b.startBus(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeBluez fake;
+        ASSERT_TRUE(c.setUp(fake));
+        BluetoothDiscovery::setBusOpener([&fake] { return fake.programBus(); });
+        BluetoothDiscovery discovery;
+        QSignalSpy changed(&discovery, &BluetoothDiscovery::tablesChanged);
+        EXPECT_EQ(listed(discovery), QStringList{});
+        EXPECT_EQ(changed.count(), 0);
+    }
+
+    SCOPED_TRACE("no bus at all");
+    BluetoothDiscovery::setBusOpener([] { return QDBusConnection(QStringLiteral("no-bus")); });
+    BluetoothDiscovery discovery;
+    discovery.refresh();
+    EXPECT_FALSE(discovery.waitingForAnswer());
+    EXPECT_EQ(discovery.knownTables(), QStringList{});
+}
+
+TEST_F(BluetoothListing, OnlyAnAnswerThatChangesTheTablesIsAnnounced) {
+    ASSERT_TRUE(bluez.start());
+    const QString adapter = bluez.addAdapter(QStringLiteral("hci0"));
+    ASSERT_FALSE(
+        bluez.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kSpp}).isEmpty());
+    useFake();
+    BluetoothDiscovery discovery;
+    QSignalSpy changed(&discovery, &BluetoothDiscovery::tablesChanged);
+    EXPECT_EQ(listed(discovery), QStringList{kTableEntry});
+    EXPECT_EQ(listed(discovery), QStringList{kTableEntry});
+    EXPECT_EQ(changed.count(), 1);
+
+    ASSERT_FALSE(
+        bluez.addPairedDevice("hci0", "00:11:22:33:44:56", "Glowdeck-8", {kSpp}).isEmpty());
+    EXPECT_EQ(listed(discovery),
+              (QStringList{kTableEntry, QStringLiteral("Glowdeck-8 (00:11:22:33:44:56)")}));
+    EXPECT_EQ(changed.count(), 2);
+
+    // Bluetooth switched off: the tables go.
+    ASSERT_TRUE(bluez.setPowered(adapter, false));
+    EXPECT_EQ(listed(discovery), QStringList{});
+    EXPECT_EQ(changed.count(), 3);
+}
+
+TEST_F(PairedTablesInPortList, TheTableJoinsTheListAfterTheSerialPortsWithoutBoxOrLogLine) {
+    startWindow();
+    ASSERT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+    EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0", kTableEntry}));
+    EXPECT_EQ(ports()->currentText(), tablePort());
+    EXPECT_TRUE(recorder.boxes.empty());
+    EXPECT_EQ(log(), "");
+
+    // Opened again while disconnected, the list asks again.
+    ports()->setCurrentIndex(2);
+    ASSERT_FALSE(
+        bluez.addPairedDevice("hci0", "00:11:22:33:44:00", "Another table", {kSpp}).isEmpty());
+    openList();
+    ASSERT_TRUE(waitFor([&] { return items().size() == 4; }, kAnswerMs));
+    EXPECT_EQ(items(),
+              (QStringList{tablePort(), "ttyUSB0",
+                           QStringLiteral("Another table (00:11:22:33:44:00)"), kTableEntry}));
+    EXPECT_EQ(ports()->currentText(), kTableEntry);
+}
+
+TEST_F(PairedTablesInPortList, ASlowBlueZNeverHoldsUpTheWindowOrTheList) {
+    ASSERT_TRUE(bluez.answerSlowly(2000));
+    startWindow();
+    EXPECT_FALSE(bluez.slowAnswerSent()) << "the window waited for BlueZ";
+    EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
+    openList();
+    EXPECT_FALSE(bluez.slowAnswerSent()) << "the list waited for BlueZ";
+    EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
+
+    // What the user chose meanwhile survives the late answer.
+    ports()->setCurrentIndex(1);
+    ASSERT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+    EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0", kTableEntry}));
+    EXPECT_EQ(ports()->currentText(), "ttyUSB0");
+    EXPECT_EQ(ports()->currentIndex(), 1);
+}
+
+TEST_F(PairedTablesInPortList, WhileConnectedALateAnswerLeavesTheListAlone) {
+    ASSERT_TRUE(bluez.answerSlowly(500));
+    startWindow();
+    connectTable();
+    const auto* discovery = window->findChild<BluetoothDiscovery*>();
+    ASSERT_NE(discovery, nullptr);
+    ASSERT_TRUE(waitFor([&] { return !discovery->waitingForAnswer(); }, kAnswerMs));
+    EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
+    EXPECT_EQ(ports()->currentText(), tablePort());
+}
