@@ -165,8 +165,13 @@ void SimulatedTablePrivate::run() {
                 fds[count++] = {polled->watchFd(), POLLIN, 0};
             }
         }
-        if (poll(fds, count, pollTimeout(nowUs())) < 0 && errno != EINTR)
+        if (poll(fds, count, pollTimeout(nowUs())) < 0) {
+            // A descriptor closed under the loop is replaced on the next round; any other
+            // failure would come back at once, so the round waits a moment instead of spinning.
+            if (errno != EINTR)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
+        }
         if (fds[0].revents & POLLIN) {
             std::uint64_t value;
             [[maybe_unused]] auto got = ::read(wakeFd, &value, sizeof value);

@@ -31,24 +31,12 @@ QList<PortEntry> systemPorts() {
 }
 } // namespace
 
-QStringList PortDiscovery::sorted(QStringList names) {
-    std::stable_sort(names.begin(), names.end(), lessByName);
-    return names;
-}
-
 QList<PortEntry> PortDiscovery::sortedPorts() {
     QList<PortEntry> ports = lister() ? lister()() : systemPorts();
     std::stable_sort(ports.begin(), ports.end(), [](const PortEntry& a, const PortEntry& b) {
         return lessByName(a.name, b.name);
     });
     return ports;
-}
-
-QStringList PortDiscovery::sortedPortNames() {
-    QStringList names;
-    for (const PortEntry& port : sortedPorts())
-        names << port.name;
-    return names;
 }
 
 void PortDiscovery::setLister(Lister l) {

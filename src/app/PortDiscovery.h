@@ -23,8 +23,6 @@ public:
     using DescribedLister = std::function<QList<PortEntry>()>;
 
     static QList<PortEntry> sortedPorts();
-    static QStringList sortedPortNames();
-    static QStringList sorted(QStringList names);
     static void setLister(Lister lister);
     static void setDescribedLister(DescribedLister lister);
     static void resetLister();
