@@ -1,11 +1,14 @@
 #include "link/ReceivedLog.h"
 
 #include "app/AppLifetime.h"
+#include "link/LogView.h"
 
 #include <QDateTime>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
+
+#include <algorithm>
 
 namespace glowdeck {
 
@@ -18,13 +21,19 @@ void ReceivedLog::attachView(QPlainTextEdit* view) {
     m_view = view;
     m_pendingView.clear();
     m_viewLineLength = 0;
+    m_shownLength = m_text.size();
+    if (auto* logView = qobject_cast<LogView*>(m_view))
+        logView->setLog(this);
     if (m_view)
         m_view->setPlainText(breakLongLines(displayText(m_text)));
 }
 
 void ReceivedLog::detachView(const QPlainTextEdit* view) {
-    if (m_view == view)
-        attachView(nullptr);
+    if (m_view != view)
+        return;
+    if (auto* logView = qobject_cast<LogView*>(m_view))
+        logView->setLog(nullptr);
+    attachView(nullptr);
 }
 
 QString ReceivedLog::displayText(std::string_view text) {
@@ -79,16 +88,48 @@ void ReceivedLog::flushView() {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(m_pendingView);
     m_pendingView.clear();
+    m_shownLength = m_text.size();
     // The caret goes to the end and the end comes into view, also when the operator had
     // scrolled up.
     m_view->setTextCursor(cursor);
     m_view->ensureCursorVisible();
 }
 
+std::string ReceivedLog::textBetween(qsizetype viewFrom, qsizetype viewTo) const {
+    if (viewFrom > viewTo)
+        std::swap(viewFrom, viewTo);
+    // Walks the log as the view was built from it: a CR shows nothing and goes with the
+    // character after it, and a line running longer than kLongestViewLine gets a break of its
+    // own that stands for no character of the log.
+    const std::size_t shown = std::min(m_shownLength, m_text.size());
+    std::size_t from = shown;
+    qsizetype position = 0;
+    qsizetype lineLength = 0;
+    std::size_t i = 0;
+    while (i < shown) {
+        const std::size_t at = i;
+        while (i < shown && m_text[i] == '\r')
+            ++i;
+        if (i == shown)
+            break;
+        const char c = m_text[i];
+        const qsizetype width = (c != '\n' && lineLength == kLongestViewLine) ? 2 : 1;
+        if (position + width > viewFrom && from == shown)
+            from = at;
+        if (position + width > viewTo)
+            return m_text.substr(std::min(from, at), at - std::min(from, at));
+        position += width;
+        lineLength = c == '\n' ? 0 : (width == 2 ? 1 : lineLength + 1);
+        ++i;
+    }
+    return from < shown ? m_text.substr(from, shown - from) : std::string();
+}
+
 void ReceivedLog::clear() {
     m_text.clear();
     m_pendingView.clear();
     m_viewLineLength = 0;
+    m_shownLength = 0;
     if (m_view)
         m_view->clear();
 }

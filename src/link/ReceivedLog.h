@@ -32,6 +32,9 @@ public:
     const std::string& text() const { return m_text; }
     // Puts any text still waiting into the view at once.
     void flushView();
+    // The log's text that the view shows between two of its positions: what was received,
+    // without the line breaks the view adds.
+    std::string textBetween(qsizetype viewFrom, qsizetype viewTo) const;
 
     // How a log text shows in the view: CR LF and LF break lines, CR alone shows nothing.
     static QString displayText(std::string_view text);
@@ -42,6 +45,7 @@ private:
     std::string m_text;
     QPointer<QPlainTextEdit> m_view;
     QString m_pendingView;
+    std::size_t m_shownLength = 0; // how much of the log the view holds
     qsizetype m_viewLineLength = 0;
     QTimer m_refresh;
     qint64 m_lastFlushMs = -kRefreshMs;

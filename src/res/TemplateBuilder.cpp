@@ -3,6 +3,7 @@
 #include "app/PortList.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
+#include "link/LogView.h"
 #include "res/WrappingPushButton.h"
 
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSlider>
 
 namespace glowdeck {
@@ -44,7 +44,7 @@ QWidget* makeControl(QWidget* parent, const ControlTemplate& c) {
     case ControlKind::Edit:
         return new QLineEdit(parent);
     case ControlKind::MultiLineEdit: {
-        auto* edit = new QPlainTextEdit(parent);
+        auto* edit = new LogView(parent);
         edit->setReadOnly(c.styles & StyleReadOnly);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         edit->setUndoRedoEnabled(false);
