@@ -36,6 +36,12 @@ QComboBox* makeCombo(QWidget* parent, const ControlTemplate& c, bool editable) {
         combo->setCompleter(nullptr);
     for (std::string_view item : c.items)
         combo->addItem(text(item));
+    // A list with an edit field acts only on a selection made in its list: Qt would also pick
+    // the entry whose text was typed when Enter is pressed or the field loses the focus.
+    if (editable && c.kind == ControlKind::ComboDropDown) {
+        QObject::disconnect(combo->lineEdit(), &QLineEdit::returnPressed, combo, nullptr);
+        QObject::disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
+    }
     return combo;
 }
 
