@@ -3,7 +3,6 @@
 #include "app/AppLifetime.h"
 #include "link/LogView.h"
 
-#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -72,26 +71,29 @@ void ReceivedLog::append(std::string_view text, bool lineEnd) {
     m_pendingView += breakLongLines(displayText(text));
     if (lineEnd)
         m_pendingView += breakLongLines(QStringLiteral("\n"));
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - m_lastFlushMs >= kRefreshMs)
+    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kRefreshMs;
+    if (since >= kRefreshMs)
         flushView();
     else if (!m_refresh.isActive())
-        m_refresh.start(kRefreshMs);
+        m_refresh.start(int(kRefreshMs - since));
 }
 
 void ReceivedLog::flushView() {
     m_refresh.stop();
-    m_lastFlushMs = QDateTime::currentMSecsSinceEpoch();
+    m_sinceFlush.start();
     if (!m_view || m_pendingView.isEmpty())
         return;
-    QTextCursor cursor(m_view->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(m_pendingView);
+    QTextCursor end(m_view->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(m_pendingView);
     m_pendingView.clear();
     m_shownLength = m_text.size();
     // The caret goes to the end and the end comes into view, also when the operator had
-    // scrolled up.
-    m_view->setTextCursor(cursor);
+    // scrolled up. A caret already at the end has moved along with the text, and moving it
+    // again would repaint the view once more.
+    const QTextCursor caret = m_view->textCursor();
+    if (caret.hasSelection() || caret.position() != end.position())
+        m_view->setTextCursor(end);
     m_view->ensureCursorVisible();
 }
 

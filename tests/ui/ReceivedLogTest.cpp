@@ -153,6 +153,8 @@ TEST_F(ReceivedData, EveryAppendShowsTheEndEvenAfterScrollingUp) {
     QScrollBar* bar = view()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);
+    QTextCursor start(view()->document());
+    view()->setTextCursor(start);
     window->AppendToLog("last", true);
     ASSERT_TRUE(waitFor([&] { return view()->toPlainText().endsWith("last\n"); }));
     EXPECT_EQ(bar->value(), bar->maximum());
