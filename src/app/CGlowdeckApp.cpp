@@ -62,7 +62,7 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
     }
     CGlowdeckDlg window(*this, firstPorts);
     m_mainWindow = &window;
-    window.runModal();
+    window.runMainWindow();
     m_mainWindow = nullptr;
     return 0;
 }
