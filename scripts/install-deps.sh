@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
           desktop-file-utils appstream
-          xvfb xdotool x11-utils)
+          xvfb xdotool x11-utils dbus at-spi2-core python3-pyatspi)
 [[ $# -gt 0 ]] && packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do

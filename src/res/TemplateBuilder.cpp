@@ -4,6 +4,7 @@
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
 #include "link/LogView.h"
+#include "res/AccessibleFactory.h"
 #include "res/WrappingPushButton.h"
 
 #include <QCheckBox>
@@ -109,11 +110,14 @@ QRect TemplateBuilder::toPixels(const QFont& font, int x, int y, int width, int 
 }
 
 void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
+    AccessibleFactory::install();
     dialog->setWindowTitle(text(t.caption));
     const QFont font = dialog->font();
     QWidget* previousTabStop = nullptr;
+    std::vector<QWidget*> widgets;
     for (const ControlTemplate& c : t.controls) {
         QWidget* widget = makeControl(dialog, c);
+        widgets.push_back(widget);
         if (c.id != -1)
             widget->setObjectName(QString::number(c.id));
         // Captions like "Factory  Reset" are spaced for the button's look, not for reading out.
@@ -150,6 +154,18 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
         }
         if (c.styles & StyleHidden)
             widget->hide();
+    }
+    // A label names its control for assistive technology, which reads the control's value
+    // apart from its name.
+    for (std::size_t i = 0; i < t.controls.size(); ++i) {
+        const ControlTemplate& c = t.controls[i];
+        auto* label = qobject_cast<QLabel*>(widgets[i]);
+        auto* named = c.labelFor == -1 ? nullptr : controlById<QWidget>(dialog, c.labelFor);
+        if (!label || !named)
+            continue;
+        label->setBuddy(named);
+        if (named->accessibleName().isEmpty())
+            named->setAccessibleName(text(c.caption));
     }
     const QRect client = toPixels(font, 0, 0, t.width, t.height);
     if (t.resizable)
