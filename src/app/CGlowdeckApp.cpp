@@ -5,7 +5,9 @@
 #include "link/ProtocolTrace.h"
 #include "link/SerialLink.h"
 #include "settings/CSettingsDlg.h"
+#ifdef GLOWDECK_HAVE_SIMULATOR
 #include "sim/SimulatedTable.h"
+#endif
 
 #include <QFile>
 
@@ -20,8 +22,10 @@ CGlowdeckApp::CGlowdeckApp()
 
 CGlowdeckApp::~CGlowdeckApp() {
     m_link->closePort();
+#ifdef GLOWDECK_HAVE_SIMULATOR
     if (m_simulatedTable)
         m_simulatedTable->stop();
+#endif
 }
 
 bool CGlowdeckApp::startTrace(const QString& path, QString* error) {
@@ -53,6 +57,7 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
         }
     }
     QStringList firstPorts;
+#ifdef GLOWDECK_HAVE_SIMULATOR
     if (options.simulate) {
         m_simulatedTable = std::make_unique<sim::SimulatedTable>();
         if (m_simulatedTable->start())
@@ -60,6 +65,7 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
         else
             std::fprintf(stderr, "glowdeck: the simulated table could not start\n");
     }
+#endif
     CGlowdeckDlg window(*this, firstPorts);
     m_mainWindow = &window;
     window.runMainWindow();

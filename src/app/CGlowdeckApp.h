@@ -21,7 +21,7 @@ class SimulatedTable;
 }
 
 struct AppOptions {
-    bool simulate = false; // run a simulated table and list its port first
+    bool simulate = false; // run a simulated table and list its port first, where there is one
     QString tracePath;     // where the protocol trace goes; empty for none
 };
 
@@ -60,7 +60,9 @@ private:
     std::unique_ptr<CSettingsDlg> m_settings;
     std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<CDebugger> m_debugger;
+#ifdef GLOWDECK_HAVE_SIMULATOR
     std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
+#endif
     CGlowdeckDlg* m_mainWindow = nullptr;
 };
 
