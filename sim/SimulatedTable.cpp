@@ -430,6 +430,8 @@ std::string SimulatedTable::devicePath() const {
 void SimulatedTable::setOptions(const SimOptions& options) {
     std::lock_guard lock(d->mutex);
     d->options = options;
+    // A stream asked for now starts now.
+    d->wake();
 }
 
 SimOptions SimulatedTable::options() const {
