@@ -17,15 +17,17 @@ else
 fi
 panel=${GLOWDECK:-$build/src/glowdeck}
 
-for n in $(seq 71 98); do [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break; done
-Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and names it once it is ready.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb=$!
 sim='' app=''
 work=$(mktemp -d)
-trap 'kill $app $sim $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-export DISPLAY=":$n"
+trap 'kill $app $sim $xvfb 2>/dev/null || true; rm -rf "$work"; rm -f "$display_file"' EXIT
+for _ in $(seq 200); do [[ -s $display_file ]] && break; sleep 0.05; done
+[[ -s $display_file ]] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
 
 "$build/sim/glowdeck-sim" --stream --link "$work/table" >"$work/sim.out" 2>/dev/null &
 sim=$!

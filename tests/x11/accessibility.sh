@@ -16,13 +16,15 @@ done
 [[ -x $launcher ]] || { echo "skipped: at-spi2-core is not installed"; exit 77; }
 "$python" -c 'import pyatspi' 2>/dev/null || { echo "skipped: python3-pyatspi is not installed"; exit 77; }
 
-for n in $(seq 161 200); do [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break; done
-Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and names it once it is ready.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=":$n"
+trap 'kill $xvfb 2>/dev/null || true; rm -f "$display_file"' EXIT
+for _ in $(seq 200); do [[ -s $display_file ]] && break; sleep 0.05; done
+[[ -s $display_file ]] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.05; done
 
 export PANEL=$panel LAUNCHER=$launcher HERE=$here PYTHON=$python
 dbus-run-session -- bash -c '

@@ -10,15 +10,17 @@ for tool in Xvfb xdotool xprop; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
-for n in $(seq 120 160); do [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break; done
-Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and names it once it is ready.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb=$!
 app=''
 log=$(mktemp)
-trap 'kill $app $xvfb 2>/dev/null || true; rm -f "$log"' EXIT
-export DISPLAY=":$n"
+trap 'kill $app $xvfb 2>/dev/null || true; rm -f "$log"; rm -f "$display_file"' EXIT
+for _ in $(seq 200); do [[ -s $display_file ]] && break; sleep 0.05; done
+[[ -s $display_file ]] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-for _ in $(seq 100); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.05; done
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
