@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-connectivity-dev
           libgl-dev dbus python3-dbusmock
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
-          desktop-file-utils appstream)
+          desktop-file-utils appstream
+          xvfb xdotool x11-utils dbus at-spi2-core python3-pyatspi)
 [[ $# -gt 0 ]] && packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -29,6 +29,9 @@ constexpr int kReadsPerTurn = 16;
 constexpr std::size_t kWriteChunk = 4096;
 // A panel that asks for dumps and never reads must not make the table hoard them without end.
 constexpr std::size_t kMaxQueuedBytes = std::size_t(16) << 20;
+// A streamed line, CR LF included, and the lines queued at a time: about a second's worth.
+constexpr std::size_t kStreamLineBytes = 22;
+constexpr std::size_t kStreamLinesQueued = 524;
 } // namespace
 
 class SimulatedTablePrivate {
@@ -50,6 +53,7 @@ public:
     void handleEvent(const DecoderEvent& event, std::int64_t us);
     void enqueue(Answer answer, const SimOptions& opts);
     void writeToPanel();
+    void keepStreaming();
     void writeTrace(const SimOptions& opts, const DecoderEvent& frame, std::int64_t ms);
     void closeLink();
 
@@ -89,6 +93,7 @@ public:
     bool reading = true;
     long framesOnLink = 0;
     std::size_t droppedAnswers = 0;
+    std::uint64_t streamedLines = 0;
     std::FILE* trace = nullptr;
     std::string tracePathOpen;
 };
@@ -339,6 +344,25 @@ void SimulatedTablePrivate::enqueue(Answer answer, const SimOptions& opts) {
     output.push(std::move(answer.bytes), pacing);
 }
 
+void SimulatedTablePrivate::keepStreaming() {
+    {
+        std::lock_guard lock(mutex);
+        if (!options.streamLines)
+            return;
+    }
+    if (!pty || !pty->programPresent() || output.queuedBytes() >= kStreamLineBytes)
+        return;
+    std::vector<std::uint8_t> lines;
+    lines.reserve(kStreamLinesQueued * kStreamLineBytes);
+    for (std::size_t i = 0; i < kStreamLinesQueued; ++i) {
+        char line[kStreamLineBytes + 1];
+        std::snprintf(line, sizeof line, "Stream line %08llu\r\n",
+                      static_cast<unsigned long long>(++streamedLines % 100000000));
+        lines.insert(lines.end(), line, line + kStreamLineBytes);
+    }
+    output.push(std::move(lines), Pacing{true, 0});
+}
+
 void SimulatedTablePrivate::writeToPanel() {
     waitingForRoom = false;
     while (pty) {
@@ -347,6 +371,7 @@ void SimulatedTablePrivate::writeToPanel() {
                                      " answers dropped: the panel was not reading\r\n";
             output.push(std::vector<std::uint8_t>(note.begin(), note.end()));
         }
+        keepStreaming();
         if (output.empty())
             return;
         // A program that closed the port meanwhile must not find this chunk when it reopens.
@@ -442,6 +467,8 @@ std::string SimulatedTable::devicePath() const {
 void SimulatedTable::setOptions(const SimOptions& options) {
     std::lock_guard lock(d->mutex);
     d->options = options;
+    // A stream asked for now starts now.
+    d->wake();
 }
 
 SimOptions SimulatedTable::options() const {

@@ -23,6 +23,7 @@ struct SimOptions {
     bool nulInAnswers = false;   // put NUL and other non-text bytes into the answers
     std::size_t floodBytes = 0;  // answer CMD_DEBUG_TEST with this many random bytes
     long hangUpAfterFrames = -1; // close the pty after this many frames
+    bool streamLines = false;    // while the port is open, send 22-byte lines at 115200 baud
 };
 
 struct ReceivedFrame {
@@ -51,7 +52,7 @@ struct TableState {
 class SimulatedTablePrivate;
 
 // A Glowdeck behind a pseudo-terminal: the program opens devicePath() like a serial port. The
-// table runs on a thread of its own and never sends anything unprompted.
+// table runs on a thread of its own and never sends anything unprompted, unless told to stream.
 class SimulatedTable {
 public:
     static constexpr std::size_t kEepromSize = 32768;

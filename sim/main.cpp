@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "  --nul-in-answers     put NUL and other non-text bytes into the answers\n"
     "  --flood N            answer the debug test with N random bytes\n"
     "  --hang-up-after N    hang up after the Nth command\n"
+    "  --stream             while the port is open, send 22-byte lines at 115200 baud\n"
     "  --help               show this text\n";
 
 template <typename Number> std::optional<Number> parseCount(std::string_view text) {
@@ -107,6 +108,8 @@ int main(int argc, char** argv) {
             options.fast = true;
         } else if (arg == "--no-dump-reply") {
             options.noDumpReply = true;
+        } else if (arg == "--stream") {
+            options.streamLines = true;
         } else if (arg == "--nul-in-answers") {
             options.nulInAnswers = true;
         } else if (arg == "--cut-dump-after") {

@@ -25,6 +25,7 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
         }
     }
     QStringList firstPorts;
+#ifdef GLOWDECK_HAVE_SIMULATOR
     if (options.simulate) {
         const QString port = m_panel.startSimulatedTable();
         if (port.isEmpty())
@@ -32,11 +33,12 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
         else
             firstPorts << port;
     }
+#endif
     if (options.control && !m_panel.startControl(options.controlSocket, *this))
         std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
     CGlowdeckDlg window(*this, firstPorts);
     m_mainWindow = &window;
-    window.runModal();
+    window.runMainWindow();
     m_mainWindow = nullptr;
     return 0;
 }

@@ -14,7 +14,7 @@ class CGlowdeckDlg;
 class CSettingsDlg;
 
 struct AppOptions {
-    bool simulate = false; // run a simulated table and list its port first
+    bool simulate = false; // run a simulated table and list its port first, where there is one
     QString tracePath;     // where the protocol trace goes; empty for none
     bool control = false;  // listen for scripts on the control socket
     QString controlSocket; // where; empty for the default path

@@ -35,6 +35,11 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
     : TemplateDialog(Templates::mainWindow()), m_app(app), m_panel(app.panel()),
       m_firstPorts(firstPorts) {
     AppLifetime::reset();
+    // The application's own window, not a dialog: its own taskbar entry, a resizable frame, a
+    // minimise box and no maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     m_portList = control<QComboBox>(IDC_PORT_LIST);
     m_signsManual = control<QCheckBox>(IDC_SIGNS_MANUAL);
     m_underlightManual = control<QCheckBox>(IDC_UNDERLIGHT_MANUAL);

@@ -3,7 +3,9 @@
 #include "app/PanelRequests.h"
 #include "control/ControlServer.h"
 #include "link/ProtocolTrace.h"
+#ifdef GLOWDECK_HAVE_SIMULATOR
 #include "sim/SimulatedTable.h"
+#endif
 
 #include <QFile>
 #include <QSaveFile>
@@ -16,8 +18,10 @@ Panel::Panel()
 
 Panel::~Panel() {
     m_control.reset();
+#ifdef GLOWDECK_HAVE_SIMULATOR
     if (m_simulatedTable)
         m_simulatedTable->stop();
+#endif
 }
 
 bool Panel::startTrace(const QString& path, QString* error) {
@@ -39,12 +43,16 @@ bool Panel::startTrace(const QString& path, QString* error) {
 }
 
 QString Panel::startSimulatedTable() {
+#ifdef GLOWDECK_HAVE_SIMULATOR
     m_simulatedTable = std::make_unique<sim::SimulatedTable>();
     if (!m_simulatedTable->start()) {
         m_simulatedTable.reset();
         return {};
     }
     return QString::fromStdString(m_simulatedTable->devicePath());
+#else
+    return {};
+#endif
 }
 
 bool Panel::startControl(const QString& path, PanelHost& host) {

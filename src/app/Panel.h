@@ -63,7 +63,9 @@ private:
     ConsoleController m_console;
     DebuggerController m_debuggerController;
     SettingsController m_settingsController;
+#ifdef GLOWDECK_HAVE_SIMULATOR
     std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
+#endif
     std::unique_ptr<PanelRequests> m_requests;
     std::unique_ptr<ControlServer> m_control; // goes first: its requests use all of the above
 };

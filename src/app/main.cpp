@@ -33,10 +33,12 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral("Control panel for the Glowdeck game table."));
     parser.addHelpOption();
     parser.addVersionOption();
+#ifdef GLOWDECK_HAVE_SIMULATOR
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Start a simulated table and list its port first."));
     parser.addOption(simulate);
+#endif
     const QCommandLineOption trace(
         QStringLiteral("trace"),
         QStringLiteral("Append every frame written and every burst received to <file>."),
@@ -55,7 +57,9 @@ int main(int argc, char** argv) {
     parser.process(*application);
 
     glowdeck::AppOptions options;
+#ifdef GLOWDECK_HAVE_SIMULATOR
     options.simulate = parser.isSet(simulate);
+#endif
     options.tracePath = parser.value(trace);
     options.control = parser.isSet(control) || parser.isSet(controlSocket);
     options.controlSocket = parser.value(controlSocket);

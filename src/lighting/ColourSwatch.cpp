@@ -15,6 +15,10 @@ void ColourSwatch::paintColour(Colour colour) {
     update();
 }
 
+void ColourSwatch::click() {
+    emit clicked();
+}
+
 void ColourSwatch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
@@ -34,7 +38,7 @@ void ColourSwatch::paintEvent(QPaintEvent*) {
 void ColourSwatch::keyPressEvent(QKeyEvent* event) {
     // Space, as on a push button; Enter stays the prompt line's key.
     if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
-        emit clicked();
+        click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -19,6 +19,8 @@ public:
     explicit ColourSwatch(QWidget* parent = nullptr);
 
     void paintColour(Colour colour);
+    // As the mouse or Space does.
+    void click();
     std::optional<Colour> paintedColour() const { return m_colour; }
 
 signals:

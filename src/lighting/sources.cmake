@@ -4,6 +4,7 @@ list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
   lighting/ColourSwatch.cpp
+  lighting/SwatchAccessible.cpp
   lighting/ColourDialog.cpp
   lighting/CColourPickerCB.cpp
 )

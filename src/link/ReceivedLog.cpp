@@ -1,11 +1,13 @@
 #include "link/ReceivedLog.h"
 
 #include "link/AppLifetime.h"
+#include "link/LogView.h"
 
-#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
+
+#include <algorithm>
 
 namespace glowdeck {
 
@@ -18,13 +20,19 @@ void ReceivedLog::attachView(QPlainTextEdit* view) {
     m_view = view;
     m_pendingView.clear();
     m_viewLineLength = 0;
+    m_shownLength = m_text.size();
+    if (auto* logView = qobject_cast<LogView*>(m_view))
+        logView->setLog(this);
     if (m_view)
         m_view->setPlainText(breakLongLines(displayText(m_text)));
 }
 
 void ReceivedLog::detachView(const QPlainTextEdit* view) {
-    if (m_view == view)
-        attachView(nullptr);
+    if (m_view != view)
+        return;
+    if (auto* logView = qobject_cast<LogView*>(m_view))
+        logView->setLog(nullptr);
+    attachView(nullptr);
 }
 
 QString ReceivedLog::displayText(std::string_view text) {
@@ -70,32 +78,67 @@ void ReceivedLog::append(std::string_view text, bool lineEnd) {
     m_pendingView += breakLongLines(displayText(text));
     if (lineEnd)
         m_pendingView += breakLongLines(QStringLiteral("\n"));
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now - m_lastFlushMs >= kRefreshMs)
+    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kRefreshMs;
+    if (since >= kRefreshMs)
         flushView();
     else if (!m_refresh.isActive())
-        m_refresh.start(kRefreshMs);
+        m_refresh.start(int(kRefreshMs - since));
 }
 
 void ReceivedLog::flushView() {
     m_refresh.stop();
-    m_lastFlushMs = QDateTime::currentMSecsSinceEpoch();
+    m_sinceFlush.start();
     if (!m_view || m_pendingView.isEmpty())
         return;
-    QTextCursor cursor(m_view->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(m_pendingView);
+    QTextCursor end(m_view->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(m_pendingView);
     m_pendingView.clear();
+    m_shownLength = m_text.size();
     // The caret goes to the end and the end comes into view, also when the operator had
-    // scrolled up.
-    m_view->setTextCursor(cursor);
+    // scrolled up. A caret already at the end has moved along with the text, and moving it
+    // again would repaint the view once more.
+    const QTextCursor caret = m_view->textCursor();
+    if (caret.hasSelection() || caret.position() != end.position())
+        m_view->setTextCursor(end);
     m_view->ensureCursorVisible();
+}
+
+std::string ReceivedLog::textBetween(qsizetype viewFrom, qsizetype viewTo) const {
+    if (viewFrom > viewTo)
+        std::swap(viewFrom, viewTo);
+    // Walks the log as the view was built from it: a CR shows nothing and goes with the
+    // character after it, and a line running longer than kLongestViewLine gets a break of its
+    // own that stands for no character of the log.
+    const std::size_t shown = std::min(m_shownLength, m_text.size());
+    std::size_t from = shown;
+    qsizetype position = 0;
+    qsizetype lineLength = 0;
+    std::size_t i = 0;
+    while (i < shown) {
+        const std::size_t at = i;
+        while (i < shown && m_text[i] == '\r')
+            ++i;
+        if (i == shown)
+            break;
+        const char c = m_text[i];
+        const qsizetype width = (c != '\n' && lineLength == kLongestViewLine) ? 2 : 1;
+        if (position + width > viewFrom && from == shown)
+            from = at;
+        if (position + width > viewTo)
+            return m_text.substr(std::min(from, at), at - std::min(from, at));
+        position += width;
+        lineLength = c == '\n' ? 0 : (width == 2 ? 1 : lineLength + 1);
+        ++i;
+    }
+    return from < shown ? m_text.substr(from, shown - from) : std::string();
 }
 
 void ReceivedLog::clear() {
     m_text.clear();
     m_pendingView.clear();
     m_viewLineLength = 0;
+    m_shownLength = 0;
     if (m_view)
         m_view->clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -15,11 +16,12 @@ namespace glowdeck {
 
 // The received-data log: exactly the characters appended (single-byte text, line ends as
 // received), shown in the main window's log view. The view only ever gains the new text, so an
-// append costs the same with a 50 MB log as with an empty one; appends that come faster than the
-// screen refreshes are shown together, at most one refresh interval later.
+// append costs the same with a 50 MB log as with an empty one. The log's text is complete at once;
+// appends that come closer together than the refresh interval reach the view together, at most
+// that interval later, since laying out and painting the view costs far more than the text.
 class ReceivedLog {
 public:
-    static constexpr int kRefreshMs = 15;
+    static constexpr int kRefreshMs = 40;
     // The view breaks a line that runs this long without a line end: one endless line would be
     // laid out again on every append.
     static constexpr qsizetype kLongestViewLine = 4096;
@@ -41,6 +43,9 @@ public:
     const std::string& text() const { return m_text; }
     // Puts any text still waiting into the view at once.
     void flushView();
+    // The log's text that the view shows between two of its positions: what was received,
+    // without the line breaks the view adds.
+    std::string textBetween(qsizetype viewFrom, qsizetype viewTo) const;
 
     // How a log text shows in the view: CR LF and LF break lines, CR alone shows nothing.
     static QString displayText(std::string_view text);
@@ -53,9 +58,10 @@ private:
     std::vector<std::function<void(std::string_view)>> m_listeners;
     QPointer<QPlainTextEdit> m_view;
     QString m_pendingView;
+    std::size_t m_shownLength = 0; // how much of the log the view holds
     qsizetype m_viewLineLength = 0;
     QTimer m_refresh;
-    qint64 m_lastFlushMs = -kRefreshMs;
+    QElapsedTimer m_sinceFlush;
 };
 
 } // namespace glowdeck

@@ -9,6 +9,7 @@ list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
   link/PumpedWait.cpp
+  link/LogView.cpp
   link/ReceivedLog.cpp
   link/AppLifetime.cpp
   link/Port.h

@@ -42,8 +42,11 @@ struct ControlTemplate {
     unsigned styles;
     int x, y, width, height; // dialog units; a combo box's height includes its list
     std::vector<std::string_view> items = {};
-    // What assistive technology calls the control; empty means its caption.
+    // What assistive technology calls the control; empty means its caption, or the caption of
+    // the label that names it.
     std::string_view accessibleName = {};
+    // A label: the identifier of the control it names; -1 for none.
+    int labelFor = -1;
 };
 
 struct DialogTemplate {

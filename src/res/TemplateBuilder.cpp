@@ -3,6 +3,8 @@
 #include "app/PortList.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
+#include "link/LogView.h"
+#include "res/AccessibleFactory.h"
 #include "res/WrappingPushButton.h"
 
 #include <QCheckBox>
@@ -12,7 +14,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSlider>
 
 namespace glowdeck {
@@ -36,6 +37,12 @@ QComboBox* makeCombo(QWidget* parent, const ControlTemplate& c, bool editable) {
         combo->setCompleter(nullptr);
     for (std::string_view item : c.items)
         combo->addItem(text(item));
+    // A list with an edit field acts only on a selection made in its list: Qt would also pick
+    // the entry whose text was typed when Enter is pressed or the field loses the focus.
+    if (editable && c.kind == ControlKind::ComboDropDown) {
+        QObject::disconnect(combo->lineEdit(), &QLineEdit::returnPressed, combo, nullptr);
+        QObject::disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
+    }
     return combo;
 }
 
@@ -44,7 +51,7 @@ QWidget* makeControl(QWidget* parent, const ControlTemplate& c) {
     case ControlKind::Edit:
         return new QLineEdit(parent);
     case ControlKind::MultiLineEdit: {
-        auto* edit = new QPlainTextEdit(parent);
+        auto* edit = new LogView(parent);
         edit->setReadOnly(c.styles & StyleReadOnly);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         edit->setUndoRedoEnabled(false);
@@ -103,11 +110,14 @@ QRect TemplateBuilder::toPixels(const QFont& font, int x, int y, int width, int 
 }
 
 void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
+    AccessibleFactory::install();
     dialog->setWindowTitle(text(t.caption));
     const QFont font = dialog->font();
     QWidget* previousTabStop = nullptr;
+    std::vector<QWidget*> widgets;
     for (const ControlTemplate& c : t.controls) {
         QWidget* widget = makeControl(dialog, c);
+        widgets.push_back(widget);
         if (c.id != -1)
             widget->setObjectName(QString::number(c.id));
         // Captions like "Factory  Reset" are spaced for the button's look, not for reading out.
@@ -144,6 +154,18 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
         }
         if (c.styles & StyleHidden)
             widget->hide();
+    }
+    // A label names its control for assistive technology, which reads the control's value
+    // apart from its name.
+    for (std::size_t i = 0; i < t.controls.size(); ++i) {
+        const ControlTemplate& c = t.controls[i];
+        auto* label = qobject_cast<QLabel*>(widgets[i]);
+        auto* named = c.labelFor == -1 ? nullptr : controlById<QWidget>(dialog, c.labelFor);
+        if (!label || !named)
+            continue;
+        label->setBuddy(named);
+        if (named->accessibleName().isEmpty())
+            named->setAccessibleName(text(c.caption));
     }
     const QRect client = toPixels(font, 0, 0, t.width, t.height);
     if (t.resizable)

@@ -4,8 +4,10 @@
 #include "res/TemplateBuilder.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QWindow>
 
 namespace glowdeck {
 
@@ -16,7 +18,24 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* pa
 
 int TemplateDialog::runModal() {
     PumpedWait::ModalScope modal;
+    // As in the dialog framework, a dialog without a parent is owned by the window it is opened
+    // from, so the window manager keeps it above that window and gives it no taskbar entry.
+    if (!parentWidget()) {
+        QWidget* owner = QApplication::activeWindow();
+        create();
+        if (owner && owner != this && owner->windowHandle())
+            windowHandle()->setTransientParent(owner->windowHandle());
+    }
     return exec();
+}
+
+int TemplateDialog::runMainWindow() {
+    PumpedWait::ModalScope modal;
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    loop.exec(QEventLoop::DialogExec);
+    return result();
 }
 
 void TemplateDialog::keyPressEvent(QKeyEvent* event) {

@@ -20,6 +20,8 @@ public:
 
     // Runs the window modally; dialog keys work inside it even during an outer wait.
     int runModal();
+    // Runs the window as the application's main window, modal to nothing, until it ends.
+    int runMainWindow();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

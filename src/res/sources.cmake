@@ -6,4 +6,6 @@ list(APPEND GLOWDECK_UI_SOURCES
   res/TemplateDialog.cpp
   res/WrappingPushButton.cpp
   res/AppIcon.cpp
+  res/AccessibleFactory.cpp
+  res/ComboBoxAccessible.cpp
 )

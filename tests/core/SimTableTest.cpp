@@ -315,6 +315,22 @@ TEST_F(SimTableTest, AnswerMisbehaviourReachesTheProgram) {
     EXPECT_EQ(port->read(3), (Bytes{'X', 0x00, 0xFF}));
 }
 
+TEST_F(SimTableTest, AStreamSendsNumberedLinesNoFasterThanTheLineRate) {
+    SimOptions o = table->options();
+    o.streamLines = true;
+    table->setOptions(o);
+    const auto start = Clock::now();
+    // 2,304 bytes are a fifth of a second at 11,520 bytes/s.
+    const Bytes got = port->read(2304, 5000);
+    const auto took = Clock::now() - start;
+    ASSERT_GE(got.size(), 2304u);
+    const std::string text(got.begin(), got.end());
+    EXPECT_EQ(text.substr(0, 66),
+              "Stream line 00000001\r\nStream line 00000002\r\nStream line 00000003\r\n");
+    EXPECT_EQ(text.substr(22 * 99, 22), "Stream line 00000100\r\n");
+    EXPECT_GE(took, std::chrono::milliseconds(190));
+}
+
 TEST_F(SimTableTest, HangUpIsSeenByTheProgramAndReopenGivesANewPort) {
     const std::string oldPath = table->devicePath();
     table->hangUp();

@@ -46,10 +46,7 @@ TEST_F(AccessibleNames, EveryControlWithAnIdHasItsOwnNameInItsDialog) {
             ASSERT_NE(widget, nullptr) << c.id;
             const QString name = widget->accessibleName();
             EXPECT_FALSE(name.isEmpty()) << c.id;
-            // On Linux a combo box reads out its current entry as its name.
-            if (!qobject_cast<QComboBox*>(widget)) {
-                EXPECT_EQ(spokenName(widget), name) << c.id;
-            }
+            EXPECT_EQ(spokenName(widget), name) << c.id;
             EXPECT_FALSE(seen.contains(name)) << c.id << " repeats " << name.toStdString();
             seen.insert(name);
         }
@@ -69,9 +66,6 @@ TEST_F(AccessibleNames, AmbiguousCaptionsAndCaptionlessControlsSayWhatTheyAreFor
         {window.get(), IDC_UNDERLIGHT_MANUAL, "Underlighting manual mode"},
         {window.get(), IDC_RECEIVED_DATA, "Received data"},
         {window.get(), IDC_PROMPT, "Prompt line for text commands"},
-        {window.get(), IDC_PORT_LIST, "Serial port"},
-        {window.get(), IDC_MODE_LIST, "Mode"},
-        {window.get(), IDC_COLOUR_CHOOSER, "Colour chooser"},
         {window.get(), IDC_CLEAR, "Clear Received Data"},
         {&app->debugger(), IDC_DBG_SPEED, "Test speed"},
         {&app->debugger(), IDC_DBG_POD_EXECUTE, "Execute RGB pod command"},
@@ -84,6 +78,65 @@ TEST_F(AccessibleNames, AmbiguousCaptionsAndCaptionlessControlsSayWhatTheyAreFor
     };
     for (const Row& row : rows)
         EXPECT_EQ(controlById<QWidget>(row.dialog, row.id)->accessibleName(), row.name) << row.id;
+}
+
+TEST_F(AccessibleNames, ListsAreNamedByTheirLabelsAndReadTheirEntryAsTheValue) {
+    struct Row {
+        int id;
+        QString label;
+        QString value;
+    };
+    const std::vector<Row> rows{
+        {IDC_PORT_LIST, "Port:", QString::fromStdString(table.devicePath())},
+        {IDC_MODE_LIST, "Mode", "Default Mode"},
+        {IDC_COLOUR_CHOOSER, "Color Chooser", "Red"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.id);
+        auto* combo = control<QComboBox>(row.id);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(combo);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->role(), QAccessible::ComboBox);
+        EXPECT_EQ(face->text(QAccessible::Name), row.label);
+        EXPECT_EQ(face->text(QAccessible::Value), row.value);
+        ASSERT_NE(face->textInterface(), nullptr);
+        EXPECT_EQ(face->textInterface()->text(0, -1), row.value);
+        const auto labels = face->relations(QAccessible::Label);
+        ASSERT_EQ(labels.size(), 1);
+        auto* label = qobject_cast<QLabel*>(labels.front().first->object());
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), row.label);
+        EXPECT_EQ(label->buddy(), combo);
+        EXPECT_TRUE(face->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::showMenuAction()));
+    }
+    // The value follows the selection.
+    control<QComboBox>(IDC_COLOUR_CHOOSER)->setCurrentIndex(2);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(control<QComboBox>(IDC_COLOUR_CHOOSER))
+                  ->text(QAccessible::Value),
+              "Green");
+}
+
+TEST_F(AccessibleNames, SwatchesArePushButtonsThatCanBePressed) {
+    for (int id : {IDC_UNDERLIGHT_TEAM1, IDC_UNDERLIGHT_TEAM2, IDC_SIGNS_TEAM1, IDC_SIGNS_TEAM2,
+                   IDC_TEAM1_CUP_ON, IDC_TEAM1_CUP_OFF, IDC_TEAM2_CUP_ON, IDC_TEAM2_CUP_OFF}) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(control<QWidget>(id));
+        ASSERT_NE(face, nullptr) << id;
+        EXPECT_EQ(face->role(), QAccessible::PushButton) << id;
+        ASSERT_NE(face->actionInterface(), nullptr) << id;
+        ASSERT_TRUE(face->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::pressAction()))
+            << id;
+    }
+    connectTable();
+    control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->click();
+    ASSERT_TRUE(waitForFrames(1));
+    table.clearRecord();
+    QAccessible::queryAccessibleInterface(control<QWidget>(IDC_UNDERLIGHT_TEAM2))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_TRUE(waitForFrames(1));
+    EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x3D, 0x01, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00}));
 }
 
 TEST_F(AccessibleNames, TheStatusAndTheConnectButtonAreReadAsShown) {

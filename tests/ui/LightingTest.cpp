@@ -5,9 +5,12 @@
 #include "lighting/ColourSwatch.h"
 #include "res/Templates.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 
 using namespace glowdeck;
@@ -232,6 +235,35 @@ TEST_F(Lighting, ACupClickSendsOnlyWhileTheListStillShowsTheCustomGameMode) {
     EXPECT_EQ(painted(IDC_TEAM1_CUP_OFF), makeColour(0, 0, 255));
     EXPECT_EQ(app->lighting().cupColours[1], makeColour(0, 0, 255));
     EXPECT_EQ(writes->count(), 1);
+}
+
+TEST_F(Lighting, TextTypedIntoTheModeListNeverActsOnlyTheListDoes) {
+    connectTable();
+    auto* modes = control<QComboBox>(IDC_MODE_LIST);
+    QLineEdit* field = modes->lineEdit();
+    ASSERT_NE(field, nullptr);
+    modes->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "Rave Mode");
+    QTest::keyClick(field, Qt::Key_Return);
+    // Leaving the field does not read it either.
+    control<QPushButton>(IDC_CONNECT)->setFocus();
+    ASSERT_FALSE(modes->hasFocus());
+    EXPECT_EQ(writes->count(), 0);
+    EXPECT_EQ(app->lighting().currentMode, 0);
+
+    // Picked with the mouse in the open list, the same entry acts.
+    modes->showPopup();
+    QAbstractItemView* list = modes->view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 2000));
+    const QPoint rave = list->visualRect(modes->model()->index(kRaveMode, 0)).center();
+    EXPECT_EQ(sentBy([&] { QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rave); }),
+              (Bytes{0x00, kMode, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    // So does an arrow key on the closed list.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !list->isVisible(); }, 2000));
+    EXPECT_EQ(sentBy([&] { QTest::keyClick(modes, Qt::Key_Down); }),
+              (Bytes{0x00, kMode, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(app->lighting().currentMode, 4);
 }
 
 TEST_F(Lighting, AModeChosenWhileDisconnectedStillBecomesTheCurrentMode) {

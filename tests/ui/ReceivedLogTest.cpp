@@ -5,6 +5,8 @@
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +15,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <random>
 
 using namespace glowdeck;
 using namespace glowdeck::test;
@@ -87,6 +91,89 @@ TEST_F(ReceivedData, ALongBurstKeepsEveryByte) {
     EXPECT_EQ(log(), big);
 }
 
+TEST_F(ReceivedData, SelectAllAndCopyGivesExactlyTheReceivedText) {
+    // 80 KB without a line end in bursts of random sizes, then lines as the table ends them and
+    // a lone CR: the view breaks the long run for its own sake, the copy must not.
+    std::string stream;
+    std::mt19937 random(12);
+    for (int i = 0; i < 80000; ++i)
+        stream += char('!' + random() % 90);
+    stream += "\r\nTable ready\r\nhalf\rline\r\n";
+    stream += std::string(9000, 'y');
+    app->log().clear();
+    for (std::size_t at = 0; at < stream.size();) {
+        const std::size_t burst = std::min<std::size_t>(1 + random() % 3000, stream.size() - at);
+        window->AppendToLog(std::string_view(stream).substr(at, burst), false);
+        at += burst;
+    }
+    app->log().flushView();
+    ASSERT_TRUE(log() == stream);
+    ASSERT_GT(view()->document()->blockCount(), 20); // the view did break the long run
+    QApplication::clipboard()->clear();
+    view()->selectAll();
+    view()->copy();
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_EQ(copied.size(), qsizetype(stream.size()));
+    EXPECT_TRUE(copied == QString::fromLatin1(stream)) << "the copy differs from the log";
+}
+
+TEST_F(ReceivedData, DraggingAcrossABreakOfTheViewCopiesOnlyReceivedText) {
+    std::string line;
+    for (int i = 0; i < 10000; ++i)
+        line += char('a' + i % 26);
+    app->log().clear();
+    window->AppendToLog(line, false);
+    app->log().flushView();
+    // The view breaks the line after kLongestViewLine characters; the drag crosses that break.
+    const int from = int(ReceivedLog::kLongestViewLine) - 6;
+    const int to = int(ReceivedLog::kLongestViewLine) + 4;
+    QTextCursor at(view()->document());
+    at.setPosition(from);
+    view()->setTextCursor(at);
+    view()->ensureCursorVisible();
+    auto pointOf = [&](int position) {
+        QTextCursor cursor(view()->document());
+        cursor.setPosition(position);
+        return view()->cursorRect(cursor).center();
+    };
+    ASSERT_TRUE(view()->viewport()->rect().contains(pointOf(to)));
+    QTest::mousePress(view()->viewport(), Qt::LeftButton, {}, pointOf(from));
+    QTest::mouseMove(view()->viewport(), pointOf(to));
+    QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, pointOf(to));
+    ASSERT_EQ(view()->textCursor().selectionStart(), from);
+    ASSERT_EQ(view()->textCursor().selectionEnd(), to);
+    QApplication::clipboard()->clear();
+    view()->copy();
+    const std::size_t first = std::size_t(from);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), line.substr(first, 9));
+}
+
+TEST_F(ReceivedData, CopiedLinesKeepTheLineEndsTheTableSent) {
+    app->log().clear();
+    window->AppendToLog("first\r\nsecond\nthird\r", false);
+    window->AppendToLog("\nfourth", true);
+    app->log().flushView();
+    struct Row {
+        int from, to;
+        std::string copied;
+    };
+    // View: "first\nsecond\nthird\nfourth\n"; a CR goes with the line end after it.
+    const std::vector<Row> rows{
+        {0, 5, "first"},     {0, 6, "first\r\n"},   {5, 12, "\r\nsecond"},
+        {6, 13, "second\n"}, {13, 19, "third\r\n"}, {19, 26, "fourth\r\n"},
+    };
+    for (const Row& row : rows) {
+        QTextCursor cursor(view()->document());
+        cursor.setPosition(row.from);
+        cursor.setPosition(row.to, QTextCursor::KeepAnchor);
+        view()->setTextCursor(cursor);
+        QApplication::clipboard()->clear();
+        view()->copy();
+        EXPECT_EQ(QApplication::clipboard()->text().toStdString(), row.copied)
+            << row.from << ".." << row.to;
+    }
+}
+
 TEST_F(ReceivedData, ClearEmptiesLogAndViewAndLaterTextShowsAlone) {
     connectTable();
     send("old text\r\n");
@@ -106,6 +193,8 @@ TEST_F(ReceivedData, EveryAppendShowsTheEndEvenAfterScrollingUp) {
     QScrollBar* bar = view()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);
+    QTextCursor start(view()->document());
+    view()->setTextCursor(start);
     window->AppendToLog("last", true);
     ASSERT_TRUE(waitFor([&] { return view()->toPlainText().endsWith("last\n"); }));
     EXPECT_EQ(bar->value(), bar->maximum());

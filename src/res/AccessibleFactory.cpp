@@ -1,0 +1,24 @@
+#include "res/AccessibleFactory.h"
+
+#include "lighting/ColourSwatch.h"
+#include "lighting/SwatchAccessible.h"
+#include "res/ComboBoxAccessible.h"
+
+#include <QAccessible>
+#include <QComboBox>
+
+namespace glowdeck {
+
+void AccessibleFactory::install() {
+    QAccessible::installFactory(&AccessibleFactory::create);
+}
+
+QAccessibleInterface* AccessibleFactory::create(const QString&, QObject* object) {
+    if (auto* swatch = qobject_cast<ColourSwatch*>(object))
+        return new SwatchAccessible(swatch);
+    if (auto* combo = qobject_cast<QComboBox*>(object))
+        return new ComboBoxAccessible(combo);
+    return nullptr;
+}
+
+} // namespace glowdeck
