@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace glowdeck {
@@ -361,9 +362,13 @@ bool CGlowdeckDlg::PreTranslateMessage(QObject* watched, QEvent* event) {
     ConsoleController& console = m_panel.console();
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        const QPointer<QWidget> pressedIn = widget;
         if (console.enterLine(m_prompt->text().toLatin1().toStdString(), m_feedback) &&
             !AppLifetime::mainWindowGone())
             m_prompt->clear();
+        // The key belongs to the control it was pressed in: one that took the focus during the
+        // line's waits (a click) must not be pressed by it afterwards.
+        return AppLifetime::mainWindowGone() || QApplication::focusWidget() != pressedIn;
     } else if (key == Qt::Key_Up) {
         m_prompt->setText(QString::fromLatin1(console.history().older()));
     } else if (key == Qt::Key_Down) {

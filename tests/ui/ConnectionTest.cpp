@@ -355,3 +355,16 @@ TEST_F(Link, ABluetoothAddressIsTriedOverRfcommAndItsFailureSaysWhy) {
     EXPECT_GE(std::count(more.begin(), more.end(), '\n'), 1) << more;
     EXPECT_FALSE(app->connection().portOpen());
 }
+
+TEST_F(Link, EnterInThePromptNeverPressesAButtonClickedDuringTheLinesWait) {
+    connectTable();
+    auto* connect = control<QPushButton>(IDC_CONNECT);
+    // A click on Connect during the line's wait moves the focus there; the Enter that started
+    // the line must not press it once the wait is over.
+    QTimer::singleShot(20, window.get(), [connect] { connect->setFocus(Qt::MouseFocusReason); });
+    typeLine("%CMD:STEP");
+    EXPECT_EQ(QApplication::focusWidget(), connect);
+    EXPECT_TRUE(app->connection().connected());
+    ASSERT_TRUE(waitForFrames(1));
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0xED}}));
+}
