@@ -17,7 +17,8 @@ done
 scripts/install-deps.sh
 build=build
 [[ -n $sanitize ]] && build="build-${sanitize//,/-}"
-cmake -S . -B "$build" -DGLOWDECK_SANITIZE="$sanitize" -DGLOWDECK_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B "$build" -DGLOWDECK_SANITIZE="$sanitize" -DGLOWDECK_BUILD_BENCH=OFF \
+      -DGLOWDECK_WERROR="${GLOWDECK_WERROR:-OFF}" >/dev/null
 # Set before the build: it runs sanitized programs too (the icon renderer).
 if [[ $sanitize == *thread* ]]; then
   # Qt is not built with TSan: accesses that its own code makes through intercepted calls

@@ -1,5 +1,7 @@
 #include "lighting/CColourPickerCB.h"
 
+#include "lighting/QtColour.h"
+
 #include "lighting/ColourDialog.h"
 #include "lighting/ColourTable.h"
 
@@ -19,14 +21,6 @@ QString latin1(std::string_view s) {
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 
-QColor toQColor(Colour c) {
-    return QColor(redOf(c), greenOf(c), blueOf(c));
-}
-
-// Selected text stands out from the highlight as the complement of the normal text colour.
-QColor complement(const QColor& c) {
-    return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
-}
 } // namespace
 
 // Draws the items of the open list with the chooser's own routine.

@@ -3,6 +3,8 @@
 #include "link/AppLifetime.h"
 #include "link/PumpedWait.h"
 
+#include "lighting/QtColour.h"
+
 #include <QColorDialog>
 
 namespace glowdeck {
@@ -22,15 +24,13 @@ std::optional<Colour> ColourDialog::pick() {
     PumpedWait::ModalScope modal;
     if (handler())
         return handler()(kInitialColour);
-    QColorDialog dialog(
-        QColor(redOf(kInitialColour), greenOf(kInitialColour), blueOf(kInitialColour)));
+    QColorDialog dialog(toQColor(kInitialColour));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QColor chosen = dialog.selectedColor();
     if (!chosen.isValid())
         return std::nullopt;
-    return makeColour(std::uint8_t(chosen.red()), std::uint8_t(chosen.green()),
-                      std::uint8_t(chosen.blue()));
+    return fromQColor(chosen);
 }
 
 void ColourDialog::setHandler(Handler h) {

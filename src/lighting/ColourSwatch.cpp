@@ -1,5 +1,7 @@
 #include "lighting/ColourSwatch.h"
 
+#include "lighting/QtColour.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -24,12 +26,10 @@ void ColourSwatch::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     const Colour shown = m_colour.value_or(0);
     if (m_colour)
-        painter.fillRect(rect().adjusted(1, 1, -1, -1),
-                         QColor(redOf(shown), greenOf(shown), blueOf(shown)));
+        painter.fillRect(rect().adjusted(1, 1, -1, -1), toQColor(shown));
     if (hasFocus()) {
         // A dotted frame in the complement of the colour shows up on any colour.
-        painter.setPen(QPen(QColor(255 - redOf(shown), 255 - greenOf(shown), 255 - blueOf(shown)),
-                            1, Qt::DotLine));
+        painter.setPen(QPen(complement(toQColor(shown)), 1, Qt::DotLine));
         painter.drawRect(
             rect().adjusted(kFocusInset, kFocusInset, -kFocusInset - 1, -kFocusInset - 1));
     }

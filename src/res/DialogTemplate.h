@@ -30,9 +30,7 @@ enum ControlStyle : unsigned {
     StyleMultiLine = 1u << 2, // push button caption wraps
     StyleCentred = 1u << 3,   // group box caption centred
     StyleReadOnly = 1u << 4,
-    StyleVScroll = 1u << 5,
-    StyleTabStop = 1u << 6,
-    StyleSorted = 1u << 7,
+    StyleTabStop = 1u << 5,
 };
 
 struct ControlTemplate {
