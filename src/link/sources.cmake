@@ -5,6 +5,7 @@ list(APPEND GLOWDECK_CORE_SOURCES
   link/ReceiveMachine.cpp
   link/ProtocolTrace.cpp
   link/CommandSender.cpp
+  link/ReconnectSchedule.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   link/PumpedWait.cpp
@@ -14,4 +15,5 @@ list(APPEND GLOWDECK_UI_SOURCES
   link/SerialPort.cpp
   link/ReceiveWorker.cpp
   link/Connection.cpp
+  link/Reconnector.cpp
 )
