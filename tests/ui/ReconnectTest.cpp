@@ -142,6 +142,9 @@ struct TakeOver {
     const char* name;
     std::function<void(ReconnectTakeOver&)> act;
 };
+void PrintTo(const TakeOver& takeOver, std::ostream* out) {
+    *out << takeOver.name;
+}
 
 class ReconnectTakeOver : public Reconnect, public ::testing::WithParamInterface<TakeOver> {
 public:
