@@ -34,6 +34,7 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
             firstPorts << port;
     }
 #endif
+    m_panel.reconnector().setEnabled(options.reconnect);
     if (options.control && !m_panel.startControl(options.controlSocket, *this))
         std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
     CGlowdeckDlg window(*this, firstPorts);

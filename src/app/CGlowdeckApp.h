@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppOptions.h"
 #include "app/Panel.h"
 #include "app/PanelHost.h"
 
@@ -12,13 +13,6 @@ namespace glowdeck {
 class CDebugger;
 class CGlowdeckDlg;
 class CSettingsDlg;
-
-struct AppOptions {
-    bool simulate = false; // run a simulated table and list its port first, where there is one
-    QString tracePath;     // where the protocol trace goes; empty for none
-    bool control = false;  // listen for scripts on the control socket
-    QString controlSocket; // where; empty for the default path
-};
 
 // The windowed program: the panel, the main window and the one debugger and settings dialog
 // that every opening reuses.

@@ -220,6 +220,8 @@ void CGlowdeckDlg::OnBnClickedClear() {
 }
 
 void CGlowdeckDlg::OnBnClickedConnect() {
+    // The operator takes over from any attempts to bring a lost link back.
+    m_panel.reconnector().stop();
     Connection& connection = m_panel.connection();
     if (connection.connected())
         CommandSender(connection, m_feedback, true).disconnect();

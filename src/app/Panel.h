@@ -6,6 +6,7 @@
 #include "lighting/LightingState.h"
 #include "link/Connection.h"
 #include "link/ReceivedLog.h"
+#include "link/Reconnector.h"
 #include "settings/SettingsController.h"
 
 #include <QString>
@@ -46,6 +47,7 @@ public:
     ReceivedLog& log() { return m_log; }
     LightingState& lighting() { return m_lighting; }
     Connection& connection() { return m_connection; }
+    Reconnector& reconnector() { return m_reconnector; }
     LightingController& lightingController() { return m_lightingController; }
     ConsoleController& console() { return m_console; }
     DebuggerController& debuggerController() { return m_debuggerController; }
@@ -59,6 +61,7 @@ private:
     LightingState m_lighting;
     std::unique_ptr<ProtocolTrace> m_trace; // outlives the connection, which writes to it
     Connection m_connection;
+    Reconnector m_reconnector{m_connection};
     LightingController m_lightingController;
     ConsoleController m_console;
     DebuggerController m_debuggerController;

@@ -84,15 +84,21 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
         reply.insert(QStringLiteral("ports"), QJsonArray::fromStringList(m_host.portList()));
         break;
     case Command::Connect:
+        m_panel.reconnector().stop();
         if (connection.connected())
             feedback.notify({"Error", "Already connected to " + connection.portName().toStdString(),
                              BoxIcon::Error, true});
         else
             connection.connectTo(request.port, feedback);
         break;
-    case Command::Disconnect:
-        CommandSender(connection, feedback, true).disconnect();
+    case Command::Disconnect: {
+        // While the lost link is being tried again, disconnecting means: stop trying.
+        const bool wasTrying = m_panel.reconnector().running();
+        m_panel.reconnector().stop();
+        if (!wasTrying || connection.connected())
+            CommandSender(connection, feedback, true).disconnect();
         break;
+    }
     case Command::Prompt:
         m_panel.console().enterLine(request.text, feedback);
         break;

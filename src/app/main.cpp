@@ -1,16 +1,21 @@
 #include "app/CGlowdeckApp.h"
+#include "app/HeadlessPanel.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
 namespace {
-// --help and --version answer without a display, so they need no windowing system.
-bool onlyAsksForText(int argc, char** argv) {
+// --help and --version answer without a display, and --headless runs without one, so they
+// need no windowing system: not even a platform plugin is loaded for them.
+bool needsNoDisplay(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        for (const char* option : {"-h", "--help", "-v", "--version", "--help-all"})
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+        for (const char* option : {"-h", "--help", "-v", "--version", "--help-all", "--headless"})
             if (std::strcmp(argv[i], option) == 0)
                 return true;
     }
@@ -20,7 +25,7 @@ bool onlyAsksForText(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::unique_ptr<QCoreApplication> application;
-    if (onlyAsksForText(argc, argv))
+    if (needsNoDisplay(argc, argv))
         application = std::make_unique<QCoreApplication>(argc, argv);
     else
         application = std::make_unique<QApplication>(argc, argv);
@@ -54,6 +59,19 @@ int main(int argc, char** argv) {
         QStringLiteral("Listen for scripts at <path> instead (implies --control)."),
         QStringLiteral("path"));
     parser.addOption(controlSocket);
+    const QCommandLineOption reconnect(
+        QStringLiteral("reconnect"),
+        QStringLiteral("After the table is lost, open its port again by itself until it answers."));
+    parser.addOption(reconnect);
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window: connect to the port, write the table's text to "
+                       "stdout, take scripts on the control socket."));
+    parser.addOption(headless);
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("The port a --headless panel connects to."),
+                                  QStringLiteral("port"));
+    parser.addOption(port);
     parser.process(*application);
 
     glowdeck::AppOptions options;
@@ -63,6 +81,18 @@ int main(int argc, char** argv) {
     options.tracePath = parser.value(trace);
     options.control = parser.isSet(control) || parser.isSet(controlSocket);
     options.controlSocket = parser.value(controlSocket);
+    options.reconnect = parser.isSet(reconnect);
+    options.headless = parser.isSet(headless);
+    options.port = parser.value(port);
+    if (options.headless) {
+        glowdeck::HeadlessPanel panel;
+        return panel.run(options);
+    }
+    if (!options.port.isEmpty()) {
+        std::fprintf(stderr, "glowdeck: --port is for --headless; in the window, pick the port "
+                             "from the list\n");
+        return 1;
+    }
     glowdeck::CGlowdeckApp app;
     return app.InitInstance(options);
 }

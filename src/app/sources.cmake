@@ -11,4 +11,7 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/PanelRequests.cpp
   app/CGlowdeckApp.cpp
   app/CGlowdeckDlg.cpp
+  app/EndSignals.cpp
+  app/StderrFeedback.cpp
+  app/HeadlessPanel.cpp
 )

@@ -102,11 +102,24 @@ bool Connection::connectTo(const QString& portName, Feedback& feedback) {
     case ConnectStep::None:
         break;
     }
+    linkUp(portName);
+    return true;
+}
+
+bool Connection::tryConnect(const QString& portName) {
+    if (m_connected)
+        return true;
+    if (!openPort(portName).ok())
+        return false;
+    linkUp(portName);
+    return true;
+}
+
+void Connection::linkUp(const QString& portName) {
     m_portName = portName;
     setState(true, kStatusConnected);
     startReading();
     appendToLog("Connection Successful\r\n\r\n", false);
-    return true;
 }
 
 SendResult Connection::disconnectTable() {
@@ -167,6 +180,7 @@ ConnectResult Connection::openPort(const QString& portName) {
     QMetaObject::invokeMethod(
         worker, [&result, worker, portName] { result = worker->open(portName); },
         Qt::BlockingQueuedConnection);
+    m_lastFailure = result.errorText;
     if (!result.ok())
         closePort();
     return result;

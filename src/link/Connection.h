@@ -40,6 +40,11 @@ public:
     // The connect sequence on the named port. Its failures are told through feedback (each box
     // owned by the main window or by none, as the step has it), the status and the log.
     bool connectTo(const QString& portName, Feedback& feedback);
+    // A connect that, when it fails, leaves everything as it was: no notice, no status, no log
+    // text. On success the link comes up as after connectTo.
+    bool tryConnect(const QString& portName);
+    // Why the last connect failed, in the system's words; empty when it did not say.
+    const QString& lastFailure() const { return m_lastFailure; }
     // The operator's Disconnect: CMD_EXIT (whose answer is still logged), then the link goes
     // down. Returns how the CMD_EXIT frame fared.
     SendResult disconnectTable() override;
@@ -76,6 +81,7 @@ signals:
 
 private:
     ConnectResult openPort(const QString& portName);
+    void linkUp(const QString& portName);
     void startReading();
     void stopLogging();
     void closePort();
@@ -92,6 +98,7 @@ private:
     bool m_connected = false;
     QString m_status;
     QString m_portName;
+    QString m_lastFailure;
     QThread* m_readerThread = nullptr;
     ReceiveWorker* m_worker = nullptr;
     std::uint64_t m_generation = 0;

@@ -6,6 +6,7 @@ list(APPEND GLOWDECK_CORE_SOURCES
   link/ReceiveMachine.cpp
   link/ProtocolTrace.cpp
   link/CommandSender.cpp
+  link/ReconnectSchedule.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
   link/PumpedWait.cpp
@@ -19,4 +20,5 @@ list(APPEND GLOWDECK_UI_SOURCES
   link/BluetoothPort.cpp
   link/PortMaker.cpp
   link/StreamPort.cpp
+  link/Reconnector.cpp
 )

@@ -27,6 +27,18 @@ for f in applications/$id.desktop metainfo/$id.metainfo.xml icons/hicolor/scalab
   check test -s "$share/$f"
 done
 
+# The user unit of the panel without a window starts the program where it was installed.
+unit=$prefix/lib/systemd/user/glowdeck@.service
+check grep -q "^ExecStart=$prefix/bin/glowdeck --headless --reconnect --port /dev/%I " "$unit"
+if command -v systemd-analyze >/dev/null; then
+  instance=$(mktemp -d)
+  cp "$unit" "$instance/glowdeck@rfcomm0.service"
+  check systemd-analyze --man=no verify "$instance/glowdeck@rfcomm0.service"
+  rm -rf "$instance"
+else
+  echo "systemd-analyze not installed: user unit not verified"
+fi
+
 # A PNG's width and height are the big-endian words at byte 16 and 20.
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{print ($3*256+$4) "x" ($7*256+$8)}'; }
 for size in 16 24 32 48 256; do

@@ -1,8 +1,12 @@
 #include "support/PanelFixture.h"
+#include "support/PortLink.h"
+
+#include "link/CommandSet.h"
 
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -76,4 +80,42 @@ TEST_F(Stress, ADumpWithoutAnswerTimesOutAfterItsFullWaits) {
     // A time-out of the same order, not one that leaves the operator waiting far longer.
     EXPECT_LT(toBox, 10'000);
     EXPECT_FALSE(QFile::exists(dir.filePath("EEPROM_Dump.csv")));
+}
+
+TEST_F(Stress, AHundredDropsAndReturnsReconnectEachTimeAndLeaveNothingBehind) {
+    PortLink link;
+    ASSERT_TRUE(link.pointAt(table.devicePath()));
+    Reconnector& reconnector = app->panel().reconnector();
+    reconnector.setEnabled(true);
+    control<QComboBox>(IDC_PORT_LIST)->setEditText(link.path());
+    connectTable();
+    // One drop and return first, so Qt's lazily created helpers are in place before counting.
+    const auto dropAndReturn = [&] {
+        table.hangUp();
+        ASSERT_TRUE(waitFor([&] { return reconnector.running(); }));
+        ASSERT_TRUE(table.reopen());
+        ASSERT_TRUE(link.pointAt(table.devicePath()));
+        ASSERT_TRUE(waitFor([&] { return app->connection().connected(); }, 2000)) << log();
+        table.clearRecord();
+        ASSERT_EQ(app->connection().sendCommand(CMD_STEP), SendResult::Written);
+        ASSERT_TRUE(waitForFrames(1));
+    };
+    dropAndReturn();
+    app->log().clear();
+    const qsizetype descriptorsBefore = openDescriptors();
+    const qsizetype threadsBefore = threads();
+
+    constexpr int kCycles = 100;
+    for (int i = 0; i < kCycles; ++i) {
+        SCOPED_TRACE(i);
+        dropAndReturn();
+        if (HasFatalFailure())
+            return;
+    }
+    EXPECT_EQ(occurrences(log(), "Connection Successful\r\n\r\n"), std::size_t(kCycles));
+    EXPECT_EQ(occurrences(log(), "Reconnecting to "), std::size_t(kCycles));
+    EXPECT_TRUE(waitFor([&] { return threads() == threadsBefore; }));
+    EXPECT_EQ(threads(), threadsBefore);
+    EXPECT_EQ(openDescriptors(), descriptorsBefore);
+    EXPECT_TRUE(recorder.boxes.empty());
 }

@@ -1,0 +1,110 @@
+#include "app/HeadlessPanel.h"
+
+#include "app/PortDiscovery.h"
+#include "lighting/ColourTable.h"
+#include "link/AppLifetime.h"
+#include "link/PumpedWait.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+
+namespace glowdeck {
+
+HeadlessPanel::HeadlessPanel() {
+    AppLifetime::reset();
+    connect(&m_signals, &EndSignals::received, this, &HeadlessPanel::end);
+}
+
+HeadlessPanel::~HeadlessPanel() = default;
+
+int HeadlessPanel::run(const AppOptions& options) {
+    if (!options.tracePath.isEmpty()) {
+        QString error;
+        if (!m_panel.startTrace(options.tracePath, &error)) {
+            std::fprintf(stderr, "glowdeck: cannot write the trace to %s: %s\n",
+                         qPrintable(options.tracePath), qPrintable(error));
+            return 1;
+        }
+    }
+    if (options.simulate) {
+        m_simulatedPort = m_panel.startSimulatedTable();
+        if (m_simulatedPort.isEmpty())
+            std::fprintf(stderr, "glowdeck: the simulated table could not start\n");
+    }
+    m_port = options.port.isEmpty() ? m_simulatedPort : options.port;
+    if (m_port.isEmpty()) {
+        std::fprintf(stderr, "glowdeck: --headless needs --port PORT (or --simulate)\n");
+        return 1;
+    }
+    // Scripts are the only way to drive it, so a panel that cannot listen is of no use.
+    if (!m_panel.startControl(options.controlSocket, *this)) {
+        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
+        return 1;
+    }
+    m_panel.log().setKeepText(false);
+    m_panel.log().addListener(&HeadlessPanel::writeOut);
+#ifdef SIGPIPE
+    // A reader of stdout that goes away must not take the panel with it.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+
+    Reconnector& reconnector = m_panel.reconnector();
+    reconnector.setEnabled(options.reconnect);
+    if (!m_panel.connection().connectTo(m_port, m_feedback)) {
+        const QString reason = m_panel.connection().lastFailure();
+        std::fprintf(stderr, "glowdeck: cannot connect to %s%s%s\n", qPrintable(m_port),
+                     reason.isEmpty() ? "" : ": ", qPrintable(reason));
+        if (!options.reconnect)
+            return 1;
+        reconnector.start(m_port);
+    }
+    return QCoreApplication::exec();
+}
+
+QStringList HeadlessPanel::portList() {
+    QStringList ports;
+    if (!m_simulatedPort.isEmpty())
+        ports << m_simulatedPort;
+    for (const PortEntry& port : PortDiscovery::sortedPorts())
+        ports << port.name;
+    // Paired tables as the window lists them: those BlueZ named last time, and asked again.
+    ports << m_bluetooth.knownTables();
+    m_bluetooth.refresh();
+    return ports;
+}
+
+Colour HeadlessPanel::currentColour() {
+    return ColourTable::entries()[ColourTable::kRedIndex].colour;
+}
+
+void HeadlessPanel::endProgram() {
+    // After the request's reply has gone out, as a window closes after its box.
+    QMetaObject::invokeMethod(this, &HeadlessPanel::end, Qt::QueuedConnection);
+}
+
+void HeadlessPanel::end() {
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_panel.reconnector().stop();
+    m_panel.connection().closeForExit();
+    // A request still unwinding from a wait does nothing further.
+    AppLifetime::markMainWindowGone();
+    PumpedWait::abandonAll();
+    QCoreApplication::exit(0);
+}
+
+void HeadlessPanel::writeOut(std::string_view text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (char c : text) {
+        if (c != '\0')
+            bytes.push_back(c);
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace glowdeck

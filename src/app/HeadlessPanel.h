@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/AppOptions.h"
+#include "app/BluetoothDiscovery.h"
+#include "app/EndSignals.h"
+#include "app/Panel.h"
+#include "app/PanelHost.h"
+#include "app/StderrFeedback.h"
+
+#include <QObject>
+
+namespace glowdeck {
+
+// The panel with no window, for a small computer beside the table: it connects to one port,
+// writes the table's text to stdout as it arrives and each notice to stderr, and is driven
+// through the control socket. It keeps no copy of the text, so a table that talks for days does
+// not make it grow. SIGINT, SIGTERM and SIGHUP end it through the close path.
+class HeadlessPanel : public QObject, public PanelHost {
+    Q_OBJECT
+public:
+    HeadlessPanel();
+    ~HeadlessPanel() override;
+    HeadlessPanel(const HeadlessPanel&) = delete;
+    HeadlessPanel& operator=(const HeadlessPanel&) = delete;
+
+    // Starts, connects and runs until it is ended; the program's exit status.
+    int run(const AppOptions& options);
+
+    Panel& panel() { return m_panel; }
+
+    // The simulated table's port first, then the ports present.
+    QStringList portList() override;
+    // The port given on the command line.
+    QString selectedPort() override { return m_port; }
+    // The colour chooser's start colour, as a window shows it before anyone picks one.
+    Colour currentColour() override;
+    void endProgram() override;
+
+private:
+    // Says goodbye to the table and leaves the event loop.
+    void end();
+    static void writeOut(std::string_view text);
+
+    Panel m_panel;
+    StderrFeedback m_feedback;
+    EndSignals m_signals;
+    QString m_simulatedPort;
+    BluetoothDiscovery m_bluetooth;
+    QString m_port;
+    bool m_ending = false;
+};
+
+} // namespace glowdeck
