@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "BenchFigures.h"
+
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -24,26 +26,9 @@
 #include <vector>
 
 using namespace glowdeck;
+using namespace glowdeck::bench;
 
 namespace {
-
-std::map<std::string, std::string>& summary() {
-    static std::map<std::string, std::string> rows;
-    return rows;
-}
-
-std::string format(const char* pattern, double value) {
-    char text[96];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Answers status at once, as the panel does without a frame; every other request after a
 // 100 ms wait with the loop running, as the panel's sendCommand does.

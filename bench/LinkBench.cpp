@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "BenchFigures.h"
+
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -26,40 +28,9 @@
 #include <map>
 
 using namespace glowdeck;
+using namespace glowdeck::bench;
 
 namespace {
-// One row per measurement, printed as a table after the benchmarks have run.
-std::map<std::string, std::string>& summary() {
-    static std::map<std::string, std::string> rows;
-    return rows;
-}
-
-std::string format(const char* pattern, double value) {
-    char text[96];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long residentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            status >> kb;
-            return kb;
-        }
-    }
-    return 0;
-}
-
 // A main window connected to a simulated table, as the operator has it.
 struct ConnectedWindow {
     sim::SimulatedTable table;
@@ -120,11 +91,8 @@ void BM_AppendToLog(benchmark::State& state) {
 BENCHMARK(BM_AppendToLog)->Arg(0)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMicrosecond);
 
 void BM_ReceiveMachineThroughput(benchmark::State& state) {
-    std::vector<std::uint8_t> buffer(48000);
-    std::atomic<int> flag{0};
     std::size_t logged = 0;
-    ReceiveMachine machine([&](std::string&& t) { logged += t.size(); },
-                           {buffer.data(), buffer.size(), &flag});
+    ReceiveMachine machine([&](std::string&& t) { logged += t.size(); }, {});
     std::vector<std::uint8_t> burst(4096);
     for (std::size_t i = 0; i < burst.size(); ++i)
         burst[i] = std::uint8_t(i * 13);

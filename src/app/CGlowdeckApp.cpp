@@ -15,15 +15,8 @@ CGlowdeckApp::CGlowdeckApp()
 CGlowdeckApp::~CGlowdeckApp() = default;
 
 int CGlowdeckApp::InitInstance(const AppOptions& options) {
-    if (!options.tracePath.isEmpty()) {
-        QString error;
-        // Asked for a trace and not getting one is a failure, not something to find out later.
-        if (!m_panel.startTrace(options.tracePath, &error)) {
-            std::fprintf(stderr, "glowdeck: cannot write the trace to %s: %s\n",
-                         qPrintable(options.tracePath), qPrintable(error));
-            return 1;
-        }
-    }
+    if (!m_panel.startRequestedTrace(options.tracePath))
+        return 1;
     QStringList firstPorts;
 #ifdef GLOWDECK_HAVE_SIMULATOR
     if (options.simulate) {

@@ -20,14 +20,8 @@ HeadlessPanel::HeadlessPanel() {
 HeadlessPanel::~HeadlessPanel() = default;
 
 int HeadlessPanel::run(const AppOptions& options) {
-    if (!options.tracePath.isEmpty()) {
-        QString error;
-        if (!m_panel.startTrace(options.tracePath, &error)) {
-            std::fprintf(stderr, "glowdeck: cannot write the trace to %s: %s\n",
-                         qPrintable(options.tracePath), qPrintable(error));
-            return 1;
-        }
-    }
+    if (!m_panel.startRequestedTrace(options.tracePath))
+        return 1;
     if (options.simulate) {
         m_simulatedPort = m_panel.startSimulatedTable();
         if (m_simulatedPort.isEmpty())

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <cstdio>
+
 namespace glowdeck {
 
 Panel::Panel()
@@ -40,6 +42,15 @@ bool Panel::startTrace(const QString& path, QString* error) {
     m_connection.setTrace(trace.get());
     m_trace = std::move(trace);
     return true;
+}
+
+bool Panel::startRequestedTrace(const QString& path) {
+    QString error;
+    if (path.isEmpty() || startTrace(path, &error))
+        return true;
+    std::fprintf(stderr, "glowdeck: cannot write the trace to %s: %s\n", qPrintable(path),
+                 qPrintable(error));
+    return false;
 }
 
 QString Panel::startSimulatedTable() {

@@ -37,6 +37,10 @@ public:
     // Sends the protocol trace to the file from the next connection on; false, with the
     // reason, if the file cannot be written or the port is open.
     bool startTrace(const QString& path, QString* error = nullptr);
+    // The trace the command line asked for (none when path is empty); false, after saying why
+    // on stderr, when it cannot be written: asked for a trace and not getting one is a failure,
+    // not something to find out later.
+    bool startRequestedTrace(const QString& path);
     // Starts a simulated table; its device path, or an empty text if it could not start.
     QString startSimulatedTable();
     // Lets scripts drive the panel through the control socket at path (empty: the default
