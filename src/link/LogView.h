@@ -20,6 +20,9 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
+    // Text was added at the end: what is shown from this block down changes.
+    void repaintFrom(const QTextBlock& first);
+
     const ReceivedLog* m_log = nullptr;
 };
 

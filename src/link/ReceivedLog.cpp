@@ -91,8 +91,12 @@ void ReceivedLog::flushView() {
     if (!m_view || m_pendingView.isEmpty())
         return;
     QTextCursor end(m_view->document());
+    // In one edit the cursor does not work out where on its line it stands, which would shape
+    // the last line once more for each step.
+    end.beginEditBlock();
     end.movePosition(QTextCursor::End);
     end.insertText(m_pendingView);
+    end.endEditBlock();
     m_pendingView.clear();
     m_shownLength = m_text.size();
     // The caret goes to the end and the end comes into view, also when the operator had

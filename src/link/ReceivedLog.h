@@ -21,7 +21,9 @@ namespace glowdeck {
 // that interval later, since laying out and painting the view costs far more than the text.
 class ReceivedLog {
 public:
-    static constexpr int kRefreshMs = 40;
+    // The view may run up to about 50 ms behind the log; while the table streams, each refresh
+    // costs far more than the lines it adds, so refreshes are as far apart as that allows.
+    static constexpr int kRefreshMs = 48;
     // The view breaks a line that runs this long without a line end: one endless line would be
     // laid out again on every append.
     static constexpr qsizetype kLongestViewLine = 4096;

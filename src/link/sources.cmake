@@ -11,6 +11,8 @@ list(APPEND GLOWDECK_CORE_SOURCES
 list(APPEND GLOWDECK_UI_SOURCES
   link/PumpedWait.cpp
   link/LogView.cpp
+  link/LogDocumentLayout.cpp
+  link/LogScrollBar.cpp
   link/ReceivedLog.cpp
   link/AppLifetime.cpp
   link/Port.h
