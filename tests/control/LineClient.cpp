@@ -33,6 +33,14 @@ bool LineClient::waitForClose(int timeoutMs) {
     return QTest::qWaitFor([&] { return m_closed; }, timeoutMs);
 }
 
+QJsonObject LineClient::ask(const QJsonObject& request, int timeoutMs) {
+    const qsizetype before = replies().size();
+    sendJson(request);
+    if (!QTest::qWaitFor([&] { return replies().size() > before; }, timeoutMs))
+        return {{QStringLiteral("error"), QStringLiteral("no reply")}};
+    return replies().back();
+}
+
 QList<QJsonObject> LineClient::replies() const {
     QList<QJsonObject> out;
     for (const QJsonObject& line : m_lines)

@@ -24,6 +24,8 @@ public:
     // Waits, with a deadline, until this many lines have come.
     bool waitForLines(qsizetype count, int timeoutMs = 5000);
     bool waitForClose(int timeoutMs = 5000);
+    // Sends one request and waits for its reply; {"error":"no reply"} when none comes in time.
+    QJsonObject ask(const QJsonObject& request, int timeoutMs = 10000);
     const QList<QJsonObject>& lines() const { return m_lines; }
     QList<QJsonObject> replies() const; // without events
     QList<QJsonObject> events() const;

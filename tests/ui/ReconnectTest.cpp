@@ -56,13 +56,7 @@ protected:
         client = std::make_unique<LineClient>(path);
         ASSERT_TRUE(waitFor([this] { return client->connected(); }));
     }
-    QJsonObject request(const QJsonObject& request) {
-        const qsizetype before = client->replies().size();
-        client->sendJson(request);
-        if (!waitFor([&] { return client->replies().size() > before; }, 10000))
-            return {{"error", "no reply"}};
-        return client->replies().back();
-    }
+    QJsonObject request(const QJsonObject& request) { return client->ask(request); }
     void TearDown() override {
         client.reset();
         PanelFixture::TearDown();

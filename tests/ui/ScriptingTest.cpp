@@ -31,14 +31,7 @@ protected:
         PanelFixture::TearDown();
     }
 
-    // Sends one request and returns its reply.
-    QJsonObject request(const QJsonObject& request) {
-        const qsizetype before = client->replies().size();
-        client->sendJson(request);
-        if (!waitFor([&] { return client->replies().size() > before; }, 10000))
-            return {{"error", "no reply"}};
-        return client->replies().back();
-    }
+    QJsonObject request(const QJsonObject& request) { return client->ask(request); }
 
     QTemporaryDir m_dir;
     QString m_path;
