@@ -2,7 +2,7 @@
 
 #include "link/AppLifetime.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -70,7 +70,7 @@ bool PumpedWait::waitUntil(int milliseconds, const std::function<bool()>& done) 
 
     if (g_depth++ == 0) {
         g_abandoned = false;
-        qApp->installEventFilter(&tabGuard());
+        QCoreApplication::instance()->installEventFilter(&tabGuard());
     }
     loops().push_back({LoopKind::Wait, &loop});
     for (qint64 left = wanted - elapsed.nsecsElapsed(); left > 0 && !g_abandoned && !isDone();
@@ -80,7 +80,7 @@ bool PumpedWait::waitUntil(int milliseconds, const std::function<bool()>& done) 
     }
     loops().pop_back();
     if (--g_depth == 0)
-        qApp->removeEventFilter(&tabGuard());
+        QCoreApplication::instance()->removeEventFilter(&tabGuard());
     return isDone();
 }
 

@@ -43,6 +43,9 @@ protected:
     // The table goes away; the panel notices and starts trying again.
     void loseTable() {
         table.hangUp();
+        // Gone for good until it comes back: the freed pseudo-terminal's name may be taken by
+        // another program's meanwhile.
+        ASSERT_TRUE(link.pointAt("/nonexistent/glowdeck-table"));
         ASSERT_TRUE(waitFor([this] { return reconnector().running(); }));
     }
     void tableComesBack() {
