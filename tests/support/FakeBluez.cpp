@@ -1,5 +1,7 @@
 #include "support/FakeBluez.h"
 
+#include "support/ChildProcess.h"
+
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -31,15 +33,6 @@ void endWithParent(QProcess& process) {
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
-void stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-}
 } // namespace
 
 FakeBluez::~FakeBluez() {
@@ -47,8 +40,8 @@ FakeBluez::~FakeBluez() {
         QDBusConnection::disconnectFromBus(m_connectionName);
         QDBusConnection::disconnectFromBus(m_connectionName + QStringLiteral("-control"));
     }
-    stop(m_mock);
-    stop(m_bus);
+    stopProcess(m_mock);
+    stopProcess(m_bus);
 }
 
 QString FakeBluez::missingTools() {

@@ -3,6 +3,7 @@
 #include "app/PortDiscovery.h"
 #include "link/Connection.h"
 #include "res/Templates.h"
+#include "support/ChildProcess.h"
 #include "support/PanelFixture.h"
 
 #include <QComboBox>
@@ -44,15 +45,7 @@ protected:
         return environment;
     }
     // Ends a panel that is still running.
-    void TearDown() override {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
+    void TearDown() override { stopProcess(process); }
     QString errorOutput() { return QString::fromLocal8Bit(process.readAllStandardError()); }
 
     // The pseudo-terminal the running panel holds open, or empty.
