@@ -48,6 +48,12 @@ void ColourSwatch::mousePressEvent(QMouseEvent* event) {
     m_pressed = event->button() == Qt::LeftButton;
 }
 
+void ColourSwatch::mouseDoubleClickEvent(QMouseEvent*) {
+    // The second click of a double click is a double click, not a click: one double click acts
+    // once, as the swatch acts on a click only.
+    m_pressed = false;
+}
+
 void ColourSwatch::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = m_pressed && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());

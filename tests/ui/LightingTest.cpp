@@ -6,9 +6,11 @@
 #include "res/Templates.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -279,6 +281,46 @@ TEST_F(Lighting, AModeChosenWhileDisconnectedStillBecomesTheCurrentMode) {
     EXPECT_EQ(painted(IDC_TEAM1_CUP_ON), makeColour(0, 255, 0));
     EXPECT_EQ(app->lighting().cupColours[0], makeColour(0, 255, 0));
     EXPECT_EQ(writes->count(), 0);
+}
+
+// What a person does with the mouse or the keyboard, and how often the swatch acts on it.
+TEST(SwatchGestures, ADoubleClickActsOnceSeparateClicksTwiceSpaceOncePerPress) {
+    const struct {
+        const char* gesture;
+        std::function<void(QWidget*)> perform;
+        int clicks;
+    } rows[] = {
+        {"double click",
+         [](QWidget* w) {
+             // As the window system delivers it: press, release, double click, release.
+             QTest::mousePress(w, Qt::LeftButton);
+             QTest::mouseRelease(w, Qt::LeftButton);
+             QTest::mouseDClick(w, Qt::LeftButton);
+             QTest::mouseRelease(w, Qt::LeftButton);
+         },
+         1},
+        {"two clicks",
+         [](QWidget* w) {
+             QTest::mouseClick(w, Qt::LeftButton);
+             QTest::mouseClick(w, Qt::LeftButton);
+         },
+         2},
+        {"Space held down",
+         [](QWidget* w) {
+             QTest::keyPress(w, Qt::Key_Space);
+             QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", true);
+             QApplication::sendEvent(w, &repeat);
+             QTest::keyRelease(w, Qt::Key_Space);
+         },
+         1},
+    };
+    for (const auto& row : rows) {
+        ColourSwatch swatch;
+        swatch.resize(40, 12);
+        QSignalSpy clicked(&swatch, &ColourSwatch::clicked);
+        row.perform(&swatch);
+        EXPECT_EQ(clicked.count(), row.clicks) << row.gesture;
+    }
 }
 
 TEST_F(Lighting, TheCupSwatchesShowTheirColoursSoonAfterStartAndKeepThemOnRepaint) {
