@@ -4,6 +4,8 @@
 #include "debugger/CDebugger.h"
 #include "settings/CSettingsDlg.h"
 
+#include <QApplication>
+
 #include <cstdio>
 
 namespace glowdeck {
@@ -37,9 +39,25 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
     return 0;
 }
 
-void CGlowdeckApp::endProgram() {
+void CGlowdeckApp::endProgram(const QString&) {
     if (m_mainWindow)
         m_mainWindow->close();
+}
+
+bool CGlowdeckApp::ending() const {
+    return !m_mainWindow || m_mainWindow->closing();
+}
+
+void CGlowdeckApp::endOnSignal() {
+    // A dialog that ends only once its request is done stays; the window's close path ends it.
+    QWidget* last = nullptr;
+    while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        if (dialog == m_mainWindow || dialog == last)
+            break;
+        last = dialog;
+        dialog->done(QDialog::Rejected);
+    }
+    endProgram({});
 }
 
 QStringList CGlowdeckApp::portList() {

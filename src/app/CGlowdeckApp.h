@@ -41,7 +41,11 @@ public:
     CGlowdeckDlg* mainWindow() const { return m_mainWindow; }
     void setMainWindow(CGlowdeckDlg* window) { m_mainWindow = window; }
     // Ends the program through the main window's close path, which says goodbye to the table.
-    void endProgram() override;
+    void endProgram(const QString& why) override;
+    bool ending() const override;
+    // SIGINT, SIGTERM or SIGHUP (a logout): boxes and dialogs over the window end as if
+    // cancelled, then the window closes through its close path.
+    void endOnSignal();
 
     // What scripts see of the window.
     QStringList portList() override;

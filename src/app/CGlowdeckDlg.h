@@ -64,6 +64,8 @@ public:
     // The port list as it shows when opened, and the port Connect would open.
     QStringList portList();
     QString selectedPort() const;
+    // The close path has begun.
+    bool closing() const { return m_closing; }
 
 public slots:
     void accept() override; // Enter never ends the window

@@ -14,7 +14,6 @@ namespace glowdeck {
 
 HeadlessPanel::HeadlessPanel() {
     AppLifetime::reset();
-    connect(&m_signals, &EndSignals::received, this, &HeadlessPanel::end);
 }
 
 HeadlessPanel::~HeadlessPanel() = default;
@@ -45,6 +44,7 @@ int HeadlessPanel::run(const AppOptions& options) {
 #endif
 
     Reconnector& reconnector = m_panel.reconnector();
+    m_reconnect = options.reconnect;
     reconnector.setEnabled(options.reconnect);
     if (!m_panel.connection().connectTo(m_port, m_feedback)) {
         const QString reason = m_panel.connection().lastFailure();
@@ -73,9 +73,28 @@ Colour HeadlessPanel::currentColour() {
     return ColourTable::entries()[ColourTable::kRedIndex].colour;
 }
 
-void HeadlessPanel::endProgram() {
+void HeadlessPanel::endProgram(const QString& why) {
     // After the request's reply has gone out, as a window closes after its box.
-    QMetaObject::invokeMethod(this, &HeadlessPanel::end, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, why] {
+            if (m_ending)
+                return;
+            if (!m_reconnect) {
+                std::fprintf(stderr, "glowdeck: ending: %s\n", qPrintable(why));
+                end();
+                return;
+            }
+            // A service that ended here would stay down: the table comes back after its reset.
+            std::fprintf(stderr,
+                         "glowdeck: %s; the link is closed and opened again when the table "
+                         "returns\n",
+                         qPrintable(why));
+            m_panel.reconnector().stop();
+            m_panel.connection().closeForExit(true);
+            m_panel.reconnector().start(m_port);
+        },
+        Qt::QueuedConnection);
 }
 
 void HeadlessPanel::end() {

@@ -2,7 +2,6 @@
 
 #include "app/AppOptions.h"
 #include "app/BluetoothDiscovery.h"
-#include "app/EndSignals.h"
 #include "app/Panel.h"
 #include "app/PanelHost.h"
 #include "app/StderrFeedback.h"
@@ -14,7 +13,7 @@ namespace glowdeck {
 // The panel with no window, for a small computer beside the table: it connects to one port,
 // writes the table's text to stdout as it arrives and each notice to stderr, and is driven
 // through the control socket. It keeps no copy of the text, so a table that talks for days does
-// not make it grow. SIGINT, SIGTERM and SIGHUP end it through the close path.
+// not make it grow.
 class HeadlessPanel : public QObject, public PanelHost {
     Q_OBJECT
 public:
@@ -34,7 +33,12 @@ public:
     QString selectedPort() override { return m_port; }
     // The colour chooser's start colour, as a window shows it before anyone picks one.
     Colour currentColour() override;
-    void endProgram() override;
+    // Renaming or resetting the table: with --reconnect the link is closed as the window's
+    // close path closes it and opened again when the table returns; otherwise the panel ends.
+    void endProgram(const QString& why) override;
+    bool ending() const override { return m_ending; }
+    // SIGINT, SIGTERM, SIGHUP: the close path, then the program ends with status 0.
+    void endOnSignal() { end(); }
 
 private:
     // Says goodbye to the table and leaves the event loop.
@@ -43,10 +47,10 @@ private:
 
     Panel m_panel;
     StderrFeedback m_feedback;
-    EndSignals m_signals;
     QString m_simulatedPort;
     BluetoothDiscovery m_bluetooth;
     QString m_port;
+    bool m_reconnect = false;
     bool m_ending = false;
 };
 

@@ -8,6 +8,7 @@
 #endif
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -100,6 +101,25 @@ std::string Panel::writeFile(const std::string& path, std::string_view content) 
             return {};
     }
     return file.errorString().toStdString();
+}
+
+} // namespace glowdeck
+
+namespace glowdeck {
+
+QString Panel::whyCannotWrite(const QString& path) {
+    const QFileInfo file(path);
+    if (file.isDir())
+        return QStringLiteral("Is a directory");
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists())
+        return QStringLiteral("No such file or directory");
+    if (!folder.isDir())
+        return QStringLiteral("Not a directory");
+    // Where only the old file can be written, it is rewritten in place.
+    if (!folder.isWritable() && !(file.exists() && file.isWritable()))
+        return QStringLiteral("Permission denied");
+    return {};
 }
 
 } // namespace glowdeck

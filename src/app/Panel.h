@@ -59,6 +59,8 @@ public:
 
     // Writes a file whole or not at all, as the dump does; returns the reason on failure.
     static std::string writeFile(const std::string& path, std::string_view content);
+    // Why a file could not be written at path, before trying; empty when it looks writable.
+    static QString whyCannotWrite(const QString& path);
 
 private:
     ReceivedLog m_log;

@@ -15,8 +15,10 @@ public:
     // The port the Connect button would open.
     virtual QString selectedPort() = 0;
     virtual Colour currentColour() = 0;
-    // As the settings actions that end the program do.
-    virtual void endProgram() = 0;
+    // As the settings actions that end the program do; why says what happened to the table.
+    virtual void endProgram(const QString& why) = 0;
+    // The program has decided to end: no request acts any more.
+    virtual bool ending() const = 0;
 };
 
 } // namespace glowdeck

@@ -3,6 +3,7 @@
 #include "app/Panel.h"
 #include "app/PanelHost.h"
 #include "control/ColourText.h"
+#include "control/ReplyText.h"
 #include "link/CommandSender.h"
 #include "settings/DumpCsv.h"
 
@@ -17,7 +18,7 @@ namespace {
 class ReplyFeedback : public Feedback {
 public:
     void notify(const Notice& notice) override {
-        const QString text = QString::fromStdString(notice.text);
+        const QString text = ReplyText::fromBox(notice.text);
         if (notice.icon == BoxIcon::Information)
             m_reply.insert(QStringLiteral("notice"), text);
         else if (!m_reply.contains(QStringLiteral("error")))
@@ -72,8 +73,14 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
     using Outcome = SettingsController::Outcome;
     ReplyFeedback feedback;
     QJsonObject& reply = feedback.reply();
+    // Once the program has decided to end, nothing more reaches the table.
+    if (m_host.ending()) {
+        done({{QStringLiteral("error"), QStringLiteral("the panel is ending")}});
+        return;
+    }
     Connection& connection = m_panel.connection();
     Outcome outcome = Outcome::Done;
+    QString endsBecause;
     const auto lights =
         request.command == Command::Signs ? TeamLights::Signs : TeamLights::Underlight;
     switch (request.command) {
@@ -88,8 +95,9 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
         if (connection.connected())
             feedback.notify({"Error", "Already connected to " + connection.portName().toStdString(),
                              BoxIcon::Error, true});
-        else
-            connection.connectTo(request.port, feedback);
+        else if (!connection.connectTo(request.port, feedback) &&
+                 !connection.lastFailure().isEmpty())
+            reply.insert(QStringLiteral("reason"), connection.lastFailure());
         break;
     case Command::Disconnect: {
         // While the lost link is being tried again, disconnecting means: stop trying.
@@ -151,6 +159,7 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
         break;
     case Command::BluetoothName:
         outcome = m_panel.settingsController().saveBluetoothName(widen(request.text), feedback);
+        endsBecause = QStringLiteral("the table's Bluetooth name was changed and it resets itself");
         break;
     case Command::Sensitivity:
         outcome = m_panel.settingsController().saveSensitivity(request.value, feedback);
@@ -170,10 +179,17 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
         break;
     case Command::FactoryReset:
         outcome = m_panel.settingsController().factoryReset(feedback);
+        endsBecause = QStringLiteral("the table was reset to its factory state");
         break;
     case Command::Dump: {
         const QString path =
             request.path.isEmpty() ? QString::fromLatin1(DumpCsv::kFileName) : request.path;
+        // Asking the table makes sense only if its answer can be kept.
+        if (const QString why = Panel::whyCannotWrite(path); !why.isEmpty()) {
+            reply.insert(QStringLiteral("error"),
+                         QStringLiteral("Cannot write %1: %2").arg(path, why));
+            break;
+        }
         outcome = m_panel.settingsController().dumpEeprom(path.toStdString(), feedback);
         if (outcome == Outcome::Done && !feedback.refused())
             reply.insert(QStringLiteral("path"), QFileInfo(path).absoluteFilePath());
@@ -187,7 +203,7 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
     }
     done(reply);
     if (outcome == Outcome::EndProgram)
-        m_host.endProgram();
+        m_host.endProgram(endsBecause);
 }
 
 } // namespace glowdeck

@@ -1,98 +1,155 @@
 #include "app/CGlowdeckApp.h"
+#include "app/EndSignals.h"
 #include "app/HeadlessPanel.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLoggingCategory>
 
 #include <cstdio>
-#include <cstring>
-#include <memory>
+#include <optional>
 
 namespace {
-// --help and --version answer without a display, and --headless runs without one, so they
-// need no windowing system: not even a platform plugin is loaded for them.
-bool needsNoDisplay(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--") == 0)
-            break;
-        for (const char* option : {"-h", "--help", "-v", "--version", "--help-all", "--headless"})
-            if (std::strcmp(argv[i], option) == 0)
-                return true;
-    }
-    return false;
+
+// The options a QApplication takes for itself (-platform, -style...); the parser lets them
+// through when it reads the command line before any window system is there.
+bool isWindowSystemOption(const QString& name) {
+    static const QStringList names{
+        QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),
+        QStringLiteral("reverse"),
+        QStringLiteral("session"),
+        QStringLiteral("display"),
+        QStringLiteral("geometry"),
+        QStringLiteral("style"),
+        QStringLiteral("stylesheet"),
+        QStringLiteral("widgetcount"),
+        QStringLiteral("nograb"),
+        QStringLiteral("dograb"),
+        QStringLiteral("sync"),
+        QStringLiteral("dialogs"),
+    };
+    return names.contains(name);
 }
-} // namespace
 
-int main(int argc, char** argv) {
-    std::unique_ptr<QCoreApplication> application;
-    if (needsNoDisplay(argc, argv))
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    else
-        application = std::make_unique<QApplication>(argc, argv);
-    // Lets the desktop match the window to the installed desktop entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.glowdeck.Panel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Glowdeck"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(GLOWDECK_VERSION));
-
+struct Options {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Control panel for the Glowdeck game table."));
-    parser.addHelpOption();
-    parser.addVersionOption();
 #ifdef GLOWDECK_HAVE_SIMULATOR
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QStringLiteral("Start a simulated table and list its port first."));
-    parser.addOption(simulate);
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("Start a simulated table and list its port first.")};
 #endif
-    const QCommandLineOption trace(
+    QCommandLineOption trace{
         QStringLiteral("trace"),
         QStringLiteral("Append every frame written and every burst received to <file>."),
-        QStringLiteral("file"));
-    parser.addOption(trace);
-    const QCommandLineOption control(
+        QStringLiteral("file")};
+    QCommandLineOption control{
         QStringLiteral("control"),
         QStringLiteral(
-            "Let scripts drive the panel through its control socket (see glowdeck-ctl)."));
-    parser.addOption(control);
-    const QCommandLineOption controlSocket(
+            "Let scripts drive the panel through its control socket (see glowdeck-ctl).")};
+    QCommandLineOption controlSocket{
         QStringLiteral("control-socket"),
         QStringLiteral("Listen for scripts at <path> instead (implies --control)."),
-        QStringLiteral("path"));
-    parser.addOption(controlSocket);
-    const QCommandLineOption reconnect(
+        QStringLiteral("path")};
+    QCommandLineOption reconnect{
         QStringLiteral("reconnect"),
-        QStringLiteral("After the table is lost, open its port again by itself until it answers."));
-    parser.addOption(reconnect);
-    const QCommandLineOption headless(
+        QStringLiteral("After the table is lost, open its port again by itself until it answers.")};
+    QCommandLineOption headless{
         QStringLiteral("headless"),
         QStringLiteral("Run without a window: connect to the port, write the table's text to "
-                       "stdout, take scripts on the control socket."));
-    parser.addOption(headless);
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("The port a --headless panel connects to."),
-                                  QStringLiteral("port"));
-    parser.addOption(port);
-    parser.process(*application);
+                       "stdout, take scripts on the control socket.")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("The port a --headless panel connects to."),
+                            QStringLiteral("port")};
 
-    glowdeck::AppOptions options;
+    Options() {
+        // Qt's own options are words after one dash (-platform), not letters run together.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.setApplicationDescription(
+            QStringLiteral("Control panel for the Glowdeck game table."));
+        parser.addHelpOption();
+        parser.addVersionOption();
 #ifdef GLOWDECK_HAVE_SIMULATOR
-    options.simulate = parser.isSet(simulate);
+        parser.addOption(simulate);
 #endif
-    options.tracePath = parser.value(trace);
-    options.control = parser.isSet(control) || parser.isSet(controlSocket);
-    options.controlSocket = parser.value(controlSocket);
-    options.reconnect = parser.isSet(reconnect);
-    options.headless = parser.isSet(headless);
-    options.port = parser.value(port);
-    if (options.headless) {
-        glowdeck::HeadlessPanel panel;
-        return panel.run(options);
+        for (const QCommandLineOption* option :
+             {&trace, &control, &controlSocket, &reconnect, &headless, &port})
+            parser.addOption(*option);
     }
-    if (!options.port.isEmpty()) {
+
+    glowdeck::AppOptions read() const {
+        glowdeck::AppOptions options;
+#ifdef GLOWDECK_HAVE_SIMULATOR
+        options.simulate = parser.isSet(simulate);
+#endif
+        options.tracePath = parser.value(trace);
+        options.control = parser.isSet(control) || parser.isSet(controlSocket);
+        options.controlSocket = parser.value(controlSocket);
+        options.reconnect = parser.isSet(reconnect);
+        options.headless = parser.isSet(headless);
+        options.port = parser.value(port);
+        return options;
+    }
+};
+
+// Reads the command line with no window system yet: --help, --version and every mistake are
+// answered without a display. Returns the exit status when the program ends here.
+std::optional<int> readCommandLine(int argc, char** argv, glowdeck::AppOptions& out) {
+    QCoreApplication application(argc, argv);
+    Options options;
+    QCommandLineParser& parser = options.parser;
+    if (!parser.parse(application.arguments())) {
+        QStringList unknown = parser.unknownOptionNames();
+        unknown.removeIf(isWindowSystemOption);
+        if (!unknown.isEmpty() || parser.unknownOptionNames().isEmpty()) {
+            std::fprintf(stderr, "glowdeck: %s\n\n%s", qPrintable(parser.errorText()),
+                         qPrintable(parser.helpText()));
+            return 1;
+        }
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    out = options.read();
+    if (!out.headless && !out.port.isEmpty()) {
         std::fprintf(stderr, "glowdeck: --port is for --headless; in the window, pick the port "
                              "from the list\n");
         return 1;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Lets the desktop match the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.glowdeck.Panel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Glowdeck"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GLOWDECK_VERSION));
+    // Qt's Bluetooth module repeats each failure of a connect as warnings; the log already has
+    // the reason and what to do. QT_LOGGING_RULES still turns them on.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.bluetooth*.warning=false"));
+
+    glowdeck::AppOptions options;
+    if (const std::optional<int> status = readCommandLine(argc, argv, options))
+        return *status;
+    // A logout or Ctrl+C ends the program through its close path, which tells the table.
+    if (options.headless) {
+        QCoreApplication application(argc, argv);
+        glowdeck::HeadlessPanel panel;
+        glowdeck::EndSignals endSignals;
+        QObject::connect(&endSignals, &glowdeck::EndSignals::received, &panel,
+                         &glowdeck::HeadlessPanel::endOnSignal);
+        return panel.run(options);
+    }
+    QApplication application(argc, argv);
     glowdeck::CGlowdeckApp app;
+    glowdeck::EndSignals endSignals;
+    QObject::connect(&endSignals, &glowdeck::EndSignals::received, [&app] { app.endOnSignal(); });
     return app.InitInstance(options);
 }

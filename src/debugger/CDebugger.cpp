@@ -39,7 +39,12 @@ CDebugger::CDebugger(CGlowdeckApp& app)
     onClick(IDC_DBG_CANCEL_COMMAND, &CDebugger::OnCancelCommand);
     onClick(IDC_DBG_EXIT, &CDebugger::OnExitDebugger);
     connect(m_stepMode, &QCheckBox::clicked, this, &CDebugger::OnStepMode);
-    m_controller.setChangeListener([this] { m_stepMode->setChecked(m_controller.stepMode()); });
+    m_controller.setChangeListener([this](DebuggerController::Change change) {
+        if (change == DebuggerController::Change::StepMode)
+            m_stepMode->setChecked(m_controller.stepMode());
+        else if (isVisible() && !m_ending)
+            accept(); // exited by a script, as by the Exit Debugger button
+    });
 }
 
 void CDebugger::showEvent(QShowEvent* event) {

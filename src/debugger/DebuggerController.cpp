@@ -16,8 +16,7 @@ void DebuggerController::send(std::uint16_t code, Feedback& feedback, const std:
 
 void DebuggerController::open(Feedback& feedback) {
     m_stepMode = false;
-    if (m_changed)
-        m_changed();
+    changed(Change::StepMode);
     send(CMD_DEBUGGER_START, feedback);
 }
 
@@ -39,8 +38,7 @@ bool DebuggerController::runTest(DebugList list, int index, int speed, Feedback&
 
 void DebuggerController::setStepMode(bool on, Feedback& feedback) {
     m_stepMode = on;
-    if (m_changed)
-        m_changed();
+    changed(Change::StepMode);
     send(on ? CMD_STEP_MODE_ON : CMD_STEP_MODE_OFF, feedback);
 }
 
@@ -59,6 +57,12 @@ void DebuggerController::cancel(Feedback& feedback) {
 
 void DebuggerController::exit(Feedback& feedback) {
     send(CMD_EXIT, feedback);
+    changed(Change::Exited);
+}
+
+void DebuggerController::changed(Change change) {
+    if (m_changed)
+        m_changed(change);
 }
 
 } // namespace glowdeck

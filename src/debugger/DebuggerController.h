@@ -27,16 +27,21 @@ public:
     void cancel(Feedback& feedback);
     void exit(Feedback& feedback);
 
-    // Called when step mode changes, whoever changed it.
-    void setChangeListener(std::function<void()> listener) { m_changed = std::move(listener); }
+    enum class Change { StepMode, Exited };
+    // Called when step mode changes or the debugger has been exited, whoever did it.
+    void setChangeListener(std::function<void(Change)> listener) {
+        m_changed = std::move(listener);
+    }
 
 private:
     void send(std::uint16_t code, Feedback& feedback, const std::uint8_t* payload = nullptr,
               std::size_t length = 0);
 
     TableLink& m_link;
+    void changed(Change change);
+
     bool m_stepMode = false;
-    std::function<void()> m_changed;
+    std::function<void(Change)> m_changed;
 };
 
 } // namespace glowdeck

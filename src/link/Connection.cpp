@@ -135,13 +135,15 @@ SendResult Connection::disconnectTable() {
     return sent;
 }
 
-void Connection::closeForExit() {
+void Connection::closeForExit(bool showDisconnected) {
     if (!m_connected)
         return;
     stopLogging();
     sendCommand(CMD_EXIT);
     m_connected = false;
     closePort();
+    if (showDisconnected)
+        setState(false, kStatusDisconnected);
 }
 
 void Connection::setState(bool connected, const QString& status) {

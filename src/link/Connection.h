@@ -49,8 +49,8 @@ public:
     // down. Returns how the CMD_EXIT frame fared.
     SendResult disconnectTable() override;
     // The window is closing: the reader stops first (the answer to CMD_EXIT is not logged), the
-    // status stays as it is.
-    void closeForExit();
+    // status stays as it is unless asked to show the link down.
+    void closeForExit(bool showDisconnected = false);
 
     bool connected() const override { return m_connected; }
     const QString& status() const { return m_status; }

@@ -109,7 +109,7 @@ void CSettingsDlg::request(const std::function<SettingsController::Outcome()>& a
     RequestScope scope(*this);
     if (action() == SettingsController::Outcome::EndProgram) {
         // The main window's close path says goodbye to the table and ends the link.
-        m_app.endProgram();
+        m_app.endProgram({});
         done(QDialog::Rejected);
     }
 }

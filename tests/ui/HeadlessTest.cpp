@@ -52,6 +52,16 @@ protected:
         }
     }
 
+    // The windowed panel, as a logout finds it: on a display, its socket for scripts open.
+    void startWindow(const QStringList& arguments) {
+        QProcessEnvironment offscreen = noDisplay();
+        offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        panel.setProcessEnvironment(offscreen);
+        panel.start(QStringLiteral(GLOWDECK_PANEL),
+                    QStringList{QStringLiteral("--control-socket"), socket} + arguments);
+        ASSERT_TRUE(panel.waitForStarted(5000)) << panel.errorString().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, 10000));
+    }
     void start(const QStringList& arguments) {
         panel.setProcessEnvironment(noDisplay());
         panel.start(
@@ -139,6 +149,8 @@ struct EndSignal {
     const char* name;
     int signal;
     bool connected;
+    bool window = false;
+    int times = 1;
 };
 void PrintTo(const EndSignal& row, std::ostream* out) {
     *out << row.name;
@@ -148,7 +160,11 @@ class HeadlessEnd : public Headless, public ::testing::WithParamInterface<EndSig
 
 TEST_P(HeadlessEnd, ASignalEndsItThroughTheClosePathWithStatusZero) {
     const QString trace = dir.filePath(QStringLiteral("trace.txt"));
-    if (GetParam().connected) {
+    if (GetParam().window) {
+        startWindow({QStringLiteral("--simulate"), QStringLiteral("--trace"), trace});
+        const QString port = ctl({QStringLiteral("ports")}).out.section('\n', 0, 0);
+        ASSERT_EQ(ctl({QStringLiteral("connect"), port}).status, 0);
+    } else if (GetParam().connected) {
         startConnected({QStringLiteral("--simulate"), QStringLiteral("--trace"), trace});
     } else {
         // Still trying a port that is not there.
@@ -158,19 +174,24 @@ TEST_P(HeadlessEnd, ASignalEndsItThroughTheClosePathWithStatusZero) {
         ASSERT_TRUE(waitForOutput("Reconnecting to " + missing.toLocal8Bit() + "...\r\n"))
             << output.toStdString() << errors().toStdString();
     }
-    ASSERT_EQ(::kill(pid_t(panel.processId()), GetParam().signal), 0);
+    // A second signal while the close path runs does not start it again.
+    for (int i = 0; i < GetParam().times; ++i)
+        ASSERT_EQ(::kill(pid_t(panel.processId()), GetParam().signal), 0);
     EXPECT_EQ(exitStatus(), 0) << errors().toStdString();
     // Goodbye to the table once, and only to a table that is there.
     EXPECT_EQ(countLines(trace, "-> CMD_EXIT"), GetParam().connected ? 1 : 0);
     EXPECT_FALSE(QFile::exists(socket));
 }
 
-INSTANTIATE_TEST_SUITE_P(, HeadlessEnd,
-                         ::testing::Values(EndSignal{"Interrupt", SIGINT, true},
-                                           EndSignal{"Terminate", SIGTERM, true},
-                                           EndSignal{"HangUp", SIGHUP, true},
-                                           EndSignal{"TerminateWhileReconnecting", SIGTERM, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    , HeadlessEnd,
+    ::testing::Values(EndSignal{"Interrupt", SIGINT, true}, EndSignal{"Terminate", SIGTERM, true},
+                      EndSignal{"HangUp", SIGHUP, true},
+                      EndSignal{"TerminateWhileReconnecting", SIGTERM, false},
+                      EndSignal{"WindowInterrupt", SIGINT, true, true},
+                      EndSignal{"WindowTerminateTwice", SIGTERM, true, true, 2},
+                      EndSignal{"WindowHangUp", SIGHUP, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Headless, AMissingPortEndsWithStatusOneAndTheReasonOnStderr) {
     const QString missing = dir.filePath(QStringLiteral("missing"));
@@ -203,6 +224,51 @@ TEST_F(Headless, WithReconnectAPortThatAppearsLaterIsConnected) {
 
     EXPECT_EQ(ctl({QStringLiteral("prompt"), QStringLiteral("%VERSION:READ")}).status, 0);
     EXPECT_TRUE(waitForOutput("Firmware version 1.0 (simulated)\r\n")) << output.toStdString();
+}
+
+// Renaming the table makes it reset itself: a service with --reconnect stays up for its return.
+TEST_F(Headless, ARenameEndsItWithoutReconnectAndClosesAndReconnectsWithIt) {
+    for (const bool reconnect : {false, true}) {
+        SCOPED_TRACE(reconnect ? "--reconnect" : "no --reconnect");
+        TearDown();
+        output.clear();
+        const QString trace = dir.filePath(QStringLiteral("trace%1.txt").arg(reconnect));
+        QStringList arguments{QStringLiteral("--simulate"), QStringLiteral("--trace"), trace};
+        if (reconnect)
+            arguments << QStringLiteral("--reconnect");
+        startConnected(arguments);
+        EXPECT_EQ(ctl({QStringLiteral("bluetooth-name"), QStringLiteral("Glow9")}).status, 0);
+        if (!reconnect) {
+            EXPECT_EQ(exitStatus(), 0);
+            EXPECT_TRUE(errors().contains(QStringLiteral(
+                "glowdeck: ending: the table's Bluetooth name was changed and it resets itself")));
+        } else {
+            output.clear();
+            EXPECT_TRUE(waitForOutput(kConnected, 10000)) << output.toStdString();
+            EXPECT_EQ(panel.state(), QProcess::Running);
+            EXPECT_TRUE(errors().contains(QStringLiteral("the link is closed and opened again "
+                                                         "when the table returns")));
+        }
+        EXPECT_EQ(countLines(trace, "-> CMD_SET_BLUETOOTH_NAME"), 1);
+        EXPECT_EQ(countLines(trace, "-> CMD_EXIT"), 1);
+    }
+}
+
+TEST(HeadlessOptions, AnUnknownOptionIsAMistakeWithOrWithoutADisplay) {
+    QProcessEnvironment offscreen = noDisplay();
+    offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const QProcessEnvironment& environment : {noDisplay(), offscreen}) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(GLOWDECK_PANEL), {QStringLiteral("--bogus")});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(process.readAllStandardError());
+        EXPECT_TRUE(said.contains(QStringLiteral("Unknown option 'bogus'")) &&
+                    said.contains(QStringLiteral("Usage:")))
+            << said.toStdString();
+    }
 }
 
 TEST(HeadlessOptions, APortIsNeededAndOnlyWithoutAWindow) {
@@ -258,7 +324,7 @@ TEST(HeadlessPanelInProcess, KeepsNoCopyOfTheTextAndASettingsActionEndsItThrough
     // However the steps above fare, the panel ends.
     QTimer watchdog;
     watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] { headless.endProgram(); });
+    QObject::connect(&watchdog, &QTimer::timeout, [&] { headless.endOnSignal(); });
     watchdog.start(20000);
     EXPECT_EQ(headless.run(options), 0);
     EXPECT_TRUE(watchdog.isActive()) << "ended by the watchdog";

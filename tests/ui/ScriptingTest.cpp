@@ -3,6 +3,7 @@
 #include "support/PanelFixture.h"
 
 #include "control/LineClient.h"
+#include "debugger/CDebugger.h"
 #include "lighting/ColourSwatch.h"
 #include "res/Templates.h"
 
@@ -61,8 +62,8 @@ TEST_F(Scripting, AScriptActsThroughTheWindowsOwnRulesAndTheWindowFollows) {
         request({{"cmd", "underlight"}, {"team", 1}, {"colour", "#00ff00"}});
     EXPECT_EQ(refused["ok"], false);
     EXPECT_EQ(refused["error"].toString(),
-              "Underlighting is currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t Please select "
-              "'Manual Mode' to use custom colors.");
+              "Underlighting is currently in 'Automatic Mode'. Please select 'Manual Mode' to use "
+              "custom colors.");
 
     EXPECT_EQ(request({{"cmd", "underlight"}, {"manual", true}}), kOk);
     EXPECT_TRUE(control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->isChecked());
@@ -96,12 +97,45 @@ TEST_F(Scripting, AScriptActsThroughTheWindowsOwnRulesAndTheWindowFollows) {
     EXPECT_TRUE(down);
 }
 
-TEST_F(Scripting, ASettingsActionThatEndsTheProgramRepliesFirst) {
+TEST_F(Scripting, ASettingsActionThatEndsTheProgramRepliesFirstAndNothingActsAfterIt) {
     connectTable();
-    const QJsonObject reply = request({{"cmd", "factory-reset"}});
+    LineClient other(m_path);
+    ASSERT_TRUE(waitFor([&] { return other.connected(); }));
+    // Both requests are queued before the first has ended anything.
+    client->sendJson({{"cmd", "factory-reset"}});
+    client->sendJson({{"cmd", "sensitivity"}, {"value", 7}});
+    ASSERT_TRUE(client->waitForLines(2));
+    const QJsonObject reply = client->replies()[0];
     EXPECT_EQ(reply["ok"], true);
     EXPECT_TRUE(reply["notice"].toString().startsWith("This program will now exit"));
+    EXPECT_EQ(client->replies()[1], (QJsonObject{{"ok", false}, {"error", "the panel is ending"}}));
+    EXPECT_EQ(other.ask({{"cmd", "mode"}, {"mode", 1}})["error"], "the panel is ending");
     EXPECT_FALSE(window->isVisible());
     ASSERT_TRUE(waitForFrames(2));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x29}, {0x00, 0x2E}}));
+}
+
+TEST_F(Scripting, RepliesSayWhyAConnectOrADumpCannotBeDone) {
+    const QJsonObject missing = request({{"cmd", "connect"}, {"port", "/dev/glowdeck-none"}});
+    EXPECT_EQ(missing["error"], "Cannot open Communication PORT.");
+    EXPECT_EQ(missing["reason"], "No such file or directory");
+    connectTable();
+    const QString notAFolder = QString::fromStdString(table.devicePath()) + "/dump.csv";
+    const QString nowhere = m_dir.filePath("none/dump.csv");
+    for (const auto& [path, why] : {std::pair{nowhere, "No such file or directory"},
+                                    std::pair{notAFolder, "Not a directory"}})
+        EXPECT_EQ(request({{"cmd", "dump"}, {"path", path}})["error"].toString(),
+                  "Cannot write " + path + ": " + why);
+    // Refused before the table is asked.
+    EXPECT_TRUE(tableFrames().empty());
+}
+
+TEST_F(Scripting, ADebuggerExitFromAScriptClosesTheOpenDebuggerWindow) {
+    connectTable();
+    runInDialog(app->debugger(), IDC_DEBUG, [&] {
+        ASSERT_TRUE(waitFor([&] { return !tableFrames().empty(); }));
+        EXPECT_EQ(request({{"cmd", "debugger"}, {"action", "exit"}}), kOk);
+        EXPECT_FALSE(app->debugger().isVisible());
+    });
+    EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x2F}, {0x00, 0x2E}}));
 }
