@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLoggingCategory>
 
 #include <cstdio>
 #include <optional>
@@ -35,6 +34,22 @@ bool isWindowSystemOption(const QString& name) {
         QStringLiteral("dialogs"),
     };
     return names.contains(name);
+}
+
+// Qt's Bluetooth module says each failure of a connect again as warnings, some without a
+// category of their own; the log already has the reason and what to do, and an unattended panel
+// retrying every ten seconds would fill its journal with them. QT_LOGGING_RULES still shows the
+// categorised ones.
+QtMessageHandler g_nextHandler = nullptr;
+
+void quietBluetooth(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const bool bluetooth =
+        (context.category && qstrncmp(context.category, "qt.bluetooth", 12) == 0) ||
+        message.startsWith(QLatin1StringView("Cannot find a compatible running Bluez"));
+    if (bluetooth && type != QtCriticalMsg && type != QtFatalMsg &&
+        !qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        return;
+    g_nextHandler(type, context, message);
 }
 
 struct Options {
@@ -131,9 +146,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.glowdeck.Panel"));
     QCoreApplication::setApplicationName(QStringLiteral("Glowdeck"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLOWDECK_VERSION));
-    // Qt's Bluetooth module repeats each failure of a connect as warnings; the log already has
-    // the reason and what to do. QT_LOGGING_RULES still turns them on.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.bluetooth*.warning=false"));
+    g_nextHandler = qInstallMessageHandler(quietBluetooth);
 
     glowdeck::AppOptions options;
     if (const std::optional<int> status = readCommandLine(argc, argv, options))

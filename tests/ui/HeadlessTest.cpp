@@ -206,6 +206,16 @@ TEST_F(Headless, AMissingPortEndsWithStatusOneAndTheReasonOnStderr) {
     EXPECT_FALSE(QFile::exists(socket));
 }
 
+TEST_F(Headless, ABluetoothTableThatCannotBeReachedIsOneReasonNotQtsWarnings) {
+    start({QStringLiteral("--port"), QStringLiteral("00:11:22:33:44:55")});
+    EXPECT_EQ(exitStatus(30000), 1);
+    const QString said = errors();
+    EXPECT_TRUE(said.contains(QStringLiteral("cannot connect to 00:11:22:33:44:55")))
+        << said.toStdString();
+    for (const char* noise : {"Bluez", "qt.bluetooth", "QBluetooth"})
+        EXPECT_FALSE(said.contains(QLatin1StringView(noise))) << said.toStdString();
+}
+
 TEST_F(Headless, WithReconnectAPortThatAppearsLaterIsConnected) {
     sim.start(QStringLiteral(GLOWDECK_SIM), QStringList{});
     ASSERT_TRUE(sim.waitForStarted(5000));
