@@ -1,0 +1,97 @@
+#pragma once
+
+#include <coroutine>
+#include <exception>
+#include <optional>
+#include <utility>
+
+namespace glowdeck {
+
+class SequenceContext;
+
+namespace detail {
+
+// What every coroutine of a running sequence shares: who resumes when it ends, and the running
+// sequence it belongs to (handed down from caller to callee as each is awaited).
+struct SequencePromiseBase {
+    std::coroutine_handle<> continuation;
+    SequenceContext* context = nullptr;
+
+    std::suspend_always initial_suspend() noexcept { return {}; }
+    struct FinalAwaiter {
+        bool await_ready() noexcept { return false; }
+        template <class Promise>
+        std::coroutine_handle<> await_suspend(std::coroutine_handle<Promise> done) noexcept {
+            if (std::coroutine_handle<> next = done.promise().continuation)
+                return next;
+            return std::noop_coroutine();
+        }
+        void await_resume() noexcept {}
+    };
+    FinalAwaiter final_suspend() noexcept { return {}; }
+    // The program's own logic reports refusals as notices, never by throwing.
+    void unhandled_exception() noexcept { std::terminate(); }
+};
+
+template <class T> struct SequencePromise : SequencePromiseBase {
+    std::optional<T> value;
+    void return_value(T result) { value.emplace(std::move(result)); }
+    T take() { return std::move(*value); }
+};
+
+template <> struct SequencePromise<void> : SequencePromiseBase {
+    void return_void() noexcept {}
+    void take() noexcept {}
+};
+
+} // namespace detail
+
+// Steps of an action that may wait: frames, waits, log lines, notices. A sequence is a coroutine
+// that yields to the one event loop wherever it waits and resumes when its time has passed; it
+// starts when a SequenceRunner runs it or another sequence awaits it. It owns its coroutine:
+// destroying a sequence that waits ends it there, with everything it holds.
+template <class T = void> class [[nodiscard]] Sequence {
+public:
+    struct promise_type : detail::SequencePromise<T> {
+        Sequence get_return_object() {
+            return Sequence(std::coroutine_handle<promise_type>::from_promise(*this));
+        }
+    };
+    using Handle = std::coroutine_handle<promise_type>;
+
+    Sequence(Sequence&& other) noexcept : m_handle(std::exchange(other.m_handle, {})) {}
+    Sequence& operator=(Sequence&& other) noexcept {
+        if (this != &other) {
+            if (m_handle)
+                m_handle.destroy();
+            m_handle = std::exchange(other.m_handle, {});
+        }
+        return *this;
+    }
+    Sequence(const Sequence&) = delete;
+    Sequence& operator=(const Sequence&) = delete;
+    ~Sequence() {
+        if (m_handle)
+            m_handle.destroy();
+    }
+
+    bool await_ready() const noexcept { return false; }
+    template <class Promise>
+    std::coroutine_handle<> await_suspend(std::coroutine_handle<Promise> caller) noexcept {
+        m_handle.promise().continuation = caller;
+        m_handle.promise().context = caller.promise().context;
+        return m_handle;
+    }
+    T await_resume() { return m_handle.promise().take(); }
+
+private:
+    explicit Sequence(Handle handle) : m_handle(handle) {}
+    Handle m_handle;
+};
+
+// A sequence whose result is already known, for an action that has nothing to wait for.
+template <class T> Sequence<T> done(T value) {
+    co_return value;
+}
+
+} // namespace glowdeck

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <coroutine>
+#include <string>
+
+namespace glowdeck {
+
+class SequenceRunner;
+
+// One running sequence as its runner and its awaits see it: whether it waits now (and can be
+// ended there), and whether it has been told to end.
+class SequenceContext {
+public:
+    SequenceContext(SequenceRunner& runner, unsigned long long id) : m_runner(&runner), m_id(id) {}
+
+    // Null once the runner has gone (the sequence was left inside a nested loop).
+    SequenceRunner* runner() const { return m_runner; }
+    unsigned long long id() const { return m_id; }
+    bool ended() const { return m_ended; }
+    const std::string& whyEnded() const { return m_why; }
+
+    // Set by an await while the sequence is suspended there; only then may it be destroyed.
+    bool suspended = false;
+
+private:
+    friend class SequenceRunner;
+    SequenceRunner* m_runner;
+    unsigned long long m_id;
+    bool m_ended = false;
+    std::string m_why;
+};
+
+} // namespace glowdeck

@@ -1,0 +1,85 @@
+#include "sequence/SequenceRunner.h"
+
+#include <vector>
+
+namespace glowdeck {
+
+detail::RootSequence::promise_type::~promise_type() {
+    if (context && context->runner())
+        context->runner()->finished(*context);
+}
+
+detail::RootSequence SequenceRunner::run(Sequence<> sequence, std::function<void()> done) {
+    co_await std::move(sequence);
+    const SequenceContext* context = co_await detail::CurrentContext{};
+    if (done && !context->ended())
+        done();
+}
+
+SequenceRunner::~SequenceRunner() {
+    end(Bound::Panel, {});
+    // What still runs now is inside a nested loop below this call: it keeps its context, which
+    // no longer has a runner.
+    for (Running& running : m_running) {
+        running.context->m_runner = nullptr;
+        (void)running.context.release();
+    }
+}
+
+void SequenceRunner::launch(std::coroutine_handle<detail::RootSequence::promise_type> root,
+                            Bound bound, Ended ended) {
+    auto context = std::make_unique<SequenceContext>(*this, ++m_lastId);
+    root.promise().context = context.get();
+    m_running.push_back({std::move(context), root, bound, std::move(ended)});
+    root.resume();
+}
+
+std::list<SequenceRunner::Running>::iterator SequenceRunner::find(unsigned long long id) {
+    for (auto it = m_running.begin(); it != m_running.end(); ++it)
+        if (it->context->id() == id)
+            return it;
+    return m_running.end();
+}
+
+void SequenceRunner::finished(SequenceContext& context) {
+    const auto it = find(context.id());
+    if (it != m_running.end())
+        m_running.erase(it);
+}
+
+void SequenceRunner::destroy(unsigned long long id) {
+    const auto it = find(id);
+    if (it == m_running.end() || !it->root)
+        return;
+    // Destroying the root destroys every coroutine it awaits; its promise then says it is gone.
+    const std::coroutine_handle<> root = it->root;
+    it->root = {};
+    root.destroy();
+}
+
+void SequenceRunner::end(Bound which, const std::string& why) {
+    // Ending one may end or start others: look each up again.
+    std::vector<unsigned long long> targets;
+    for (Running& running : m_running)
+        if (!running.context->m_ended && (which == Bound::Panel || running.bound == which))
+            targets.push_back(running.context->id());
+    for (const unsigned long long id : targets) {
+        const auto it = find(id);
+        if (it == m_running.end())
+            continue;
+        it->context->m_ended = true;
+        it->context->m_why = why;
+        const Ended ended = it->ended;
+        if (it->context->suspended)
+            destroy(id);
+        if (ended)
+            ended(why);
+    }
+}
+
+void SequenceRunner::endAtAwait(SequenceContext& context) {
+    // Not from inside the await itself, whose coroutine would be destroyed under it.
+    m_clock.post([this, id = context.id()] { destroy(id); });
+}
+
+} // namespace glowdeck

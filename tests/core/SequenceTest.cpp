@@ -1,0 +1,144 @@
+// Sequences on a clock the test moves: waits yield and resume in the order nested waits always
+// had, and a sequence told to end stops at its next step.
+#include "sequence/Completion.h"
+#include "sequence/SequenceRunner.h"
+#include "sequence/WaitQueue.h"
+#include "support/ManualClock.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace glowdeck;
+using glowdeck::test::ManualClock;
+using Bound = SequenceRunner::Bound;
+
+namespace {
+
+class Sequences : public ::testing::Test {
+protected:
+    ManualClock clock;
+    WaitQueue waits{clock};
+    SequenceRunner runner{clock};
+    std::vector<std::string> journal;
+
+    void note(const std::string& what) {
+        journal.push_back(std::to_string(clock.ms()) + " " + what);
+    }
+
+    // A frame, then its wait, as the sender does.
+    Sequence<int> send(std::string name, int waitMs) {
+        note(name);
+        co_await waits.sleep(waitMs);
+        co_return waitMs;
+    }
+    Sequence<> twoFrames(std::string name) {
+        const int first = co_await send(name + "1", 100);
+        note(name + " waited " + std::to_string(first));
+        co_await send(name + "2", 100);
+        note(name + " done");
+    }
+};
+
+// Marks its sequence's end, however it comes.
+struct Leaving {
+    std::vector<std::string>& journal;
+    ~Leaving() { journal.push_back("left"); }
+};
+
+} // namespace
+
+TEST_F(Sequences, WaitsEndNoEarlierThanAskedAndAWaitBegunDuringAnotherEndsFirst) {
+    runner.start(twoFrames("A"), Bound::Link);
+    clock.advance(50);
+    runner.start(twoFrames("B"), Bound::Link);
+    clock.advance(1000);
+    // B began inside A's first wait: both of B's frames and waits come before A goes on.
+    EXPECT_EQ(journal,
+              (std::vector<std::string>{"0 A1", "50 B1", "150 B waited 100", "150 B2", "250 B done",
+                                        "250 A waited 100", "250 A2", "350 A done"}));
+    EXPECT_EQ(runner.running(), 0u);
+}
+
+TEST_F(Sequences, UntilEndsWhenItsConditionHoldsOrAtItsTimeOut) {
+    bool captured = false;
+    std::vector<bool> results;
+    auto capture = [&]() -> Sequence<> {
+        results.push_back(co_await waits.until(6120, [&] { return captured; }));
+        note("after");
+    };
+    runner.start(capture(), Bound::Link);
+    clock.advance(2000);
+    captured = true;
+    waits.wake();
+    clock.advance(0);
+    captured = false;
+    runner.start(capture(), Bound::Link);
+    clock.advance(10000);
+    EXPECT_EQ(results, (std::vector<bool>{true, false}));
+    EXPECT_EQ(journal, (std::vector<std::string>{"2000 after", "8120 after"}));
+}
+
+TEST_F(Sequences, EndingStopsThemAtTheirNextStepAndTellsWhy) {
+    std::vector<std::string> why;
+    auto held = [&](std::string name) -> Sequence<> {
+        Leaving leaving{journal};
+        co_await send(name, 1500);
+        note(name + " went on");
+    };
+    runner.start(held("link"), Bound::Link, {}, [&](const std::string& w) { why.push_back(w); });
+    runner.start(held("panel"), Bound::Panel, [&] { note("panel done"); });
+    clock.advance(10);
+    runner.end(Bound::Link, "the link was lost");
+    clock.advance(2000);
+    EXPECT_EQ(why, std::vector<std::string>{"the link was lost"});
+    EXPECT_EQ(journal, (std::vector<std::string>{"0 link", "0 panel", "left", "1500 panel went on",
+                                                 "left", "1500 panel done"}));
+
+    // Told to end while it runs (inside a message box, say): it ends at its next wait.
+    journal.clear();
+    auto boxed = [&]() -> Sequence<> {
+        note("box");
+        runner.end(Bound::Panel, "the panel is ending");
+        note("after the box");
+        co_await waits.sleep(100);
+        note("never");
+    };
+    runner.start(boxed(), Bound::Link, [&] { note("done"); });
+    clock.advance(500);
+    EXPECT_EQ(journal, (std::vector<std::string>{"2010 box", "2010 after the box"}));
+    EXPECT_EQ(runner.running(), 0u);
+}
+
+TEST_F(Sequences, ACompletionResumesItsSequenceAtOnceAndAnEndedOneIsNotResumed) {
+    Completion<int> opened;
+    auto connect = [&]() -> Sequence<int> { co_return co_await opened + 1; };
+    int result = 0;
+    runner.start<int>(connect(), Bound::Panel, [&](int value) { result = value; });
+    clock.advance(5000);
+    EXPECT_TRUE(opened.awaited());
+    opened.complete(41);
+    EXPECT_EQ(result, 42);
+
+    Completion<int> never;
+    runner.start<int>([&]() -> Sequence<int> { co_return co_await never; }(), Bound::Panel,
+                      [&](int) { result = 0; });
+    runner.end(Bound::Panel, {});
+    EXPECT_FALSE(never.awaited());
+    EXPECT_EQ(runner.running(), 0u);
+    EXPECT_EQ(result, 42);
+}
+
+TEST_F(Sequences, DialogKeysAreBlockedOnlyWhileAWaitIsTheInnermostLoop) {
+    const void* modal = nullptr;
+    int box = 0;
+    waits.setModalProbe([&] { return modal; });
+    runner.start(send("A", 100), Bound::Link);
+    EXPECT_TRUE(waits.dialogKeysBlocked());
+    modal = &box; // a box opened during the wait has its keys
+    EXPECT_FALSE(waits.dialogKeysBlocked());
+    EXPECT_TRUE(waits.waiting());
+    clock.advance(100);
+    EXPECT_FALSE(waits.waiting());
+}
