@@ -15,10 +15,12 @@ QJsonValue number(const QString& word) {
     return ok ? QJsonValue(value) : QJsonValue(word);
 }
 
+// Scripts write a check box's state either way: on and off as a person says it, true and false
+// as the request carries it.
 QJsonValue onOff(const QString& word) {
-    if (word == QLatin1StringView("on"))
+    if (word == QLatin1StringView("on") || word == QLatin1StringView("true"))
         return true;
-    if (word == QLatin1StringView("off"))
+    if (word == QLatin1StringView("off") || word == QLatin1StringView("false"))
         return false;
     return word;
 }
@@ -52,7 +54,8 @@ QString CtlArguments::synopsis() {
         "  factory-reset                   reset the table to its factory state\n"
         "  dump [PATH]                     dump the EEPROM to a CSV file\n"
         "  clear-log                       clear the received data\n"
-        "  follow                          print the table's text as it arrives\n");
+        "  follow                          print the table's text as it arrives\n"
+        "on and off may also be written true and false.\n");
 }
 
 std::optional<CtlCommand> CtlArguments::parse(const QStringList& words, QString* error) {
