@@ -152,6 +152,12 @@ TEST_F(CtlProcessTest, DoneRefusedAndNoPanelGiveTheirExitStatus) {
     const Result usage = run({QStringLiteral("fly")});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_TRUE(usage.err.contains("unknown command \"fly\""));
+
+    const Result option = run({QStringLiteral("--bogus"), QStringLiteral("status")});
+    EXPECT_EQ(option.exitCode, 2);
+    EXPECT_TRUE(option.err.contains("bogus")) << option.err.toStdString();
+    EXPECT_TRUE(option.err.contains("Usage:")) << option.err.toStdString();
+    EXPECT_EQ(handler.handled.size(), 2u); // the mode and the factory reset, nothing since
 }
 
 TEST_F(CtlProcessTest, JsonPrintsTheReplyAsItCame) {
