@@ -4,6 +4,7 @@
 #include "ctl/CtlArguments.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -12,6 +13,13 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string_view>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace glowdeck::test {
 namespace {
@@ -181,6 +189,49 @@ TEST_F(CtlProcessTest, AnythingButAReplyIsAProtocolError) {
     const Result result = run({QStringLiteral("status")}, other);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(result.err.contains("not a reply")) << result.err.toStdString();
+}
+
+// A panel with all its places taken: it tells each new client so and closes at once, from a
+// thread of its own, so that the close often comes before glowdeck-ctl has written its request.
+class FullPanel {
+public:
+    explicit FullPanel(const QString& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        listening = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                    ::listen(m_fd, 8) == 0;
+        m_thread = std::thread([this] {
+            static constexpr std::string_view kRefusal =
+                "{\"ok\":false,\"error\":\"too many clients: at most 16 at once\"}\n";
+            for (int client; (client = ::accept(m_fd, nullptr, nullptr)) >= 0; ::close(client))
+                (void)!::write(client, kRefusal.data(), kRefusal.size());
+        });
+    }
+    ~FullPanel() {
+        ::shutdown(m_fd, SHUT_RDWR); // ends the accept
+        m_thread.join();
+        ::close(m_fd);
+    }
+    bool listening = false;
+
+private:
+    int m_fd = -1;
+    std::thread m_thread;
+};
+
+TEST_F(CtlProcessTest, APanelThatTurnsTheClientAwayIsQuoted) {
+    const QString full = folder.filePath(QStringLiteral("full"));
+    FullPanel panel(full);
+    ASSERT_TRUE(panel.listening);
+    for (int attempt = 0; attempt < 10 && !HasFailure(); ++attempt) {
+        const Result turnedAway = run({QStringLiteral("status")}, full);
+        EXPECT_EQ(turnedAway.exitCode, 1) << "attempt " << attempt;
+        EXPECT_EQ(turnedAway.err.toStdString(),
+                  "glowdeck-ctl: too many clients: at most 16 at once\n");
+    }
 }
 
 TEST_F(CtlProcessTest, FollowPrintsTheTablesBytesAsTheyArrive) {
