@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(
         QStringLiteral("Drives a running Glowdeck panel (started with glowdeck --control).\n\n"
                        "Commands:\n") +
-        glowdeck::CtlArguments::synopsis() +
+        glowdeck::CtlArguments::synopsis() + QLatin1Char('\n') + glowdeck::CtlArguments::names() +
         QStringLiteral("\nExit status: 0 done, 1 refused by the panel (the reason on stderr),\n"
                        "2 wrong words or options, no panel listening, or a protocol error."));
     parser.addHelpOption();

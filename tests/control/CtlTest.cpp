@@ -2,6 +2,7 @@
 
 #include "control/ControlServer.h"
 #include "ctl/CtlArguments.h"
+#include "res/Templates.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,6 +101,29 @@ TEST(CtlArguments, ARelativeDumpPathMeansTheCallersFolder) {
     ASSERT_TRUE(command.has_value());
     EXPECT_EQ(command->request.value(QStringLiteral("path")).toString(),
               QDir::current().absoluteFilePath(QStringLiteral("out.csv")));
+}
+
+TEST(CtlArguments, TheHelpNamesEveryEntryOfTheModeAndTestLists) {
+    const QString names = CtlArguments::names();
+    const std::pair<const DialogTemplate&, int> lists[] = {
+        {Templates::mainWindow(), IDC_MODE_LIST},
+        {Templates::debugger(), IDC_DBG_GRID_LIST},
+        {Templates::debugger(), IDC_DBG_POD_LIST},
+        {Templates::debugger(), IDC_DBG_RING_LIST}};
+    int found = 0;
+    for (const auto& [dialog, id] : lists) {
+        for (const ControlTemplate& control : dialog.controls) {
+            if (control.id != id)
+                continue;
+            ++found;
+            for (const std::string_view item : control.items) {
+                const QString name = QString::fromLatin1(item.data(), qsizetype(item.size()));
+                EXPECT_TRUE(names.contains(QStringLiteral("  ") + name + QLatin1Char('\n')))
+                    << name.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(found, 4);
 }
 
 // glowdeck-ctl as a script runs it, against a server in this process.
