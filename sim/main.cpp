@@ -33,7 +33,8 @@ constexpr const char* kUsage =
     "  --flood N            answer the debug test with N random bytes\n"
     "  --hang-up-after N    hang up after the Nth command\n"
     "  --stream             while the port is open, send 22-byte lines at 115200 baud\n"
-    "  --help               show this text\n";
+    "  --help               show this text\n"
+    "  --version            show the version\n";
 
 template <typename Number> std::optional<Number> parseCount(std::string_view text) {
     Number value{};
@@ -98,6 +99,9 @@ int main(int argc, char** argv) {
         bool ok = true;
         if (arg == "--help") {
             std::cout << kUsage;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "glowdeck-sim " GLOWDECK_VERSION "\n";
             return 0;
         } else if (arg == "--link" || arg == "--trace") {
             const auto text = value();

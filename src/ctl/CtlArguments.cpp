@@ -1,5 +1,7 @@
 #include "ctl/CtlArguments.h"
 
+#include "res/Templates.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonValue>
@@ -15,12 +17,28 @@ QJsonValue number(const QString& word) {
     return ok ? QJsonValue(value) : QJsonValue(word);
 }
 
+// Scripts write a check box's state either way: on and off as a person says it, true and false
+// as the request carries it.
 QJsonValue onOff(const QString& word) {
-    if (word == QLatin1StringView("on"))
+    if (word == QLatin1StringView("on") || word == QLatin1StringView("true"))
         return true;
-    if (word == QLatin1StringView("off"))
+    if (word == QLatin1StringView("off") || word == QLatin1StringView("false"))
         return false;
     return word;
+}
+
+// The names the panel takes are the entries of the window's lists, read where the dialogs keep
+// them so that the help cannot name an entry the panel no longer has.
+const std::vector<std::string_view>& listItems(const DialogTemplate& dialog, int id) {
+    for (const ControlTemplate& control : dialog.controls)
+        if (control.id == id)
+            return control.items;
+    static const std::vector<std::string_view> none;
+    return none;
+}
+
+QString text(std::string_view name) {
+    return QString::fromLatin1(name.data(), qsizetype(name.size()));
 }
 
 QJsonObject request(const char* cmd) {
@@ -52,7 +70,20 @@ QString CtlArguments::synopsis() {
         "  factory-reset                   reset the table to its factory state\n"
         "  dump [PATH]                     dump the EEPROM to a CSV file\n"
         "  clear-log                       clear the received data\n"
-        "  follow                          print the table's text as it arrives\n");
+        "  follow                          print the table's text as it arrives\n"
+        "on and off may also be written true and false.\n");
+}
+
+QString CtlArguments::names() {
+    QString out = QStringLiteral("Modes, for mode N|NAME:\n");
+    const auto& modes = listItems(Templates::mainWindow(), IDC_MODE_LIST);
+    for (std::size_t i = 0; i < modes.size(); ++i)
+        out += QStringLiteral("  %1  %2\n").arg(i).arg(text(modes[i]));
+    out += QStringLiteral("\nTest routines, for debugger test ROUTINE:\n");
+    for (const int list : {IDC_DBG_GRID_LIST, IDC_DBG_POD_LIST, IDC_DBG_RING_LIST})
+        for (const std::string_view routine : listItems(Templates::debugger(), list))
+            out += QStringLiteral("  %1\n").arg(text(routine));
+    return out;
 }
 
 std::optional<CtlCommand> CtlArguments::parse(const QStringList& words, QString* error) {

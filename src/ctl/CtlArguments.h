@@ -22,6 +22,8 @@ public:
     static std::optional<CtlCommand> parse(const QStringList& words, QString* error);
     // The subcommands, one a line, for --help.
     static QString synopsis();
+    // The modes and the debugger's test routines by the names the panel takes, for --help.
+    static QString names();
 };
 
 } // namespace glowdeck

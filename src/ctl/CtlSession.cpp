@@ -7,6 +7,13 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#endif
+
 namespace glowdeck {
 
 namespace {
@@ -58,6 +65,37 @@ bool CtlSession::readLine(QByteArray* line, int timeoutMs) {
     }
 }
 
+bool CtlSession::send(const QByteArray& bytes, QString* error) {
+#ifdef Q_OS_UNIX
+    // A panel with all its places taken writes why and closes, often before the request is
+    // written. QLocalSocket throws away what it has read when a write then fails, so the request
+    // goes to the descriptor directly and the panel's line stays there to be read.
+    const int fd = int(m_socket.socketDescriptor());
+    const QDeadlineTimer deadline(5000);
+    for (qsizetype sent = 0; sent < bytes.size();) {
+        const ssize_t n =
+            ::send(fd, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n >= 0) {
+            sent += n;
+        } else if (errno == EAGAIN && !deadline.hasExpired()) {
+            pollfd writable{fd, POLLOUT, 0};
+            ::poll(&writable, 1, int(deadline.remainingTime()));
+        } else if (errno != EINTR) {
+            *error = errno == EAGAIN ? QStringLiteral("the panel takes nothing in")
+                                     : QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+    }
+    return true;
+#else
+    m_socket.write(bytes);
+    if (m_socket.waitForBytesWritten(5000) || m_socket.bytesToWrite() == 0)
+        return true;
+    *error = m_socket.errorString();
+    return false;
+#endif
+}
+
 void CtlSession::printReply(const QJsonObject& reply) {
     QJsonObject results = reply;
     results.remove(QStringLiteral("ok"));
@@ -86,18 +124,21 @@ int CtlSession::run(const CtlCommand& command) {
             QStringLiteral("no panel listens at %1 (start it with glowdeck --control)%2")
                 .arg(m_path, nobody ? QString() : QStringLiteral(": ") + m_socket.errorString()));
     }
-    m_socket.write(QJsonDocument(command.request).toJson(QJsonDocument::Compact) + '\n');
-    if (!m_socket.waitForBytesWritten(5000) && m_socket.bytesToWrite() > 0)
-        return fail(
-            QStringLiteral("the request could not be sent: %1").arg(m_socket.errorString()));
+    // Even when the request could not be sent, the panel may have said why it closed.
+    QString sendError;
+    const bool sent =
+        send(QJsonDocument(command.request).toJson(QJsonDocument::Compact) + '\n', &sendError);
 
     QByteArray line;
     QJsonObject reply;
     // Events may come before the reply; the reply is the first line without "event".
     for (;;) {
-        if (!readLine(&line, m_timeoutMs))
+        if (!readLine(&line, m_timeoutMs)) {
+            if (!sent)
+                return fail(QStringLiteral("the request could not be sent: %1").arg(sendError));
             return fail(m_timedOut ? QStringLiteral("no reply within %1 s").arg(m_timeoutMs / 1000)
                                    : QStringLiteral("the panel closed the connection"));
+        }
         const QJsonDocument document = QJsonDocument::fromJson(line);
         if (!document.isObject())
             return fail(QStringLiteral("not a reply: %1").arg(QString::fromUtf8(line)));

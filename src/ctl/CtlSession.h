@@ -18,6 +18,7 @@ public:
     int run(const CtlCommand& command);
 
 private:
+    bool send(const QByteArray& bytes, QString* error);
     // The next line from the panel; false when the connection ended or the time ran out.
     bool readLine(QByteArray* line, int timeoutMs);
     int fail(const QString& text);

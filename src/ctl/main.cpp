@@ -16,9 +16,9 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(
         QStringLiteral("Drives a running Glowdeck panel (started with glowdeck --control).\n\n"
                        "Commands:\n") +
-        glowdeck::CtlArguments::synopsis() +
-        QStringLiteral("\nExit status: 0 done, 1 refused by the panel (the reason on stderr), "
-                       "2 no panel listening or a protocol error."));
+        glowdeck::CtlArguments::synopsis() + QLatin1Char('\n') + glowdeck::CtlArguments::names() +
+        QStringLiteral("\nExit status: 0 done, 1 refused by the panel (the reason on stderr),\n"
+                       "2 wrong words or options, no panel listening, or a protocol error."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption socket(QStringLiteral("socket"),
@@ -38,6 +38,14 @@ int main(int argc, char** argv) {
                                  QStringLiteral("command [words...]"));
     // Words of a command may start with a dash (a prompt line, a negative number).
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    // process() would end a mistyped option with status 1, which scripts take for a refusal by
+    // the panel: a usage error is 2, as for an unknown command. Once parse() has accepted the
+    // words, process() only answers --help, --help-all and --version.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "glowdeck-ctl: %s\n%s\n", qPrintable(parser.errorText()),
+                     qPrintable(parser.helpText().section(QLatin1Char('\n'), 0, 0)));
+        return glowdeck::CtlSession::Failed;
+    }
     parser.process(application);
 
     bool timeoutOk = false;

@@ -2,8 +2,10 @@
 
 #include "control/ControlServer.h"
 #include "ctl/CtlArguments.h"
+#include "res/Templates.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -12,6 +14,13 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string_view>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace glowdeck::test {
 namespace {
@@ -36,6 +45,9 @@ TEST(CtlArguments, EachSubcommandBecomesItsRequest) {
         {{"underlight", "1", "#ff0000"}, R"({"cmd":"underlight","team":1,"colour":"#ff0000"})"},
         {{"underlight", "manual", "on"}, R"({"cmd":"underlight","manual":true})"},
         {{"signs", "manual", "off"}, R"({"cmd":"signs","manual":false})"},
+        {{"underlight", "manual", "true"}, R"({"cmd":"underlight","manual":true})"},
+        {{"signs", "manual", "false"}, R"({"cmd":"signs","manual":false})"},
+        {{"signs", "manual", "maybe"}, R"({"cmd":"signs","manual":"maybe"})"},
         {{"signs", "2", "#00FF00"}, R"({"cmd":"signs","team":2,"colour":"#00FF00"})"},
         {{"cup", "2", "off", "#0000ff"},
          R"({"cmd":"cup","team":2,"state":"off","colour":"#0000ff"})"},
@@ -45,6 +57,8 @@ TEST(CtlArguments, EachSubcommandBecomesItsRequest) {
         {{"debugger", "test", "Pod Test"},
          R"({"cmd":"debugger","action":"test","routine":"Pod Test"})"},
         {{"debugger", "step-mode", "on"}, R"({"cmd":"debugger","action":"step-mode","on":true})"},
+        {{"debugger", "step-mode", "false"},
+         R"({"cmd":"debugger","action":"step-mode","on":false})"},
         {{"debugger", "next"}, R"({"cmd":"debugger","action":"next"})"},
         {{"scrolling-text", "Hello", "there"}, R"({"cmd":"scrolling-text","text":"Hello there"})"},
         {{"bluetooth-name", "Table"}, R"({"cmd":"bluetooth-name","name":"Table"})"},
@@ -87,6 +101,29 @@ TEST(CtlArguments, ARelativeDumpPathMeansTheCallersFolder) {
     ASSERT_TRUE(command.has_value());
     EXPECT_EQ(command->request.value(QStringLiteral("path")).toString(),
               QDir::current().absoluteFilePath(QStringLiteral("out.csv")));
+}
+
+TEST(CtlArguments, TheHelpNamesEveryEntryOfTheModeAndTestLists) {
+    const QString names = CtlArguments::names();
+    const std::pair<const DialogTemplate&, int> lists[] = {
+        {Templates::mainWindow(), IDC_MODE_LIST},
+        {Templates::debugger(), IDC_DBG_GRID_LIST},
+        {Templates::debugger(), IDC_DBG_POD_LIST},
+        {Templates::debugger(), IDC_DBG_RING_LIST}};
+    int found = 0;
+    for (const auto& [dialog, id] : lists) {
+        for (const ControlTemplate& control : dialog.controls) {
+            if (control.id != id)
+                continue;
+            ++found;
+            for (const std::string_view item : control.items) {
+                const QString name = QString::fromLatin1(item.data(), qsizetype(item.size()));
+                EXPECT_TRUE(names.contains(QStringLiteral("  ") + name + QLatin1Char('\n')))
+                    << name.toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(found, 4);
 }
 
 // glowdeck-ctl as a script runs it, against a server in this process.
@@ -147,6 +184,12 @@ TEST_F(CtlProcessTest, DoneRefusedAndNoPanelGiveTheirExitStatus) {
     const Result usage = run({QStringLiteral("fly")});
     EXPECT_EQ(usage.exitCode, 2);
     EXPECT_TRUE(usage.err.contains("unknown command \"fly\""));
+
+    const Result option = run({QStringLiteral("--bogus"), QStringLiteral("status")});
+    EXPECT_EQ(option.exitCode, 2);
+    EXPECT_TRUE(option.err.contains("bogus")) << option.err.toStdString();
+    EXPECT_TRUE(option.err.contains("Usage:")) << option.err.toStdString();
+    EXPECT_EQ(handler.handled.size(), 2u); // the mode and the factory reset, nothing since
 }
 
 TEST_F(CtlProcessTest, JsonPrintsTheReplyAsItCame) {
@@ -170,6 +213,49 @@ TEST_F(CtlProcessTest, AnythingButAReplyIsAProtocolError) {
     const Result result = run({QStringLiteral("status")}, other);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(result.err.contains("not a reply")) << result.err.toStdString();
+}
+
+// A panel with all its places taken: it tells each new client so and closes at once, from a
+// thread of its own, so that the close often comes before glowdeck-ctl has written its request.
+class FullPanel {
+public:
+    explicit FullPanel(const QString& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        listening = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                    ::listen(m_fd, 8) == 0;
+        m_thread = std::thread([this] {
+            static constexpr std::string_view kRefusal =
+                "{\"ok\":false,\"error\":\"too many clients: at most 16 at once\"}\n";
+            for (int client; (client = ::accept(m_fd, nullptr, nullptr)) >= 0; ::close(client))
+                (void)!::write(client, kRefusal.data(), kRefusal.size());
+        });
+    }
+    ~FullPanel() {
+        ::shutdown(m_fd, SHUT_RDWR); // ends the accept
+        m_thread.join();
+        ::close(m_fd);
+    }
+    bool listening = false;
+
+private:
+    int m_fd = -1;
+    std::thread m_thread;
+};
+
+TEST_F(CtlProcessTest, APanelThatTurnsTheClientAwayIsQuoted) {
+    const QString full = folder.filePath(QStringLiteral("full"));
+    FullPanel panel(full);
+    ASSERT_TRUE(panel.listening);
+    for (int attempt = 0; attempt < 10 && !HasFailure(); ++attempt) {
+        const Result turnedAway = run({QStringLiteral("status")}, full);
+        EXPECT_EQ(turnedAway.exitCode, 1) << "attempt " << attempt;
+        EXPECT_EQ(turnedAway.err.toStdString(),
+                  "glowdeck-ctl: too many clients: at most 16 at once\n");
+    }
 }
 
 TEST_F(CtlProcessTest, FollowPrintsTheTablesBytesAsTheyArrive) {

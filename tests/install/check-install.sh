@@ -118,5 +118,17 @@ for program in glowdeck glowdeck-sim glowdeck-ctl; do
   done
 done
 
+# The modes and test routines glowdeck-ctl --help names are in its man page as printed, each
+# on a line of its own (a name that groff runs together no longer reads as the name).
+if command -v groff >/dev/null; then
+  page=$(groff -man -Tascii -P-cbou "$share/man/man1/glowdeck-ctl.1" 2>/dev/null | sed 's/^ *//')
+  names=$(run "$prefix/bin/glowdeck-ctl" --help |
+    awk '/^(Modes|Test routines), for /{ on = 1; next } /^$/{ on = 0 } on { sub(/^ +/, ""); print }')
+  [[ $(wc -l <<<"$names") -ge 10 ]] || fail "glowdeck-ctl --help names no modes or routines"
+  while IFS= read -r name; do
+    if grep -qxF -- "$name" <<<"$page"; then pass; else fail "glowdeck-ctl.1 does not list $name"; fi
+  done <<<"$names"
+fi
+
 echo "install: $checks passed, $failures failed"
 [[ $failures -eq 0 ]]

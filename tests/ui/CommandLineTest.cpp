@@ -62,17 +62,26 @@ protected:
     QProcess process;
 };
 
-TEST_F(CommandLine, VersionAnswersWithoutADisplay) {
+TEST_F(CommandLine, EachProgramsVersionAnswersWithoutADisplay) {
     QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
     noDisplay.remove(QStringLiteral("DISPLAY"));
     noDisplay.remove(QStringLiteral("WAYLAND_DISPLAY"));
     noDisplay.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    start({QStringLiteral("--version")}, noDisplay);
-    ASSERT_TRUE(process.waitForFinished(10000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0) << errorOutput().toStdString();
-    EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardOutput()),
-              QStringLiteral("Glowdeck 1.0.0.1\n"));
+    const std::pair<const char*, const char*> programs[] = {{GLOWDECK_PANEL, "Glowdeck"},
+                                                            {GLOWDECK_CTL, "glowdeck-ctl"},
+                                                            {GLOWDECK_SIM, "glowdeck-sim"}};
+    for (const auto& [program, name] : programs) {
+        SCOPED_TRACE(program);
+        QProcess version;
+        version.setProcessEnvironment(noDisplay);
+        version.start(QString::fromLocal8Bit(program), {QStringLiteral("--version")});
+        ASSERT_TRUE(version.waitForFinished(10000));
+        EXPECT_EQ(version.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(version.exitCode(), 0) << version.readAllStandardError().toStdString();
+        EXPECT_EQ(QString::fromLocal8Bit(version.readAllStandardOutput()),
+                  QStringLiteral("%1 %2\n").arg(QLatin1StringView(name),
+                                                QLatin1StringView(GLOWDECK_VERSION)));
+    }
 }
 
 TEST_F(CommandLine, AnUnknownOptionIsRefusedWithAMessage) {
