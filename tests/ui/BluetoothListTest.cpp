@@ -5,6 +5,7 @@
 #include "app/PortDiscovery.h"
 #include "res/Templates.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QSignalSpy>
 
@@ -83,6 +84,17 @@ protected:
         ports()->hidePopup();
     }
     QString tablePort() const { return QString::fromStdString(table.devicePath()); }
+    // The rows a person sees whole in the open popup.
+    QStringList rowsShown() const {
+        const QAbstractItemView* view = ports()->view();
+        QStringList shown;
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            const QModelIndex index = view->model()->index(row, 0);
+            if (view->viewport()->rect().contains(view->visualRect(index)))
+                shown << index.data().toString();
+        }
+        return shown;
+    }
 
     FakeBluez bluez;
 };
@@ -208,4 +220,24 @@ TEST_F(PairedTablesInPortList, WhileConnectedALateAnswerLeavesTheListAlone) {
     ASSERT_TRUE(waitFor([&] { return !discovery->waitingForAnswer(); }, kAnswerMs));
     EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
     EXPECT_EQ(ports()->currentText(), tablePort());
+}
+
+TEST_F(PairedTablesInPortList, TheOpenListShowsEveryEntryUpToTheUsualNumberOfRows) {
+    const int usualRows = QComboBox().maxVisibleItems();
+    for (const int serialPorts : {1, usualRows + 2}) {
+        SCOPED_TRACE(serialPorts);
+        QStringList names;
+        for (int i = 0; i < serialPorts; ++i)
+            names << QStringLiteral("ttyUSB%1").arg(i, 2, 10, QLatin1Char('0'));
+        PortDiscovery::setLister([names] { return names; });
+        startWindow();
+        ASSERT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+        ports()->showPopup();
+        const QStringList shown = rowsShown();
+        ports()->hidePopup();
+        EXPECT_EQ(shown.size(), std::min<qsizetype>(items().size(), usualRows));
+        if (items().size() <= usualRows) {
+            EXPECT_EQ(shown, items());
+        }
+    }
 }
