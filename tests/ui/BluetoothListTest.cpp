@@ -84,6 +84,7 @@ protected:
         ports()->hidePopup();
     }
     QString tablePort() const { return QString::fromStdString(table.devicePath()); }
+    BluetoothDiscovery* discovery() const { return window->findChild<BluetoothDiscovery*>(); }
     // The rows a person sees whole in the open popup.
     QStringList rowsShown() const {
         const QAbstractItemView* view = ports()->view();
@@ -220,6 +221,46 @@ TEST_F(PairedTablesInPortList, WhileConnectedALateAnswerLeavesTheListAlone) {
     ASSERT_TRUE(waitFor([&] { return !discovery->waitingForAnswer(); }, kAnswerMs));
     EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
     EXPECT_EQ(ports()->currentText(), tablePort());
+}
+
+TEST_F(PairedTablesInPortList, TablesBlueZLearnsOfAfterTheStartAreListedWithoutOpeningTheList) {
+    struct Case {
+        const char* what;
+        std::function<bool(FakeBluez&)> before;
+        std::function<bool(FakeBluez&)> after;
+    };
+    const auto addTable = [](FakeBluez& b) {
+        return !b.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kSpp}).isEmpty();
+    };
+    const QString adapter = QStringLiteral("/org/bluez/hci0");
+    const auto withAdapter = [&](FakeBluez& b) {
+        return b.start() && b.addAdapter("hci0") == adapter;
+    };
+    const Case cases[] = {
+        {"BlueZ starts after the panel", [](FakeBluez& b) { return b.startBus(); },
+         [&](FakeBluez& b) {
+             return b.startBluez() && b.addAdapter("hci0") == adapter && addTable(b);
+         }},
+        {"Bluetooth switched on after the panel",
+         [&](FakeBluez& b) {
+             return withAdapter(b) && addTable(b) && b.setPowered(adapter, false);
+         },
+         [&](FakeBluez& b) { return b.setPowered(adapter, true); }},
+        {"the table paired after the panel", withAdapter, addTable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeBluez fake;
+        ASSERT_TRUE(c.before(fake));
+        BluetoothDiscovery::setBusOpener([&fake] { return fake.programBus(); });
+        startWindow();
+        ASSERT_TRUE(waitFor([&] { return !discovery()->waitingForAnswer(); }, kAnswerMs));
+        ASSERT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
+        ASSERT_TRUE(c.after(fake));
+        EXPECT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+        EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0", kTableEntry}));
+        window.reset();
+    }
 }
 
 TEST_F(PairedTablesInPortList, TheOpenListShowsEveryEntryUpToTheUsualNumberOfRows) {
