@@ -282,3 +282,26 @@ TEST_F(PairedTablesInPortList, TheOpenListShowsEveryEntryUpToTheUsualNumberOfRow
         }
     }
 }
+
+TEST_F(PairedTablesInPortList, AnAnswerWhileTheListIsOpenNeitherOutgrowsThePopupNorMovesTheChoice) {
+    const QString another = QStringLiteral("Another table (00:11:22:33:44:00)");
+    startWindow();
+    ASSERT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+    ports()->setCurrentIndex(1);
+    ASSERT_TRUE(bluez.answerSlowly(300));
+    ASSERT_FALSE(
+        bluez.addPairedDevice("hci0", "00:11:22:33:44:00", "Another table", {kSpp}).isEmpty());
+    ports()->showPopup();
+    ASSERT_TRUE(waitFor([&] { return discovery()->knownTables().contains(another); }, kAnswerMs));
+    QAbstractItemView* view = ports()->view();
+    EXPECT_EQ(rowsShown(), items());
+    EXPECT_EQ(view->currentIndex().data().toString(), "ttyUSB0");
+    EXPECT_EQ(ports()->currentText(), "ttyUSB0");
+
+    // Chosen from the popup as it stood, the table stays chosen when the list takes the answer.
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return listed(another); }, kAnswerMs));
+    EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0", another, kTableEntry}));
+    EXPECT_EQ(ports()->currentText(), kTableEntry);
+}
