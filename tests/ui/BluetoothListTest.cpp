@@ -258,7 +258,6 @@ TEST_F(PairedTablesInPortList, TablesBlueZLearnsOfAfterTheStartAreListedWithoutO
         ASSERT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
         ASSERT_TRUE(c.after(fake));
         EXPECT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
-        EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0", kTableEntry}));
         window.reset();
     }
 }
@@ -276,10 +275,7 @@ TEST_F(PairedTablesInPortList, TheOpenListShowsEveryEntryUpToTheUsualNumberOfRow
         ports()->showPopup();
         const QStringList shown = rowsShown();
         ports()->hidePopup();
-        EXPECT_EQ(shown.size(), std::min<qsizetype>(items().size(), usualRows));
-        if (items().size() <= usualRows) {
-            EXPECT_EQ(shown, items());
-        }
+        EXPECT_EQ(shown, items().mid(0, usualRows));
     }
 }
 
