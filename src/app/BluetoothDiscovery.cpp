@@ -7,7 +7,10 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QVariantMap>
+#include <QDBusServiceWatcher>
+
+#include <algorithm>
+#include <utility>
 
 namespace glowdeck {
 
@@ -15,6 +18,19 @@ namespace {
 const QString kBluez = QStringLiteral("org.bluez");
 const QString kAdapterInterface = QStringLiteral("org.bluez.Adapter1");
 const QString kDeviceInterface = QStringLiteral("org.bluez.Device1");
+const QString kObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
+
+// The properties readManagedObjects() reads: a change to any other (a signal strength, a
+// connection) cannot change the list, and is not worth asking again for.
+bool shownInList(const QString& interface, const QString& property) {
+    static const QStringList adapter{QStringLiteral("Powered")};
+    static const QStringList device{QStringLiteral("Adapter"), QStringLiteral("Address"),
+                                    QStringLiteral("Alias"),   QStringLiteral("Name"),
+                                    QStringLiteral("Paired"),  QStringLiteral("UUIDs")};
+    if (interface == kAdapterInterface)
+        return adapter.contains(property);
+    return interface == kDeviceInterface && device.contains(property);
+}
 
 BluetoothDiscovery::BusOpener& busOpener() {
     static BluetoothDiscovery::BusOpener opener;
@@ -102,13 +118,47 @@ void BluetoothDiscovery::refresh() {
     QDBusConnection bus = openBus();
     if (!bus.isConnected())
         return;
+    follow(bus);
     QDBusMessage question = QDBusMessage::createMethodCall(
-        kBluez, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-        QStringLiteral("GetManagedObjects"));
+        kBluez, QStringLiteral("/"), kObjectManager, QStringLiteral("GetManagedObjects"));
     // Opening the port list must not start a Bluetooth service that is switched off.
     question.setAutoStartService(false);
     m_pending = new QDBusPendingCallWatcher(bus.asyncCall(question, kAnswerTimeoutMs), this);
     connect(m_pending, &QDBusPendingCallWatcher::finished, this, &BluetoothDiscovery::answered);
+}
+
+void BluetoothDiscovery::follow(QDBusConnection& bus) {
+    if (m_following)
+        return;
+    m_following = true;
+    // Watching starts nothing: a BlueZ that is not running is only noticed when it starts.
+    auto* owner =
+        new QDBusServiceWatcher(kBluez, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            &BluetoothDiscovery::bluezChanged);
+    for (const QString& signal :
+         {QStringLiteral("InterfacesAdded"), QStringLiteral("InterfacesRemoved")})
+        bus.connect(kBluez, QStringLiteral("/"), kObjectManager, signal, this,
+                    SLOT(bluezChanged()));
+    bus.connect(kBluez, QString(), QStringLiteral("org.freedesktop.DBus.Properties"),
+                QStringLiteral("PropertiesChanged"), this,
+                SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+}
+
+void BluetoothDiscovery::bluezChanged() {
+    // The answer on its way may have been given before the change.
+    if (m_pending)
+        m_askAgain = true;
+    else
+        refresh();
+}
+
+void BluetoothDiscovery::propertiesChanged(const QString& interface, const QVariantMap& changed,
+                                           const QStringList& invalidated) {
+    const QStringList names = changed.keys() + invalidated;
+    if (std::any_of(names.begin(), names.end(),
+                    [&](const QString& name) { return shownInList(interface, name); }))
+        bluezChanged();
 }
 
 void BluetoothDiscovery::answered(QDBusPendingCallWatcher* call) {
@@ -129,10 +179,12 @@ void BluetoothDiscovery::answered(QDBusPendingCallWatcher* call) {
                 tables << QString::fromStdString(entry);
         }
     }
-    if (tables == m_tables)
-        return;
-    m_tables = tables;
-    emit tablesChanged();
+    if (tables != m_tables) {
+        m_tables = tables;
+        emit tablesChanged();
+    }
+    if (std::exchange(m_askAgain, false))
+        refresh();
 }
 
 void BluetoothDiscovery::setBusOpener(BusOpener opener) {

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <functional>
 
@@ -12,8 +13,10 @@ namespace glowdeck {
 
 // The paired tables BlueZ knows of, for the port list. Asking never blocks the window: the
 // tables known from the last answer are there at once, and a new answer that changes them is
-// announced by tablesChanged(). It only reads what BlueZ already knows: no scan is started.
-// Without a system bus, BlueZ, an adapter or power there are simply no tables.
+// announced by tablesChanged(). Once asked, it asks again by itself whenever BlueZ comes or goes
+// or tells of a change the list would show, so a table paired or switched on later is listed
+// without anyone asking. It only reads what BlueZ already knows: no scan is started. Without a
+// system bus, BlueZ, an adapter or power there are simply no tables.
 class BluetoothDiscovery : public QObject {
     Q_OBJECT
 public:
@@ -36,11 +39,20 @@ public:
 signals:
     void tablesChanged();
 
+private slots:
+    // BlueZ's signals reach these by name.
+    void bluezChanged();
+    void propertiesChanged(const QString& interface, const QVariantMap& changed,
+                           const QStringList& invalidated);
+
 private:
+    void follow(QDBusConnection& bus);
     void answered(QDBusPendingCallWatcher* call);
 
     QStringList m_tables;
     QDBusPendingCallWatcher* m_pending = nullptr;
+    bool m_following = false;
+    bool m_askAgain = false;
 };
 
 } // namespace glowdeck

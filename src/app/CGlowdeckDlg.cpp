@@ -15,6 +15,7 @@
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -25,6 +26,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+
+#include <utility>
 
 namespace glowdeck {
 
@@ -89,15 +92,24 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
     connect(m_colourChooser, &QComboBox::activated, this,
             &CGlowdeckDlg::OnCbnSelendokColourChooser);
     connect(m_modeList, &QComboBox::activated, this, &CGlowdeckDlg::OnCbnSelendokMode);
-    if (auto* portList = qobject_cast<PortList*>(m_portList))
+    if (auto* portList = qobject_cast<PortList*>(m_portList)) {
         connect(portList, &PortList::aboutToShowPopup, this, [this] {
             if (!m_panel.connection().connected())
                 m_bluetooth->refresh();
             refreshPorts();
         });
+        // Queued: the popup is hidden before the entry chosen in it is taken.
+        connect(
+            portList, &PortList::popupClosed, this,
+            [this] {
+                if (std::exchange(m_tablesWaiting, false))
+                    refreshPorts();
+            },
+            Qt::QueuedConnection);
+    }
     // Paired tables that BlueZ names later join the list while it can still be chosen from.
     m_bluetooth = new BluetoothDiscovery(this);
-    connect(m_bluetooth, &BluetoothDiscovery::tablesChanged, this, &CGlowdeckDlg::refreshPorts);
+    connect(m_bluetooth, &BluetoothDiscovery::tablesChanged, this, &CGlowdeckDlg::tablesChanged);
 
     connect(&m_panel.connection(), &Connection::stateChanged, this, &CGlowdeckDlg::showConnection);
     m_panel.lightingController().setChangeListener(
@@ -161,6 +173,16 @@ void CGlowdeckDlg::refreshPorts() {
     m_portList->setCurrentIndex(index);
     // A typed name that is not (or not yet) listed is kept as typed.
     m_portList->setEditText(shown);
+}
+
+void CGlowdeckDlg::tablesChanged() {
+    // Rows changed under the open popup would outgrow it and move its highlight: the new tables
+    // wait until it closes.
+    if (m_portList->view()->isVisible()) {
+        m_tablesWaiting = true;
+        return;
+    }
+    refreshPorts();
 }
 
 QStringList CGlowdeckDlg::portList() {

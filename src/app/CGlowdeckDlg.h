@@ -83,6 +83,7 @@ private:
     bool PreTranslateMessage(QObject* watched, QEvent* event);
     void fillPortList();
     void refreshPorts();
+    void tablesChanged();
     void refreshCurrentColour();
     void showConnection();
     void showLighting(const LightingChange& change);
@@ -116,6 +117,7 @@ private:
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
     BluetoothDiscovery* m_bluetooth = nullptr;
+    bool m_tablesWaiting = false;
 
     Colour m_currentColour = 0;
     QTimer m_swatchTimer;

@@ -1,6 +1,7 @@
 #include "app/PortList.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QScrollBar>
 
 namespace glowdeck {
@@ -11,7 +12,15 @@ void PortList::showPopup() {
     QAbstractItemView* list = view();
     list->setMinimumWidth(list->sizeHintForColumn(0) +
                           list->verticalScrollBar()->sizeHint().width() + 2 * list->frameWidth());
+    // Not every way of closing the popup passes through hidePopup(); its window's hiding does.
+    list->window()->installEventFilter(this);
     QComboBox::showPopup();
+}
+
+bool PortList::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Hide && watched == view()->window())
+        emit popupClosed();
+    return QComboBox::eventFilter(watched, event);
 }
 
 } // namespace glowdeck

@@ -129,7 +129,10 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
             // The template's height includes the drop-down list; the closed field is one line.
             const int fieldHeight = combo->sizeHint().height();
             const int itemHeight = QFontMetrics(font).height() + 2;
-            combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
+            // The port list's entries are only known when it opens, and its template leaves
+            // room for one: its popup grows with them to Qt's usual number of rows instead.
+            if (c.kind != ControlKind::PortList)
+                combo->setMaxVisibleItems(std::max(1, (rect.height() - fieldHeight) / itemHeight));
             rect.setHeight(fieldHeight);
         }
         if (auto* label = qobject_cast<QLabel*>(widget)) {

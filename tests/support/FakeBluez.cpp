@@ -74,8 +74,10 @@ bool FakeBluez::startBus() {
 }
 
 bool FakeBluez::start() {
-    if (!startBus())
-        return false;
+    return startBus() && startBluez();
+}
+
+bool FakeBluez::startBluez() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
     m_mock.setProcessEnvironment(environment);

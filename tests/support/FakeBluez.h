@@ -26,6 +26,8 @@ public:
     bool startBus();
     // The bus, and BlueZ on it with no adapter.
     bool start();
+    // BlueZ, with no adapter, on the bus startBus() started.
+    bool startBluez();
     QString busAddress() const { return m_address; }
     // A connection of the program's own to the private bus, as it would open the system bus.
     QDBusConnection programBus() const;

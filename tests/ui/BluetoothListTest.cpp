@@ -5,6 +5,7 @@
 #include "app/PortDiscovery.h"
 #include "res/Templates.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QSignalSpy>
 
@@ -83,6 +84,18 @@ protected:
         ports()->hidePopup();
     }
     QString tablePort() const { return QString::fromStdString(table.devicePath()); }
+    BluetoothDiscovery* discovery() const { return window->findChild<BluetoothDiscovery*>(); }
+    // The rows a person sees whole in the open popup.
+    QStringList rowsShown() const {
+        const QAbstractItemView* view = ports()->view();
+        QStringList shown;
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            const QModelIndex index = view->model()->index(row, 0);
+            if (view->viewport()->rect().contains(view->visualRect(index)))
+                shown << index.data().toString();
+        }
+        return shown;
+    }
 
     FakeBluez bluez;
 };
@@ -208,4 +221,83 @@ TEST_F(PairedTablesInPortList, WhileConnectedALateAnswerLeavesTheListAlone) {
     ASSERT_TRUE(waitFor([&] { return !discovery->waitingForAnswer(); }, kAnswerMs));
     EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
     EXPECT_EQ(ports()->currentText(), tablePort());
+}
+
+TEST_F(PairedTablesInPortList, TablesBlueZLearnsOfAfterTheStartAreListedWithoutOpeningTheList) {
+    struct Case {
+        const char* what;
+        std::function<bool(FakeBluez&)> before;
+        std::function<bool(FakeBluez&)> after;
+    };
+    const auto addTable = [](FakeBluez& b) {
+        return !b.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kSpp}).isEmpty();
+    };
+    const QString adapter = QStringLiteral("/org/bluez/hci0");
+    const auto withAdapter = [&](FakeBluez& b) {
+        return b.start() && b.addAdapter("hci0") == adapter;
+    };
+    const Case cases[] = {
+        {"BlueZ starts after the panel", [](FakeBluez& b) { return b.startBus(); },
+         [&](FakeBluez& b) {
+             return b.startBluez() && b.addAdapter("hci0") == adapter && addTable(b);
+         }},
+        {"Bluetooth switched on after the panel",
+         [&](FakeBluez& b) {
+             return withAdapter(b) && addTable(b) && b.setPowered(adapter, false);
+         },
+         [&](FakeBluez& b) { return b.setPowered(adapter, true); }},
+        {"the table paired after the panel", withAdapter, addTable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeBluez fake;
+        ASSERT_TRUE(c.before(fake));
+        BluetoothDiscovery::setBusOpener([&fake] { return fake.programBus(); });
+        startWindow();
+        ASSERT_TRUE(waitFor([&] { return !discovery()->waitingForAnswer(); }, kAnswerMs));
+        ASSERT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
+        ASSERT_TRUE(c.after(fake));
+        EXPECT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+        window.reset();
+    }
+}
+
+TEST_F(PairedTablesInPortList, TheOpenListShowsEveryEntryUpToTheUsualNumberOfRows) {
+    const int usualRows = QComboBox().maxVisibleItems();
+    for (const int serialPorts : {1, usualRows + 2}) {
+        SCOPED_TRACE(serialPorts);
+        QStringList names;
+        for (int i = 0; i < serialPorts; ++i)
+            names << QStringLiteral("ttyUSB%1").arg(i, 2, 10, QLatin1Char('0'));
+        PortDiscovery::setLister([names] { return names; });
+        startWindow();
+        ASSERT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+        ports()->showPopup();
+        const QStringList shown = rowsShown();
+        ports()->hidePopup();
+        EXPECT_EQ(shown, items().mid(0, usualRows));
+    }
+}
+
+TEST_F(PairedTablesInPortList, AnAnswerWhileTheListIsOpenNeitherOutgrowsThePopupNorMovesTheChoice) {
+    const QString another = QStringLiteral("Another table (00:11:22:33:44:00)");
+    startWindow();
+    ASSERT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
+    ports()->setCurrentIndex(1);
+    ASSERT_TRUE(bluez.answerSlowly(300));
+    ASSERT_FALSE(
+        bluez.addPairedDevice("hci0", "00:11:22:33:44:00", "Another table", {kSpp}).isEmpty());
+    ports()->showPopup();
+    ASSERT_TRUE(waitFor([&] { return discovery()->knownTables().contains(another); }, kAnswerMs));
+    QAbstractItemView* view = ports()->view();
+    EXPECT_EQ(rowsShown(), items());
+    EXPECT_EQ(view->currentIndex().data().toString(), "ttyUSB0");
+    EXPECT_EQ(ports()->currentText(), "ttyUSB0");
+
+    // Chosen from the popup as it stood, the table stays chosen when the list takes the answer.
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return listed(another); }, kAnswerMs));
+    EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0", another, kTableEntry}));
+    EXPECT_EQ(ports()->currentText(), kTableEntry);
 }
