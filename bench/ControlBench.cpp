@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QLocalSocket>
 #include <QTemporaryDir>
@@ -35,14 +34,14 @@ namespace {
 class BenchHandler : public ControlHandler {
 public:
     void handle(const ControlRequest& request, Done done) override {
-        if (request.command != ControlRequest::Command::Status) {
-            QEventLoop loop;
-            QTimer::singleShot(100, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-            loop.exec();
+        const QJsonObject reply{{QStringLiteral("connected"), true},
+                                {QStringLiteral("mode"), 3},
+                                {QStringLiteral("underlight1"), QStringLiteral("#FF0000")}};
+        if (request.command == ControlRequest::Command::Status) {
+            done(reply);
+            return;
         }
-        done(QJsonObject{{QStringLiteral("connected"), true},
-                         {QStringLiteral("mode"), 3},
-                         {QStringLiteral("underlight1"), QStringLiteral("#FF0000")}});
+        QTimer::singleShot(100, Qt::PreciseTimer, [done, reply] { done(reply); });
     }
 };
 

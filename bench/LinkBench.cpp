@@ -1,13 +1,12 @@
 // Measurements of the link and the log: run with ./bench.sh (Release build).
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
-#include "app/MessageBoxes.h"
-#include "app/PortDiscovery.h"
+#include "app/Services.h"
 #include "link/CommandSet.h"
 #include "link/Connection.h"
-#include "link/PumpedWait.h"
 #include "link/ReceiveMachine.h"
 #include "link/ReceivedLog.h"
+#include "link/SerialPort.h"
 #include "res/Templates.h"
 #include "sim/SimulatedTable.h"
 
@@ -31,6 +30,27 @@ using namespace glowdeck;
 using namespace glowdeck::bench;
 
 namespace {
+// The system as the benchmarks have it: no serial ports, no Bluetooth, boxes answered at once.
+Services quietSystem() {
+    return {[] { return QList<PortEntry>{}; },
+            [] { return QDBusConnection(QStringLiteral("no-bus")); }, [](const BoxRequest&) {},
+            [] { return std::nullopt; }};
+}
+
+// Runs one of the panel's actions to its end.
+template <class T> T finish(Panel& panel, Sequence<T> action) {
+    std::optional<T> result;
+    panel.run<T>(std::move(action), SequenceRunner::Bound::Panel,
+                 [&](T value) { result = std::move(value); });
+    (void)QTest::qWaitFor([&] { return result.has_value(); }, 60000);
+    return result.value_or(T{});
+}
+void finish(Panel& panel, Sequence<> action) {
+    bool over = false;
+    panel.run(std::move(action), SequenceRunner::Bound::Panel, [&] { over = true; });
+    (void)QTest::qWaitFor([&] { return over; }, 60000);
+}
+
 // A main window connected to a simulated table, as the operator has it.
 struct ConnectedWindow {
     sim::SimulatedTable table;
@@ -38,17 +58,17 @@ struct ConnectedWindow {
     std::unique_ptr<CGlowdeckDlg> window;
 
     explicit ConnectedWindow(sim::SimOptions options = {}) : table(options) {
-        MessageBoxes::setHandler([](const BoxRequest&) {});
-        PortDiscovery::setLister([] { return QStringList{}; });
         table.start();
-        app = std::make_unique<CGlowdeckApp>();
+        app = std::make_unique<CGlowdeckApp>(quietSystem());
         window = std::make_unique<CGlowdeckDlg>(
             *app, QStringList{QString::fromStdString(table.devicePath())});
         window->show();
         window->control<QPushButton>(IDC_CONNECT)->click();
+        (void)QTest::qWaitFor([this] { return app->connection().connected(); }, 5000);
     }
     ~ConnectedWindow() {
         window->close();
+        (void)QTest::qWaitFor([this] { return !window->isVisible(); }, 5000);
         window.reset();
         app.reset();
         table.stop();
@@ -151,13 +171,61 @@ void BM_PumpedWaitCpu(benchmark::State& state) {
     ConnectedWindow panel;
     for (auto _ : state) {
         const double before = cpuSeconds();
-        PumpedWait::wait(1000);
-        state.counters["cpu_percent"] = (cpuSeconds() - before) * 100.0;
-        summary()["4 CPU during a 1 s pumpedWait"] =
-            format("%.2f %% of one core", (cpuSeconds() - before) * 100.0);
+        // The factory reset's wait.
+        finish(panel.app->panel(), panel.app->connection().pumpedWait(4000));
+        state.counters["cpu_percent"] = (cpuSeconds() - before) * 100.0 / 4.0;
+        summary()["4 CPU during a 4 s wait"] =
+            format("%.2f %% of one core", (cpuSeconds() - before) * 100.0 / 4.0);
     }
 }
-BENCHMARK(BM_PumpedWaitCpu)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PumpedWaitCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A port that takes its time to open, as a Bluetooth table out of range pages for seconds.
+class SlowPort : public SerialPort {
+public:
+    explicit SlowPort(int openMs) : m_openMs(openMs) {}
+    void open(const QString& name) override {
+        QTimer::singleShot(m_openMs, this, [this, name] { answerOpen(openNow(name)); });
+    }
+
+private:
+    int m_openMs;
+};
+
+// The longest time the window's event loop went without handling a 5 ms timer while the port
+// took 5 s to open.
+void BM_EventLatencyWhileOpening(benchmark::State& state) {
+    sim::SimulatedTable table;
+    table.start();
+    CGlowdeckApp app(quietSystem());
+    app.connection().setPortFactory(
+        [](const QString&) -> std::unique_ptr<Port> { return std::make_unique<SlowPort>(5000); });
+    CGlowdeckDlg window(app, {QString::fromStdString(table.devicePath())});
+    window.show();
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        tick.start(5);
+        window.control<QPushButton>(IDC_CONNECT)->click();
+        (void)QTest::qWaitFor([&] { return app.connection().connected(); }, 10000);
+        state.counters["longest_gap_ms"] = double(longest);
+        summary()["8 longest event gap while a port takes 5 s to open"] =
+            format("%.0f ms", double(longest)) +
+            format(" (open took %.1f s)", clock.elapsed() / 1000.0);
+    }
+    window.close();
+    (void)QTest::qWaitFor([&] { return !window.isVisible(); }, 5000);
+    table.stop();
+}
+BENCHMARK(BM_EventLatencyWhileOpening)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The EEPROM dump at the paced 115200 baud, from the frame to the completed capture.
 void BM_EepromDumpPaced(benchmark::State& state) {
@@ -165,7 +233,8 @@ void BM_EepromDumpPaced(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        const bool done = panel.app->connection().dumpEeprom().image.has_value();
+        const bool done =
+            finish(panel.app->panel(), panel.app->connection().dumpEeprom()).image.has_value();
         benchmark::DoNotOptimize(done);
         const double ratio = double(timer.elapsed()) / (32787.0 / 11520.0 * 1000.0);
         state.counters["line_rate_ratio"] = ratio;
@@ -176,12 +245,11 @@ void BM_EepromDumpPaced(benchmark::State& state) {
 BENCHMARK(BM_EepromDumpPaced)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_StartUpToShownWindow(benchmark::State& state) {
-    PortDiscovery::setLister([] { return QStringList{}; });
     double total = 0;
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        CGlowdeckApp app;
+        CGlowdeckApp app(quietSystem());
         CGlowdeckDlg window(app);
         window.show();
         benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&window));
@@ -200,8 +268,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     {
         // The panel as it stands after start: application, main window shown, nothing logged.
-        PortDiscovery::setLister([] { return QStringList{}; });
-        CGlowdeckApp app;
+        CGlowdeckApp app(quietSystem());
         CGlowdeckDlg window(app);
         window.show();
         benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&window));

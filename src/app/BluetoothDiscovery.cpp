@@ -32,15 +32,6 @@ bool shownInList(const QString& interface, const QString& property) {
     return interface == kDeviceInterface && device.contains(property);
 }
 
-BluetoothDiscovery::BusOpener& busOpener() {
-    static BluetoothDiscovery::BusOpener opener;
-    return opener;
-}
-
-QDBusConnection openBus() {
-    return busOpener() ? busOpener()() : QDBusConnection::systemBus();
-}
-
 std::string text(const QVariant& value) {
     return value.toString().toStdString();
 }
@@ -108,14 +99,15 @@ void readManagedObjects(const QDBusArgument& argument, std::vector<BluezAdapter>
 }
 } // namespace
 
-BluetoothDiscovery::BluetoothDiscovery(QObject* parent) : QObject(parent) {}
+BluetoothDiscovery::BluetoothDiscovery(BusOpener openBus, QObject* parent)
+    : QObject(parent), m_openBus(std::move(openBus)) {}
 
 BluetoothDiscovery::~BluetoothDiscovery() = default;
 
 void BluetoothDiscovery::refresh() {
     if (m_pending)
         return;
-    QDBusConnection bus = openBus();
+    QDBusConnection bus = m_openBus();
     if (!bus.isConnected())
         return;
     follow(bus);
@@ -185,14 +177,6 @@ void BluetoothDiscovery::answered(QDBusPendingCallWatcher* call) {
     }
     if (std::exchange(m_askAgain, false))
         refresh();
-}
-
-void BluetoothDiscovery::setBusOpener(BusOpener opener) {
-    busOpener() = std::move(opener);
-}
-
-void BluetoothDiscovery::resetBusOpener() {
-    busOpener() = nullptr;
 }
 
 } // namespace glowdeck

@@ -20,11 +20,11 @@ namespace glowdeck {
 class BluetoothDiscovery : public QObject {
     Q_OBJECT
 public:
-    // Where BlueZ is asked; the system bus unless tests put a private bus in its place.
+    // Where BlueZ is asked: the system bus, or a private one in tests.
     using BusOpener = std::function<QDBusConnection()>;
     static constexpr int kAnswerTimeoutMs = 5000;
 
-    explicit BluetoothDiscovery(QObject* parent = nullptr);
+    explicit BluetoothDiscovery(BusOpener openBus, QObject* parent = nullptr);
     ~BluetoothDiscovery() override;
 
     // Entries as the port list shows them, "Name (00:11:22:33:44:55)", sorted.
@@ -32,9 +32,6 @@ public:
     // Asks BlueZ again, unless a question is still unanswered.
     void refresh();
     bool waitingForAnswer() const { return m_pending != nullptr; }
-
-    static void setBusOpener(BusOpener opener);
-    static void resetBusOpener();
 
 signals:
     void tablesChanged();
@@ -49,6 +46,7 @@ private:
     void follow(QDBusConnection& bus);
     void answered(QDBusPendingCallWatcher* call);
 
+    BusOpener m_openBus;
     QStringList m_tables;
     QDBusPendingCallWatcher* m_pending = nullptr;
     bool m_following = false;

@@ -1,12 +1,15 @@
 #include "app/BoxFeedback.h"
 
-#include "app/MessageBoxes.h"
+#include "app/Panel.h"
 
 namespace glowdeck {
 
 void BoxFeedback::notify(const Notice& notice) {
-    MessageBoxes::show(notice.owned ? m_window : nullptr, QString::fromStdString(notice.text),
-                       QString::fromStdString(notice.title), notice.icon);
+    if (m_panel.ending())
+        return;
+    m_panel.services().showBox({notice.owned ? m_window : nullptr,
+                                QString::fromStdString(notice.text),
+                                QString::fromStdString(notice.title), notice.icon});
 }
 
 } // namespace glowdeck

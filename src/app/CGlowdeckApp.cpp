@@ -10,9 +10,13 @@
 
 namespace glowdeck {
 
-CGlowdeckApp::CGlowdeckApp()
-    : m_settings(std::make_unique<CSettingsDlg>(*this)),
-      m_debugger(std::make_unique<CDebugger>(*this)) {}
+CGlowdeckApp::CGlowdeckApp(Services services)
+    : m_panel(std::move(services)), m_settings(std::make_unique<CSettingsDlg>(*this)),
+      m_debugger(std::make_unique<CDebugger>(*this)) {
+    // Keys during a wait are dialog keys again inside a box or dialog opened after it began.
+    m_panel.waits().setModalProbe(
+        []() -> const void* { return QApplication::activeModalWidget(); });
+}
 
 CGlowdeckApp::~CGlowdeckApp() = default;
 
@@ -34,7 +38,11 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
         std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
     CGlowdeckDlg window(*this, firstPorts);
     m_mainWindow = &window;
-    window.runMainWindow();
+    // The program runs until the main window has ended.
+    QObject::connect(&window, &QDialog::finished, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    window.show();
+    QApplication::exec();
     m_mainWindow = nullptr;
     return 0;
 }
@@ -45,19 +53,7 @@ void CGlowdeckApp::endProgram(const QString&) {
 }
 
 bool CGlowdeckApp::ending() const {
-    return !m_mainWindow || m_mainWindow->closing();
-}
-
-void CGlowdeckApp::endOnSignal() {
-    // A dialog that ends only once its request is done stays; the window's close path ends it.
-    QWidget* last = nullptr;
-    while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-        if (dialog == m_mainWindow || dialog == last)
-            break;
-        last = dialog;
-        dialog->done(QDialog::Rejected);
-    }
-    endProgram({});
+    return m_panel.ending();
 }
 
 QStringList CGlowdeckApp::portList() {

@@ -18,7 +18,7 @@ class CSettingsDlg;
 // that every opening reuses.
 class CGlowdeckApp : public PanelHost {
 public:
-    CGlowdeckApp();
+    explicit CGlowdeckApp(Services services = Services::system());
     ~CGlowdeckApp() override;
     CGlowdeckApp(const CGlowdeckApp&) = delete;
     CGlowdeckApp& operator=(const CGlowdeckApp&) = delete;
@@ -40,12 +40,10 @@ public:
     // The main window while it exists.
     CGlowdeckDlg* mainWindow() const { return m_mainWindow; }
     void setMainWindow(CGlowdeckDlg* window) { m_mainWindow = window; }
-    // Ends the program through the main window's close path, which says goodbye to the table.
+    // Ends the program through the main window's close path, which says goodbye to the table. A
+    // settings action, a script, and SIGINT, SIGTERM or SIGHUP (a logout) all end it here.
     void endProgram(const QString& why) override;
     bool ending() const override;
-    // SIGINT, SIGTERM or SIGHUP (a logout): boxes and dialogs over the window end as if
-    // cancelled, then the window closes through its close path.
-    void endOnSignal();
 
     // What scripts see of the window.
     QStringList portList() override;

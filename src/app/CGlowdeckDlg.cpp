@@ -2,15 +2,12 @@
 
 #include "app/BluetoothDiscovery.h"
 #include "app/CGlowdeckApp.h"
-#include "app/MessageBoxes.h"
 #include "app/PortDiscovery.h"
 #include "app/PortList.h"
 #include "debugger/CDebugger.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
-#include "link/AppLifetime.h"
 #include "link/CommandSender.h"
-#include "link/PumpedWait.h"
 #include "res/AppIcon.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
@@ -36,9 +33,8 @@ const QString kNoPorts = QStringLiteral("No Active Ports Found");
 }
 
 CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
-    : TemplateDialog(Templates::mainWindow()), m_app(app), m_panel(app.panel()),
-      m_firstPorts(firstPorts) {
-    AppLifetime::reset();
+    : TemplateDialog(Templates::mainWindow(), app.panel().waits()), m_app(app),
+      m_panel(app.panel()), m_feedback(this, app.panel()), m_firstPorts(firstPorts) {
     // The application's own window, not a dialog: its own taskbar entry, a resizable frame, a
     // minimise box and no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -108,7 +104,7 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
             Qt::QueuedConnection);
     }
     // Paired tables that BlueZ names later join the list while it can still be chosen from.
-    m_bluetooth = new BluetoothDiscovery(this);
+    m_bluetooth = new BluetoothDiscovery(m_panel.services().bluezBus, this);
     connect(m_bluetooth, &BluetoothDiscovery::tablesChanged, this, &CGlowdeckDlg::tablesChanged);
 
     connect(&m_panel.connection(), &Connection::stateChanged, this, &CGlowdeckDlg::showConnection);
@@ -121,6 +117,7 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
     m_swatchTimer.setInterval(kSwatchTimerMs);
     connect(&m_swatchTimer, &QTimer::timeout, this, &CGlowdeckDlg::OnTimer);
 
+    m_colourChooser->setPicker(m_panel.services().pickColour);
     m_panel.log().attachView(m_receivedData);
     qApp->installEventFilter(this);
     OnInitDialog();
@@ -149,7 +146,7 @@ void CGlowdeckDlg::OnInitDialog() {
 void CGlowdeckDlg::fillPortList() {
     m_portList->clear();
     m_portList->addItems(m_firstPorts);
-    for (const PortEntry& port : PortDiscovery::sortedPorts()) {
+    for (const PortEntry& port : PortDiscovery::sorted(m_panel.services().serialPorts())) {
         m_portList->addItem(port.name);
         if (!port.description.isEmpty())
             m_portList->setItemData(m_portList->count() - 1, port.description, Qt::ToolTipRole);
@@ -216,21 +213,29 @@ void CGlowdeckDlg::reject() {
 }
 
 void CGlowdeckDlg::closeEvent(QCloseEvent* event) {
-    if (m_closing) {
-        event->ignore();
+    // The window goes once the table has been told; a second request while that runs is the
+    // same request.
+    event->ignore();
+    if (m_closing)
         return;
-    }
     m_closing = true;
-    OnClose();
-    AppLifetime::markMainWindowGone();
-    PumpedWait::abandonAll();
     m_swatchTimer.stop();
-    event->accept();
-    QDialog::done(QDialog::Rejected);
+    OnClose();
 }
 
 void CGlowdeckDlg::OnClose() {
-    m_panel.connection().closeForExit();
+    m_panel.beginEnding();
+    // Boxes and dialogs over the window end as if cancelled. A dialog that ends only once its
+    // request is over ends with it: every request has just been ended.
+    QWidget* last = nullptr;
+    while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        if (dialog == this || dialog == last)
+            break;
+        last = dialog;
+        dialog->done(QDialog::Rejected);
+    }
+    m_panel.run(m_panel.connection().closeForExit(), SequenceRunner::Bound::Panel,
+                [this] { QDialog::done(QDialog::Rejected); });
 }
 
 void CGlowdeckDlg::AppendToLog(std::string_view text, bool lineEnd) {
@@ -242,22 +247,29 @@ void CGlowdeckDlg::OnBnClickedClear() {
 }
 
 void CGlowdeckDlg::OnBnClickedConnect() {
+    Connection& connection = m_panel.connection();
+    if (!connection.connected()) {
+        m_panel.startConnecting(m_portList->currentText(), m_feedback);
+        return;
+    }
     // The operator takes over from any attempts to bring a lost link back.
     m_panel.reconnector().stop();
-    Connection& connection = m_panel.connection();
-    if (connection.connected())
-        CommandSender(connection, m_feedback, true).disconnect();
-    else
-        connection.connectTo(m_portList->currentText(), m_feedback);
+    m_panel.run(disconnect());
+}
+
+Sequence<> CGlowdeckDlg::disconnect() {
+    co_await CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow).disconnect();
 }
 
 void CGlowdeckDlg::OnBnClickedSettings() {
-    if (CommandSender(m_panel.connection(), m_feedback, true).requireConnection())
+    if (CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
+            .requireConnection())
         m_app.settings().runModal();
 }
 
 void CGlowdeckDlg::OnBnClickedDebug() {
-    if (CommandSender(m_panel.connection(), m_feedback, true).requireConnection())
+    if (CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
+            .requireConnection())
         m_app.debugger().runModal();
 }
 
@@ -315,9 +327,13 @@ void CGlowdeckDlg::OnCbnSelendokColourChooser() {
 }
 
 void CGlowdeckDlg::manualModeClicked(TeamLights lights, QCheckBox* box) {
+    LightingController& lighting = m_panel.lightingController();
     // A refused click leaves the stored flag, so the box never shows a tick the table has not got.
-    if (!m_panel.lightingController().setManualMode(lights, box->isChecked(), m_feedback))
-        box->setChecked(m_panel.lightingController().manualMode(lights));
+    m_panel.run<bool>(lighting.setManualMode(lights, box->isChecked(), m_feedback),
+                      SequenceRunner::Bound::Link, [&lighting, lights, box](bool accepted) {
+                          if (!accepted)
+                              box->setChecked(lighting.manualMode(lights));
+                      });
 }
 
 void CGlowdeckDlg::OnBnClickedUnderlightManual() {
@@ -330,7 +346,9 @@ void CGlowdeckDlg::OnBnClickedSignsManual() {
 
 void CGlowdeckDlg::teamSwatchClicked(TeamLights lights, int team) {
     refreshCurrentColour();
-    m_panel.lightingController().setTeamColour(lights, team, m_currentColour, m_feedback);
+    m_panel.run<bool>(
+        m_panel.lightingController().setTeamColour(lights, team, m_currentColour, m_feedback),
+        SequenceRunner::Bound::Link);
 }
 
 void CGlowdeckDlg::OnStnClickedUnderlightTeam1() {
@@ -348,8 +366,9 @@ void CGlowdeckDlg::OnStnClickedSignsTeam2() {
 
 void CGlowdeckDlg::cupSwatchClicked(int cup) {
     refreshCurrentColour();
-    m_panel.lightingController().setCupColour(cup, m_currentColour, m_modeList->currentIndex(),
-                                              m_feedback);
+    m_panel.run<bool>(m_panel.lightingController().setCupColour(
+                          cup, m_currentColour, m_modeList->currentIndex(), m_feedback),
+                      SequenceRunner::Bound::Link);
 }
 
 void CGlowdeckDlg::OnStnClickedTeam1CupOn() {
@@ -366,7 +385,7 @@ void CGlowdeckDlg::OnStnClickedTeam2CupOff() {
 }
 
 void CGlowdeckDlg::OnCbnSelendokMode() {
-    m_panel.lightingController().selectMode(m_modeList->currentIndex(), m_feedback);
+    m_panel.run(m_panel.lightingController().selectMode(m_modeList->currentIndex(), m_feedback));
 }
 
 // ---- Prompt line ----------------------------------------------------------------------------
@@ -376,7 +395,7 @@ bool CGlowdeckDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CGlowdeckDlg::PreTranslateMessage(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress || PumpedWait::depth() > 0 || m_closing)
+    if (event->type() != QEvent::KeyPress || m_panel.waits().waiting() || m_closing)
         return false;
     // A key travels up from the focused control through its parents; act on it once, where it
     // starts, and only inside this window.
@@ -386,13 +405,17 @@ bool CGlowdeckDlg::PreTranslateMessage(QObject* watched, QEvent* event) {
     ConsoleController& console = m_panel.console();
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        const QPointer<QWidget> pressedIn = widget;
-        if (console.enterLine(m_prompt->text().toLatin1().toStdString(), m_feedback) &&
-            !AppLifetime::mainWindowGone())
-            m_prompt->clear();
-        // The key belongs to the control it was pressed in: one that took the focus during the
-        // line's waits (a click) must not be pressed by it afterwards.
-        return AppLifetime::mainWindowGone() || QApplication::focusWidget() != pressedIn;
+        // The prompt empties once the line's command is over, however it ended.
+        auto over = [prompt = QPointer<QLineEdit>(m_prompt)](bool entered) {
+            if (entered && prompt)
+                prompt->clear();
+        };
+        m_panel.run<bool>(console.enterLine(m_prompt->text().toLatin1().toStdString(), m_feedback),
+                          SequenceRunner::Bound::Link, over,
+                          [over](const std::string&) { over(true); });
+        // The key goes on to the focused control and the window; while the line's wait runs no
+        // dialog key acts, so it presses nothing then.
+        return false;
     } else if (key == Qt::Key_Up) {
         m_prompt->setText(QString::fromLatin1(console.history().older()));
     } else if (key == Qt::Key_Down) {

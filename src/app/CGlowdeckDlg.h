@@ -3,6 +3,7 @@
 #include "app/BoxFeedback.h"
 #include "link/Colour.h"
 #include "res/TemplateDialog.h"
+#include "sequence/Sequence.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -88,6 +89,7 @@ private:
     void showConnection();
     void showLighting(const LightingChange& change);
     void paintCupSwatches();
+    Sequence<> disconnect();
     ColourSwatch* teamSwatch(TeamLights lights, int team) const;
     void teamSwatchClicked(TeamLights lights, int team);
     void cupSwatchClicked(int cup);
@@ -95,7 +97,7 @@ private:
 
     CGlowdeckApp& m_app;
     Panel& m_panel;
-    BoxFeedback m_feedback{this};
+    BoxFeedback m_feedback;
     QStringList m_firstPorts;
 
     QComboBox* m_portList;

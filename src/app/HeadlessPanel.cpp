@@ -2,8 +2,6 @@
 
 #include "app/PortDiscovery.h"
 #include "lighting/ColourTable.h"
-#include "link/AppLifetime.h"
-#include "link/PumpedWait.h"
 
 #include <QCoreApplication>
 
@@ -12,9 +10,8 @@
 
 namespace glowdeck {
 
-HeadlessPanel::HeadlessPanel() {
-    AppLifetime::reset();
-}
+HeadlessPanel::HeadlessPanel(Services services)
+    : m_panel(services), m_bluetooth(services.bluezBus) {}
 
 HeadlessPanel::~HeadlessPanel() = default;
 
@@ -43,17 +40,20 @@ int HeadlessPanel::run(const AppOptions& options) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
 
-    Reconnector& reconnector = m_panel.reconnector();
     m_reconnect = options.reconnect;
-    reconnector.setEnabled(options.reconnect);
-    if (!m_panel.connection().connectTo(m_port, m_feedback)) {
+    m_panel.reconnector().setEnabled(options.reconnect);
+    m_panel.startConnecting(m_port, m_feedback, [this](bool connected) {
+        if (connected)
+            return;
         const QString reason = m_panel.connection().lastFailure();
         std::fprintf(stderr, "glowdeck: cannot connect to %s%s%s\n", qPrintable(m_port),
                      reason.isEmpty() ? "" : ": ", qPrintable(reason));
-        if (!options.reconnect)
-            return 1;
-        reconnector.start(m_port);
-    }
+        if (m_reconnect)
+            m_panel.reconnector().start(m_port);
+        else
+            QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    });
     return QCoreApplication::exec();
 }
 
@@ -61,7 +61,7 @@ QStringList HeadlessPanel::portList() {
     QStringList ports;
     if (!m_simulatedPort.isEmpty())
         ports << m_simulatedPort;
-    for (const PortEntry& port : PortDiscovery::sortedPorts())
+    for (const PortEntry& port : PortDiscovery::sorted(m_panel.services().serialPorts()))
         ports << port.name;
     // Paired tables as the window lists them: those BlueZ named last time, and asked again.
     ports << m_bluetooth.knownTables();
@@ -78,7 +78,7 @@ void HeadlessPanel::endProgram(const QString& why) {
     QMetaObject::invokeMethod(
         this,
         [this, why] {
-            if (m_ending)
+            if (m_panel.ending())
                 return;
             if (!m_reconnect) {
                 std::fprintf(stderr, "glowdeck: ending: %s\n", qPrintable(why));
@@ -91,22 +91,19 @@ void HeadlessPanel::endProgram(const QString& why) {
                          "returns\n",
                          qPrintable(why));
             m_panel.reconnector().stop();
-            m_panel.connection().closeForExit(true);
-            m_panel.reconnector().start(m_port);
+            m_panel.runner().end(SequenceRunner::Bound::Link, Panel::kNewConnectionReason);
+            m_panel.run(m_panel.connection().closeForExit(true), SequenceRunner::Bound::Panel,
+                        [this] { m_panel.reconnector().start(m_port); });
         },
         Qt::QueuedConnection);
 }
 
 void HeadlessPanel::end() {
-    if (m_ending)
+    if (m_panel.ending())
         return;
-    m_ending = true;
-    m_panel.reconnector().stop();
-    m_panel.connection().closeForExit();
-    // A request still unwinding from a wait does nothing further.
-    AppLifetime::markMainWindowGone();
-    PumpedWait::abandonAll();
-    QCoreApplication::exit(0);
+    m_panel.beginEnding();
+    m_panel.run(m_panel.connection().closeForExit(), SequenceRunner::Bound::Panel,
+                [] { QCoreApplication::exit(0); });
 }
 
 void HeadlessPanel::writeOut(std::string_view text) {

@@ -17,7 +17,7 @@ namespace glowdeck {
 class HeadlessPanel : public QObject, public PanelHost {
     Q_OBJECT
 public:
-    HeadlessPanel();
+    explicit HeadlessPanel(Services services = Services::system());
     ~HeadlessPanel() override;
     HeadlessPanel(const HeadlessPanel&) = delete;
     HeadlessPanel& operator=(const HeadlessPanel&) = delete;
@@ -36,7 +36,7 @@ public:
     // Renaming or resetting the table: with --reconnect the link is closed as the window's
     // close path closes it and opened again when the table returns; otherwise the panel ends.
     void endProgram(const QString& why) override;
-    bool ending() const override { return m_ending; }
+    bool ending() const override { return m_panel.ending(); }
     // SIGINT, SIGTERM, SIGHUP: the close path, then the program ends with status 0.
     void endOnSignal() { end(); }
 
@@ -51,7 +51,6 @@ private:
     BluetoothDiscovery m_bluetooth;
     QString m_port;
     bool m_reconnect = false;
-    bool m_ending = false;
 };
 
 } // namespace glowdeck

@@ -1,18 +1,12 @@
 #include "app/MessageBoxes.h"
 
-#include "link/AppLifetime.h"
-#include "link/PumpedWait.h"
+#include "app/Services.h"
 
 #include <QMessageBox>
 
 namespace glowdeck {
 
 namespace {
-MessageBoxes::Handler& handler() {
-    static MessageBoxes::Handler h;
-    return h;
-}
-
 QMessageBox::Icon toQt(BoxIcon icon) {
     switch (icon) {
     case BoxIcon::Error:
@@ -28,24 +22,10 @@ QMessageBox::Icon toQt(BoxIcon icon) {
 }
 } // namespace
 
-void MessageBoxes::show(QWidget* owner, const QString& text, const QString& title, BoxIcon icon) {
-    if (AppLifetime::mainWindowGone())
-        return;
-    const BoxRequest request{owner, text, title, icon};
-    PumpedWait::ModalScope modal;
-    if (handler()) {
-        handler()(request);
-        return;
-    }
-    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, owner);
+void MessageBoxes::show(const BoxRequest& request) {
+    QMessageBox box(toQt(request.icon), request.title, request.text, QMessageBox::Ok,
+                    request.owner);
     box.exec();
-}
-
-void MessageBoxes::setHandler(Handler h) {
-    handler() = std::move(h);
-}
-void MessageBoxes::resetHandler() {
-    handler() = nullptr;
 }
 
 } // namespace glowdeck

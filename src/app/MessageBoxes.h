@@ -1,31 +1,13 @@
 #pragma once
 
-#include "link/Notice.h"
-
-#include <QString>
-
-#include <functional>
-
-class QWidget;
-
 namespace glowdeck {
 
-struct BoxRequest {
-    QWidget* owner; // nullptr: a box without an owner window
-    QString text;
-    QString title;
-    BoxIcon icon;
-};
+struct BoxRequest;
 
-// Every message box of the program goes through here (each has a single OK button and is modal).
-// Tests put a handler in place that records the box and answers it at once.
+// The program's message boxes: modal, one OK button.
 class MessageBoxes {
 public:
-    using Handler = std::function<void(const BoxRequest&)>;
-
-    static void show(QWidget* owner, const QString& text, const QString& title, BoxIcon icon);
-    static void setHandler(Handler handler);
-    static void resetHandler();
+    static void show(const BoxRequest& request);
 };
 
 } // namespace glowdeck

@@ -15,12 +15,18 @@
 
 namespace glowdeck {
 
-Panel::Panel()
-    : m_connection(m_log), m_lightingController(m_lighting, m_connection), m_console(m_connection),
-      m_debuggerController(m_connection), m_settingsController(m_connection, &Panel::writeFile) {}
+Panel::Panel(Services services)
+    : m_services(std::move(services)), m_connection(m_log, m_waits),
+      m_lightingController(m_lighting, m_connection), m_console(m_connection),
+      m_debuggerController(m_connection), m_settingsController(m_connection, &Panel::writeFile) {
+    QObject::connect(&m_connection, &Connection::connectionLost, &m_clock,
+                     [this] { m_runner.end(SequenceRunner::Bound::Link, kLinkLostReason); });
+}
 
 Panel::~Panel() {
     m_control.reset();
+    // Whatever still waits ends before what it waits on goes.
+    m_runner.end(SequenceRunner::Bound::Panel, kEndingReason);
 #ifdef GLOWDECK_HAVE_SIMULATOR
     if (m_simulatedTable)
         m_simulatedTable->stop();
@@ -52,6 +58,29 @@ bool Panel::startRequestedTrace(const QString& path) {
     std::fprintf(stderr, "glowdeck: cannot write the trace to %s: %s\n", qPrintable(path),
                  qPrintable(error));
     return false;
+}
+
+Sequence<bool> Panel::connectTable(QString portName, Feedback& feedback) {
+    // The operator's connect takes over from an attempt under way, not from another connect.
+    m_reconnector.stop();
+    if (m_ending || m_connection.opening())
+        co_return false;
+    m_runner.end(SequenceRunner::Bound::Link, kNewConnectionReason);
+    co_return co_await m_connection.connectTo(std::move(portName), feedback);
+}
+
+void Panel::startConnecting(const QString& portName, Feedback& feedback,
+                            std::function<void(bool)> done) {
+    m_reconnector.stop();
+    if (m_ending || m_connection.opening())
+        return;
+    run<bool>(connectTable(portName, feedback), SequenceRunner::Bound::Panel, std::move(done));
+}
+
+void Panel::beginEnding() {
+    m_ending = true;
+    m_reconnector.stop();
+    m_runner.end(SequenceRunner::Bound::Panel, kEndingReason);
 }
 
 QString Panel::startSimulatedTable() {

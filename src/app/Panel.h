@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/QtClock.h"
+#include "app/Services.h"
 #include "console/ConsoleController.h"
 #include "debugger/DebuggerController.h"
 #include "lighting/LightingController.h"
@@ -7,6 +9,8 @@
 #include "link/Connection.h"
 #include "link/ReceivedLog.h"
 #include "link/Reconnector.h"
+#include "sequence/SequenceRunner.h"
+#include "sequence/WaitQueue.h"
 #include "settings/SettingsController.h"
 
 #include <QString>
@@ -24,12 +28,12 @@ namespace sim {
 class SimulatedTable;
 }
 
-// Everything of the panel that is not a window: the log, the connection, the lighting state and
-// the controllers that the windows, a script and a panel without windows all act through. It
-// lives for the whole run and nothing of it is saved.
+// Everything of the panel that is not a window: the log, the connection, the lighting state, the
+// controllers that the windows, a script and a panel without windows all act through, and the
+// sequences they run. It lives for the whole run and nothing of it is saved.
 class Panel {
 public:
-    Panel();
+    explicit Panel(Services services = Services::system());
     ~Panel();
     Panel(const Panel&) = delete;
     Panel& operator=(const Panel&) = delete;
@@ -48,6 +52,32 @@ public:
     bool startControl(const QString& path, PanelHost& host);
     ControlServer* control() const { return m_control.get(); }
 
+    Services& services() { return m_services; }
+    WaitQueue& waits() { return m_waits; }
+    SequenceRunner& runner() { return m_runner; }
+    // Runs an action of the window or a script.
+    template <class T>
+    SequenceRunner::Ticket run(Sequence<T> sequence, SequenceRunner::Bound bound,
+                               std::function<void(T)> done = {}, SequenceRunner::Ended ended = {}) {
+        return m_runner.start<T>(std::move(sequence), bound, std::move(done), std::move(ended));
+    }
+    SequenceRunner::Ticket run(Sequence<> sequence,
+                               SequenceRunner::Bound bound = SequenceRunner::Bound::Link,
+                               std::function<void()> done = {}, SequenceRunner::Ended ended = {}) {
+        return m_runner.start(std::move(sequence), bound, std::move(done), std::move(ended));
+    }
+
+    // The operator's Connect: a new connection ends what acted on the last one and any attempts
+    // to bring it back. Nothing while an open is under way. Runs bound to the panel only.
+    Sequence<bool> connectTable(QString portName, Feedback& feedback);
+    // The same, run now; done learns whether it connected.
+    void startConnecting(const QString& portName, Feedback& feedback,
+                         std::function<void(bool)> done = {});
+    // The program has decided to end: every sequence ends at its next step, no attempt to
+    // reconnect goes on, no box appears. The close path (connection().closeForExit()) follows.
+    void beginEnding();
+    bool ending() const { return m_ending; }
+
     ReceivedLog& log() { return m_log; }
     LightingState& lighting() { return m_lighting; }
     Connection& connection() { return m_connection; }
@@ -62,12 +92,21 @@ public:
     // Why a file could not be written at path, before trying; empty when it looks writable.
     static QString whyCannotWrite(const QString& path);
 
+    static constexpr const char* kEndingReason = "the panel is ending";
+    static constexpr const char* kLinkLostReason = "the link to the table was lost";
+    static constexpr const char* kNewConnectionReason = "a new connection began";
+
 private:
+    Services m_services;
+    QtClock m_clock;
+    WaitQueue m_waits{m_clock};
+    SequenceRunner m_runner{m_clock};
+    bool m_ending = false;
     ReceivedLog m_log;
     LightingState m_lighting;
     std::unique_ptr<ProtocolTrace> m_trace; // outlives the connection, which writes to it
     Connection m_connection;
-    Reconnector m_reconnector{m_connection};
+    Reconnector m_reconnector{m_connection, m_runner};
     LightingController m_lightingController;
     ConsoleController m_console;
     DebuggerController m_debuggerController;

@@ -5,6 +5,7 @@
 #include "control/ColourText.h"
 #include "control/ReplyText.h"
 #include "link/CommandSender.h"
+#include "sequence/SequenceRunner.h"
 #include "settings/DumpCsv.h"
 
 #include <QFileInfo>
@@ -70,61 +71,93 @@ QJsonObject PanelRequests::status() {
 
 void PanelRequests::handle(const ControlRequest& request, Done done) {
     using Command = ControlRequest::Command;
-    using Outcome = SettingsController::Outcome;
-    ReplyFeedback feedback;
-    QJsonObject& reply = feedback.reply();
     // Once the program has decided to end, nothing more reaches the table.
     if (m_host.ending()) {
-        done({{QStringLiteral("error"), QStringLiteral("the panel is ending")}});
+        done({{QStringLiteral("error"), QString::fromLatin1(Panel::kEndingReason)}});
         return;
     }
+    // What only reads is answered at once, whatever else runs.
+    if (request.command == Command::Status) {
+        done(status());
+        return;
+    }
+    if (request.command == Command::Ports) {
+        done({{QStringLiteral("ports"), QJsonArray::fromStringList(m_host.portList())}});
+        return;
+    }
+    // A connection of its own ends what acted on the last one; everything else acts on the link
+    // and ends with it.
+    const auto bound = request.command == Command::Connect ? SequenceRunner::Bound::Panel
+                                                           : SequenceRunner::Bound::Link;
+    m_panel.run<Outcome>(
+        act(request), bound,
+        [this, done](Outcome outcome) {
+            done(outcome.reply);
+            if (!outcome.endsBecause.isEmpty())
+                m_host.endProgram(outcome.endsBecause);
+        },
+        [done](const std::string& why) {
+            done({{QStringLiteral("error"), QString::fromStdString(why)}});
+        });
+}
+
+Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
+    using Command = ControlRequest::Command;
+    using Ended = SettingsController::Outcome;
+    ReplyFeedback feedback;
+    QJsonObject& reply = feedback.reply();
     Connection& connection = m_panel.connection();
-    Outcome outcome = Outcome::Done;
+    Ended ended = Ended::Done;
     QString endsBecause;
     const auto lights =
         request.command == Command::Signs ? TeamLights::Signs : TeamLights::Underlight;
     switch (request.command) {
     case Command::Status:
-        reply = status();
-        break;
     case Command::Ports:
-        reply.insert(QStringLiteral("ports"), QJsonArray::fromStringList(m_host.portList()));
+    case Command::Subscribe:
         break;
-    case Command::Connect:
-        m_panel.reconnector().stop();
-        if (connection.connected())
+    case Command::Connect: {
+        if (connection.connected()) {
             feedback.notify({"Error", "Already connected to " + connection.portName().toStdString(),
                              BoxIcon::Error, true});
-        else if (!connection.connectTo(request.port, feedback) &&
-                 !connection.lastFailure().isEmpty())
+            break;
+        }
+        if (connection.opening()) {
+            feedback.notify(
+                {"Error", "A connection is being opened already", BoxIcon::Error, true});
+            break;
+        }
+        const bool connected = co_await m_panel.connectTable(request.port, feedback);
+        if (!connected && !connection.lastFailure().isEmpty())
             reply.insert(QStringLiteral("reason"), connection.lastFailure());
         break;
+    }
     case Command::Disconnect: {
         // While the lost link is being tried again, disconnecting means: stop trying.
         const bool wasTrying = m_panel.reconnector().running();
         m_panel.reconnector().stop();
         if (!wasTrying || connection.connected())
-            CommandSender(connection, feedback, true).disconnect();
+            co_await CommandSender(connection, feedback, RefusalOwner::MainWindow).disconnect();
         break;
     }
     case Command::Prompt:
-        m_panel.console().enterLine(request.text, feedback);
+        co_await m_panel.console().enterLine(request.text, feedback);
         break;
     case Command::Mode:
-        m_panel.lightingController().selectMode(request.mode, feedback);
+        co_await m_panel.lightingController().selectMode(request.mode, feedback);
         break;
     case Command::Underlight:
     case Command::Signs:
         if (request.manual)
-            m_panel.lightingController().setManualMode(lights, *request.manual, feedback);
+            co_await m_panel.lightingController().setManualMode(lights, *request.manual, feedback);
         else
-            m_panel.lightingController().setTeamColour(lights, request.team - 1, request.colour,
-                                                       feedback);
+            co_await m_panel.lightingController().setTeamColour(lights, request.team - 1,
+                                                                request.colour, feedback);
         break;
     case Command::Cup: {
         const int cup = (request.team - 1) * 2 + (request.cupOn ? 0 : 1);
         LightingController& lighting = m_panel.lightingController();
-        lighting.setCupColour(cup, request.colour, lighting.state().currentMode, feedback);
+        co_await lighting.setCupColour(cup, request.colour, lighting.state().currentMode, feedback);
         break;
     }
     case Command::Debugger: {
@@ -132,53 +165,55 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
         switch (request.debuggerAction) {
         case ControlRequest::DebuggerAction::Open:
             // As the Debug button: refused without a link.
-            if (CommandSender(connection, feedback, true).requireConnection())
-                debugger.open(feedback);
+            if (CommandSender(connection, feedback, RefusalOwner::MainWindow).requireConnection())
+                co_await debugger.open(feedback);
             break;
         case ControlRequest::DebuggerAction::Test:
-            debugger.runTest(request.debugList, request.debugIndex,
-                             request.speed.value_or(DebuggerCommands::kSpeedStart), feedback);
+            co_await debugger.runTest(request.debugList, request.debugIndex,
+                                      request.speed.value_or(DebuggerCommands::kSpeedStart),
+                                      feedback);
             break;
         case ControlRequest::DebuggerAction::StepMode:
-            debugger.setStepMode(request.on, feedback);
+            co_await debugger.setStepMode(request.on, feedback);
             break;
         case ControlRequest::DebuggerAction::Next:
-            debugger.next(feedback);
+            co_await debugger.next(feedback);
             break;
         case ControlRequest::DebuggerAction::Cancel:
-            debugger.cancel(feedback);
+            co_await debugger.cancel(feedback);
             break;
         case ControlRequest::DebuggerAction::Exit:
-            debugger.exit(feedback);
+            co_await debugger.exit(feedback);
             break;
         }
         break;
     }
     case Command::ScrollingText:
-        outcome = m_panel.settingsController().saveScrollingText(widen(request.text), feedback);
+        co_await m_panel.settingsController().saveScrollingText(widen(request.text), feedback);
         break;
     case Command::BluetoothName:
-        outcome = m_panel.settingsController().saveBluetoothName(widen(request.text), feedback);
+        ended =
+            co_await m_panel.settingsController().saveBluetoothName(widen(request.text), feedback);
         endsBecause = QStringLiteral("the table's Bluetooth name was changed and it resets itself");
         break;
     case Command::Sensitivity:
-        outcome = m_panel.settingsController().saveSensitivity(request.value, feedback);
+        co_await m_panel.settingsController().saveSensitivity(request.value, feedback);
         break;
     case Command::Eeprom:
         switch (request.eepromAction) {
         case ControlRequest::EepromAction::Test:
-            m_panel.settingsController().testEeprom(feedback);
+            co_await m_panel.settingsController().testEeprom(feedback);
             break;
         case ControlRequest::EepromAction::Erase:
-            m_panel.settingsController().eraseEeprom(feedback);
+            co_await m_panel.settingsController().eraseEeprom(feedback);
             break;
         case ControlRequest::EepromAction::Format:
-            m_panel.settingsController().formatEeprom(feedback);
+            co_await m_panel.settingsController().formatEeprom(feedback);
             break;
         }
         break;
     case Command::FactoryReset:
-        outcome = m_panel.settingsController().factoryReset(feedback);
+        ended = co_await m_panel.settingsController().factoryReset(feedback);
         endsBecause = QStringLiteral("the table was reset to its factory state");
         break;
     case Command::Dump: {
@@ -190,20 +225,16 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
                          QStringLiteral("Cannot write %1: %2").arg(path, why));
             break;
         }
-        outcome = m_panel.settingsController().dumpEeprom(path.toStdString(), feedback);
-        if (outcome == Outcome::Done && !feedback.refused())
+        ended = co_await m_panel.settingsController().dumpEeprom(path.toStdString(), feedback);
+        if (ended == Ended::Done && !feedback.refused())
             reply.insert(QStringLiteral("path"), QFileInfo(path).absoluteFilePath());
         break;
     }
     case Command::ClearLog:
         m_panel.log().clear();
         break;
-    case Command::Subscribe:
-        break;
     }
-    done(reply);
-    if (outcome == Outcome::EndProgram)
-        m_host.endProgram(endsBecause);
+    co_return Outcome{reply, ended == Ended::EndProgram ? endsBecause : QString()};
 }
 
 } // namespace glowdeck

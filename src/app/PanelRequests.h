@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/ControlHandler.h"
+#include "sequence/Sequence.h"
 
 namespace glowdeck {
 
@@ -16,7 +17,14 @@ public:
     void handle(const ControlRequest& request, Done done) override;
 
 private:
+    // What a request came to: its reply, and why the program ends after it, if it does.
+    struct Outcome {
+        QJsonObject reply;
+        QString endsBecause;
+    };
+
     QJsonObject status();
+    Sequence<Outcome> act(ControlRequest request);
 
     Panel& m_panel;
     PanelHost& m_host;

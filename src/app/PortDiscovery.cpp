@@ -6,17 +6,7 @@
 
 namespace glowdeck {
 
-namespace {
-PortDiscovery::DescribedLister& lister() {
-    static PortDiscovery::DescribedLister l;
-    return l;
-}
-
-bool lessByName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) < 0;
-}
-
-QList<PortEntry> systemPorts() {
+QList<PortEntry> PortDiscovery::present() {
     QList<PortEntry> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         QString description = info.description();
@@ -29,33 +19,12 @@ QList<PortEntry> systemPorts() {
     }
     return ports;
 }
-} // namespace
 
-QList<PortEntry> PortDiscovery::sortedPorts() {
-    QList<PortEntry> ports = lister() ? lister()() : systemPorts();
+QList<PortEntry> PortDiscovery::sorted(QList<PortEntry> ports) {
     std::stable_sort(ports.begin(), ports.end(), [](const PortEntry& a, const PortEntry& b) {
-        return lessByName(a.name, b.name);
+        return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
     });
     return ports;
-}
-
-void PortDiscovery::setLister(Lister l) {
-    if (!l) {
-        resetLister();
-        return;
-    }
-    lister() = [l = std::move(l)] {
-        QList<PortEntry> ports;
-        for (const QString& name : l())
-            ports.append({name, QString()});
-        return ports;
-    };
-}
-void PortDiscovery::setDescribedLister(DescribedLister l) {
-    lister() = std::move(l);
-}
-void PortDiscovery::resetLister() {
-    lister() = nullptr;
 }
 
 } // namespace glowdeck

@@ -2,9 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
-
-#include <functional>
 
 namespace glowdeck {
 
@@ -15,17 +12,12 @@ struct PortEntry {
     bool operator==(const PortEntry&) const = default;
 };
 
-// The serial ports present now, sorted case-insensitively (COM12 before COM3, as the port list
-// has always shown them). Tests put their own lister in place.
+// The serial ports of the system.
 class PortDiscovery {
 public:
-    using Lister = std::function<QStringList()>;
-    using DescribedLister = std::function<QList<PortEntry>()>;
-
-    static QList<PortEntry> sortedPorts();
-    static void setLister(Lister lister);
-    static void setDescribedLister(DescribedLister lister);
-    static void resetLister();
+    static QList<PortEntry> present();
+    // Sorted case-insensitively (COM12 before COM3, as the port list has always shown them).
+    static QList<PortEntry> sorted(QList<PortEntry> ports);
 };
 
 } // namespace glowdeck

@@ -163,6 +163,6 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     glowdeck::CGlowdeckApp app;
     glowdeck::EndSignals endSignals;
-    QObject::connect(&endSignals, &glowdeck::EndSignals::received, [&app] { app.endOnSignal(); });
+    QObject::connect(&endSignals, &glowdeck::EndSignals::received, [&app] { app.endProgram({}); });
     return app.InitInstance(options);
 }

@@ -3,6 +3,8 @@ list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
   app/MessageBoxes.cpp
+  app/Services.cpp
+  app/QtClock.cpp
   app/BluetoothDiscovery.cpp
   app/PortDiscovery.cpp
   app/PortList.cpp

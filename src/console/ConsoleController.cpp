@@ -7,41 +7,46 @@ namespace glowdeck {
 
 ConsoleController::ConsoleController(TableLink& link) : m_link(link) {}
 
-bool ConsoleController::enterLine(const std::string& line, Feedback& feedback) {
+namespace {
+// Keeps the line once its command is over, also when the command was cut short.
+struct KeepInHistory {
+    CommandHistory& history;
+    const std::string& line;
+    ~KeepInHistory() { history.add(line); }
+};
+} // namespace
+
+Sequence<bool> ConsoleController::enterLine(std::string line, Feedback& feedback) {
     if (line.empty())
-        return false;
+        co_return false;
     m_link.appendToLog(line, true);
-    RunTextCommand(line, feedback);
-    if (m_link.ending())
-        return true;
-    m_history.add(line);
-    return true;
+    const KeepInHistory keep{m_history, line};
+    co_await RunTextCommand(line, feedback);
+    co_return true;
 }
 
-void ConsoleController::RunTextCommand(const std::string& line, Feedback& feedback) {
+Sequence<> ConsoleController::RunTextCommand(std::string line, Feedback& feedback) {
     const TextCommand command = TextCommands::parse(line);
-    CommandSender send(m_link, feedback, true);
+    CommandSender send(m_link, feedback, RefusalOwner::MainWindow);
     switch (command.action) {
     case TextCommand::Action::ShowDebug:
         showDebugButton(true);
-        return;
+        co_return;
     case TextCommand::Action::HideDebug:
         showDebugButton(false);
-        return;
+        co_return;
     case TextCommand::Action::Send:
-        send(command.code);
-        return;
+        co_await send(command.code);
+        co_return;
     case TextCommand::Action::ResetSequence:
-        send(command.code);
-        m_link.pumpedWait(command.waitMs);
-        if (m_link.ending())
-            return;
+        co_await send(command.code);
+        co_await m_link.pumpedWait(command.waitMs);
         m_link.appendToLog(command.logText, true);
-        send.disconnect();
-        return;
+        co_await send.disconnect();
+        co_return;
     case TextCommand::Action::Invalid:
         m_link.appendToLog(command.logText, true);
-        return;
+        co_return;
     }
 }
 

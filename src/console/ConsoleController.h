@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/CommandHistory.h"
+#include "sequence/Sequence.h"
 
 #include <functional>
 #include <string>
@@ -18,8 +19,8 @@ public:
 
     // A line entered at the prompt: echoed to the log, run, then kept in the history. An empty
     // line does nothing. Returns false when nothing was entered.
-    bool enterLine(const std::string& line, Feedback& feedback);
-    void RunTextCommand(const std::string& line, Feedback& feedback);
+    Sequence<bool> enterLine(std::string line, Feedback& feedback);
+    Sequence<> RunTextCommand(std::string line, Feedback& feedback);
 
     CommandHistory& history() { return m_history; }
     bool debugButtonShown() const { return m_debugButtonShown; }

@@ -60,6 +60,8 @@ struct ControlRequest {
 
     // The "cmd" name of a command, as requests spell it.
     static std::string_view commandName(Command command);
+    // Status and the port list change nothing and need no wait: they are answered at once.
+    bool readsOnly() const { return command == Command::Status || command == Command::Ports; }
 };
 
 } // namespace glowdeck

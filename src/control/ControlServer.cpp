@@ -201,15 +201,34 @@ void ControlServer::takeLine(std::uint64_t id, QByteArray line) {
 
 void ControlServer::enqueue(Entry entry) {
     Client* c = client(entry.client);
-    // What the server answers itself needs to wait only for the same client's earlier requests.
-    if (!entry.request && (!c || c->outstanding == 0)) {
-        answer(entry);
-        return;
+    // What the server answers itself, and what only reads, needs to wait only for the same
+    // client's earlier requests.
+    if (!c || c->outstanding == 0) {
+        if (!entry.request) {
+            answer(entry);
+            return;
+        }
+        if (entry.request->readsOnly()) {
+            ask(entry.client, *entry.request);
+            return;
+        }
     }
     if (c)
         ++c->outstanding;
     m_queue.push_back(std::move(entry));
     dispatchNext();
+}
+
+void ControlServer::ask(std::uint64_t clientId, const ControlRequest& request) {
+    QPointer<ControlServer> self(this);
+    m_handler.handle(request, [self, clientId, id = request.id](QJsonObject reply) {
+        if (!self)
+            return;
+        reply.insert(QStringLiteral("ok"), !reply.contains(QStringLiteral("error")));
+        if (!id.isUndefined())
+            reply.insert(QStringLiteral("id"), id);
+        self->send(clientId, reply);
+    });
 }
 
 void ControlServer::answer(const Entry& entry) {

@@ -19,7 +19,8 @@ class QLocalSocket;
 namespace glowdeck {
 
 // The control interface: JSON Lines over a local socket that only this user can open. Requests
-// from all clients are handed to the handler one at a time in the order they arrived, each
+// that act, from all clients, are handed to the handler one at a time in the order they arrived;
+// those that only read are answered at once, even while another client's request waits. Each
 // client's replies go back in its own order, and no client can make the panel wait: its input
 // and output are bounded and it is dropped when it breaks the bounds.
 class ControlServer : public QObject {
@@ -73,6 +74,8 @@ private:
     void takeLine(std::uint64_t id, QByteArray line);
     void enqueue(Entry entry);
     void answer(const Entry& entry);
+    // A request that only reads, handed over beside the one that runs.
+    void ask(std::uint64_t clientId, const ControlRequest& request);
     void dispatchNext();
     void finish(std::uint64_t serial, std::uint64_t clientId, const QJsonValue& id,
                 QJsonObject reply);

@@ -2,7 +2,6 @@
 
 #include "app/CGlowdeckApp.h"
 #include "debugger/DebuggerController.h"
-#include "link/AppLifetime.h"
 #include "res/Templates.h"
 
 #include <QCheckBox>
@@ -11,13 +10,12 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSlider>
-#include <QTimer>
 
 namespace glowdeck {
 
 CDebugger::CDebugger(CGlowdeckApp& app)
-    : TemplateDialog(Templates::debugger()), m_app(app),
-      m_controller(app.panel().debuggerController()) {
+    : TemplateDialog(Templates::debugger(), app.panel().waits()), m_panel(app.panel()),
+      m_controller(app.panel().debuggerController()), m_feedback(this, app.panel()) {
     // Caption and close box only: no help, minimise or maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -63,31 +61,13 @@ void CDebugger::OnInitDialog() {
     m_ringList->setCurrentIndex(0);
     m_stepMode->setChecked(false);
     m_speed->setFocus(Qt::OtherFocusReason);
-    // The start frame's wait would hold the window back; send it once the window is up.
-    const unsigned opening = ++m_opening;
-    QTimer::singleShot(0, this, [this, opening] { sendStart(opening); });
-}
-
-void CDebugger::sendStart(unsigned opening) {
-    // Not if this opening has already ended: the table would be left in debug mode.
-    if (opening != m_opening || !isVisible() || m_ending)
-        return;
-    act([this] { m_controller.open(m_feedback); });
-}
-
-bool CDebugger::act(const std::function<void()>& action) {
-    action();
-    if (!AppLifetime::mainWindowGone())
-        return true;
-    if (isVisible())
-        done(Rejected);
-    return false;
+    m_panel.run(m_controller.open(m_feedback));
 }
 
 void CDebugger::execute(DebugList list, QComboBox* combo) {
-    const int index = combo->currentIndex();
-    const int speed = m_speed->value();
-    act([&] { m_controller.runTest(list, index, speed, m_feedback); });
+    m_panel.run<bool>(
+        m_controller.runTest(list, combo->currentIndex(), m_speed->value(), m_feedback),
+        SequenceRunner::Bound::Link);
 }
 
 void CDebugger::OnExecuteGrid() {
@@ -101,23 +81,20 @@ void CDebugger::OnExecuteRing() {
 }
 
 void CDebugger::OnStepMode() {
-    const bool on = m_stepMode->isChecked();
-    act([&] { m_controller.setStepMode(on, m_feedback); });
+    m_panel.run(m_controller.setStepMode(m_stepMode->isChecked(), m_feedback));
 }
 
 void CDebugger::OnNext() {
-    act([this] { m_controller.next(m_feedback); });
+    m_panel.run<bool>(m_controller.next(m_feedback), SequenceRunner::Bound::Link);
 }
 
 void CDebugger::OnCancelCommand() {
-    act([this] { m_controller.cancel(m_feedback); });
+    m_panel.run(m_controller.cancel(m_feedback));
 }
 
 void CDebugger::OnExitDebugger() {
-    if (!act([this] { m_controller.exit(m_feedback); }))
-        return; // already ended
-    if (isVisible())
-        accept();
+    // The window closes once the table has been told (the controller says so).
+    m_panel.run(m_controller.exit(m_feedback));
 }
 
 void CDebugger::done(int result) {
@@ -134,8 +111,6 @@ void CDebugger::closeEvent(QCloseEvent* event) {
     // The close box: exit the debugger on the table like the Exit Debugger button.
     event->ignore();
     OnExitDebugger();
-    if (!isVisible())
-        event->accept();
 }
 
 } // namespace glowdeck

@@ -4,8 +4,6 @@
 #include "debugger/DebuggerCommands.h"
 #include "res/TemplateDialog.h"
 
-#include <functional>
-
 class QCheckBox;
 class QComboBox;
 class QSlider;
@@ -14,6 +12,7 @@ namespace glowdeck {
 
 class CGlowdeckApp;
 class DebuggerController;
+class Panel;
 
 // The hardware test routines: LED grid, RGB pods and LED rings, with speed, step mode and cancel.
 // One object serves every opening; each opening starts from the same state and tells the table
@@ -39,20 +38,16 @@ protected:
 
 private:
     void OnInitDialog();
-    void sendStart(unsigned opening);
     void execute(DebugList list, QComboBox* combo);
-    // Acts from this window; false if the main window went away meanwhile, which ends this one.
-    bool act(const std::function<void()>& action);
 
-    CGlowdeckApp& m_app;
+    Panel& m_panel;
     DebuggerController& m_controller;
-    BoxFeedback m_feedback{this};
+    BoxFeedback m_feedback;
     QSlider* m_speed;
     QComboBox* m_gridList;
     QComboBox* m_podList;
     QComboBox* m_ringList;
     QCheckBox* m_stepMode;
-    unsigned m_opening = 0;
     bool m_ending = false;
 };
 

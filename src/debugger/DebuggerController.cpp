@@ -9,54 +9,52 @@ namespace glowdeck {
 
 DebuggerController::DebuggerController(TableLink& link) : m_link(link) {}
 
-void DebuggerController::send(std::uint16_t code, Feedback& feedback, const std::uint8_t* payload,
-                              std::size_t length) {
-    CommandSender(m_link, feedback, false)(code, {payload, length});
+Sequence<> DebuggerController::send(std::uint16_t code, Feedback& feedback, Bytes payload) {
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(code, std::move(payload));
 }
 
-void DebuggerController::open(Feedback& feedback) {
+Sequence<> DebuggerController::open(Feedback& feedback) {
     m_stepMode = false;
     changed(Change::StepMode);
-    send(CMD_DEBUGGER_START, feedback);
+    co_await send(CMD_DEBUGGER_START, feedback);
 }
 
-bool DebuggerController::runTest(DebugList list, int index, int speed, Feedback& feedback) {
+Sequence<bool> DebuggerController::runTest(DebugList list, int index, int speed,
+                                           Feedback& feedback) {
     const DebugEntry* entry = DebuggerCommands::find(list, index);
     if (!entry) {
         feedback.notify({"Error", "Please choose a valid option.", BoxIcon::Error, true});
-        return false;
+        co_return false;
     }
-    if (entry->carriesSpeed) {
-        const auto byte = std::uint8_t(
-            std::clamp(speed, DebuggerCommands::kSpeedMin, DebuggerCommands::kSpeedMax));
-        send(entry->code, feedback, &byte, 1);
-    } else {
-        send(entry->code, feedback);
-    }
-    return true;
+    Bytes payload;
+    if (entry->carriesSpeed)
+        payload.push_back(std::uint8_t(
+            std::clamp(speed, DebuggerCommands::kSpeedMin, DebuggerCommands::kSpeedMax)));
+    co_await send(entry->code, feedback, std::move(payload));
+    co_return true;
 }
 
-void DebuggerController::setStepMode(bool on, Feedback& feedback) {
+Sequence<> DebuggerController::setStepMode(bool on, Feedback& feedback) {
     m_stepMode = on;
     changed(Change::StepMode);
-    send(on ? CMD_STEP_MODE_ON : CMD_STEP_MODE_OFF, feedback);
+    co_await send(on ? CMD_STEP_MODE_ON : CMD_STEP_MODE_OFF, feedback);
 }
 
-bool DebuggerController::next(Feedback& feedback) {
+Sequence<bool> DebuggerController::next(Feedback& feedback) {
     if (!m_stepMode) {
         feedback.notify({"ERROR", "Check \"Step Mode\" To Enable Stepping", BoxIcon::Error, true});
-        return false;
+        co_return false;
     }
-    send(CMD_STEP, feedback);
-    return true;
+    co_await send(CMD_STEP, feedback);
+    co_return true;
 }
 
-void DebuggerController::cancel(Feedback& feedback) {
-    send(CMD_CANCEL, feedback);
+Sequence<> DebuggerController::cancel(Feedback& feedback) {
+    co_await send(CMD_CANCEL, feedback);
 }
 
-void DebuggerController::exit(Feedback& feedback) {
-    send(CMD_EXIT, feedback);
+Sequence<> DebuggerController::exit(Feedback& feedback) {
+    co_await send(CMD_EXIT, feedback);
     changed(Change::Exited);
 }
 

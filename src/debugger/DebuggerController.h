@@ -1,13 +1,14 @@
 #pragma once
 
 #include "debugger/DebuggerCommands.h"
+#include "link/TableLink.h"
 
+#include <cstdint>
 #include <functional>
 
 namespace glowdeck {
 
 class Feedback;
-class TableLink;
 
 // The debugger's commands: the test routines with their speed, step mode, next, cancel and exit.
 // Its own refusals are owned by the debugger window; the sender's have no owner window.
@@ -16,16 +17,16 @@ public:
     explicit DebuggerController(TableLink& link);
 
     // A new opening: step mode off, and the table is told the debugger has started.
-    void open(Feedback& feedback);
+    Sequence<> open(Feedback& feedback);
     // Runs the list's entry at `index` (the speed travels with the tests that take it); refused
     // for an index outside the list.
-    bool runTest(DebugList list, int index, int speed, Feedback& feedback);
-    void setStepMode(bool on, Feedback& feedback);
+    Sequence<bool> runTest(DebugList list, int index, int speed, Feedback& feedback);
+    Sequence<> setStepMode(bool on, Feedback& feedback);
     bool stepMode() const { return m_stepMode; }
     // Refused unless step mode is on.
-    bool next(Feedback& feedback);
-    void cancel(Feedback& feedback);
-    void exit(Feedback& feedback);
+    Sequence<bool> next(Feedback& feedback);
+    Sequence<> cancel(Feedback& feedback);
+    Sequence<> exit(Feedback& feedback);
 
     enum class Change { StepMode, Exited };
     // Called when step mode changes or the debugger has been exited, whoever did it.
@@ -34,8 +35,7 @@ public:
     }
 
 private:
-    void send(std::uint16_t code, Feedback& feedback, const std::uint8_t* payload = nullptr,
-              std::size_t length = 0);
+    Sequence<> send(std::uint16_t code, Feedback& feedback, Bytes payload = {});
 
     TableLink& m_link;
     void changed(Change change);

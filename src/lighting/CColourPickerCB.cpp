@@ -70,7 +70,7 @@ Colour CColourPickerCB::colourAt(int index) const {
 void CColourPickerCB::OnCbnSelchange(int) {
     if (currentText() != latin1(ColourTable::kCustomName))
         return;
-    const std::optional<Colour> picked = ColourDialog::pick();
+    const std::optional<Colour> picked = m_picker ? m_picker() : ColourDialog::pick();
     // The selection is read again: it may have moved while the dialog was open.
     const int selected = currentIndex();
     if (picked && selected >= 0)

@@ -5,6 +5,9 @@
 #include <QComboBox>
 #include <QStyle>
 
+#include <functional>
+#include <optional>
+
 class QPainter;
 
 namespace glowdeck {
@@ -21,6 +24,8 @@ public:
     explicit CColourPickerCB(QWidget* parent = nullptr);
 
     Colour colourAt(int index) const;
+    // What "Custom..." opens; the platform's colour dialog unless set.
+    void setPicker(std::function<std::optional<Colour>()> picker) { m_picker = std::move(picker); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -36,6 +41,8 @@ private:
     void OnCbnSelchange(int index);
     void drawItem(QPainter& painter, const QRect& itemRect, int index, QStyle::State state,
                   const QPalette& palette) const;
+
+    std::function<std::optional<Colour>()> m_picker;
 };
 
 } // namespace glowdeck

@@ -34,68 +34,71 @@ bool LightingController::manualMode(TeamLights lights) const {
                                             : m_state.signsManualMode;
 }
 
-bool LightingController::setManualMode(TeamLights lights, bool manual, Feedback& feedback) {
+Sequence<bool> LightingController::setManualMode(TeamLights lights, bool manual,
+                                                 Feedback& feedback) {
     if (!m_link.connected()) {
         feedback.notify({"Error",
                          "Please connect to the Glowdeck through bluetooth to use this operation.",
                          BoxIcon::Error, true});
-        return false;
+        co_return false;
     }
     (lights == TeamLights::Underlight ? m_state.underlightManualMode : m_state.signsManualMode) =
         manual;
     changed({LightingChange::Item::ManualMode, lights});
-    sendManualColours(lights, feedback);
-    return true;
+    co_await sendManualColours(lights, feedback);
+    co_return true;
 }
 
-void LightingController::sendManualColours(TeamLights lights, Feedback& feedback) {
-    CommandSender send(m_link, feedback, true);
+Sequence<> LightingController::sendManualColours(TeamLights lights, Feedback& feedback) {
+    CommandSender send(m_link, feedback, RefusalOwner::MainWindow);
     if (lights == TeamLights::Underlight)
-        send(CMD_SET_UNDERLIGHTING,
-             Payloads::manualColours(m_state.underlightManualMode, m_state.underlightColours[0],
-                                     m_state.underlightColours[1]));
+        co_await send(CMD_SET_UNDERLIGHTING, Payloads::manualColours(m_state.underlightManualMode,
+                                                                     m_state.underlightColours[0],
+                                                                     m_state.underlightColours[1]));
     else
-        send(CMD_SET_CUSTOM_SIGNS,
-             Payloads::manualColours(m_state.signsManualMode, m_state.signColours[0],
-                                     m_state.signColours[1]));
+        co_await send(CMD_SET_CUSTOM_SIGNS,
+                      Payloads::manualColours(m_state.signsManualMode, m_state.signColours[0],
+                                              m_state.signColours[1]));
 }
 
-bool LightingController::setTeamColour(TeamLights lights, int team, Colour colour,
-                                       Feedback& feedback) {
+Sequence<bool> LightingController::setTeamColour(TeamLights lights, int team, Colour colour,
+                                                 Feedback& feedback) {
     if (team < 0 || team > 1)
-        return false;
+        co_return false;
     if (!manualMode(lights)) {
         feedback.notify(
             warning(lights == TeamLights::Underlight ? kUnderlightWarning : kSignsWarning));
-        return false;
+        co_return false;
     }
     auto& colours =
         lights == TeamLights::Underlight ? m_state.underlightColours : m_state.signColours;
     colours[std::size_t(team)] = colour;
     changed({LightingChange::Item::TeamColour, lights, team});
-    sendManualColours(lights, feedback);
-    return true;
+    co_await sendManualColours(lights, feedback);
+    co_return true;
 }
 
-bool LightingController::setCupColour(int cup, Colour colour, int listedMode, Feedback& feedback) {
+Sequence<bool> LightingController::setCupColour(int cup, Colour colour, int listedMode,
+                                                Feedback& feedback) {
     if (cup < 0 || cup >= kCups)
-        return false;
+        co_return false;
     if (m_state.currentMode != Payloads::kCustomGameMode) {
         feedback.notify(warning(kCupWarning));
-        return false;
+        co_return false;
     }
     m_state.cupColours[std::size_t(cup)] = colour;
     changed({LightingChange::Item::CupColour, TeamLights::Underlight, cup});
     if (listedMode == Payloads::kCustomGameMode)
-        selectMode(listedMode, feedback);
-    return true;
+        co_await selectMode(listedMode, feedback);
+    co_return true;
 }
 
-void LightingController::selectMode(int index, Feedback& feedback) {
+Sequence<> LightingController::selectMode(int index, Feedback& feedback) {
     const int mode = index >= 0 && index < kModes ? index : 0;
     m_state.currentMode = mode;
     changed({LightingChange::Item::Mode});
-    CommandSender(m_link, feedback, true)(CMD_SET_MODE, Payloads::mode(mode, m_state.cupColours));
+    co_await CommandSender(m_link, feedback, RefusalOwner::MainWindow)(
+        CMD_SET_MODE, Payloads::mode(mode, m_state.cupColours));
 }
 
 } // namespace glowdeck

@@ -2,6 +2,7 @@
 
 #include "lighting/LightingState.h"
 #include "link/Colour.h"
+#include "sequence/Sequence.h"
 
 #include <functional>
 
@@ -41,18 +42,18 @@ public:
 
     // The Manual Mode check box clicked to `manual`; refused while disconnected, and the flag
     // stays as it was.
-    bool setManualMode(TeamLights lights, bool manual, Feedback& feedback);
+    Sequence<bool> setManualMode(TeamLights lights, bool manual, Feedback& feedback);
     bool manualMode(TeamLights lights) const;
     // A team's swatch (team 0 or 1) clicked with `colour` current; refused in automatic mode.
-    bool setTeamColour(TeamLights lights, int team, Colour colour, Feedback& feedback);
+    Sequence<bool> setTeamColour(TeamLights lights, int team, Colour colour, Feedback& feedback);
     // A cup swatch clicked with `colour` current; refused outside the custom game mode. The mode
     // frame goes only while the Mode list still shows the custom game mode (listedMode).
-    bool setCupColour(int cup, Colour colour, int listedMode, Feedback& feedback);
+    Sequence<bool> setCupColour(int cup, Colour colour, int listedMode, Feedback& feedback);
     // A selection confirmed in the Mode list; an index outside the list selects mode 0.
-    void selectMode(int index, Feedback& feedback);
+    Sequence<> selectMode(int index, Feedback& feedback);
 
 private:
-    void sendManualColours(TeamLights lights, Feedback& feedback);
+    Sequence<> sendManualColours(TeamLights lights, Feedback& feedback);
     void changed(const LightingChange& change);
 
     LightingState& m_state;

@@ -2,23 +2,23 @@
 
 namespace glowdeck {
 
-Notice CommandSender::notConnected(bool owned) {
+Notice CommandSender::notConnected(RefusalOwner owner) {
     return {"Connection Error", "No bluetooth device is connected. Please connect to a device.",
-            BoxIcon::Error, owned};
+            BoxIcon::Error, owner == RefusalOwner::MainWindow};
 }
 
-SendResult CommandSender::operator()(std::uint16_t code, std::span<const std::uint8_t> payload) {
-    const SendResult result = m_link.sendCommand(code, payload);
+Sequence<SendResult> CommandSender::operator()(std::uint16_t code, Bytes payload) {
+    const SendResult result = co_await m_link.sendCommand(code, std::move(payload));
     if (result == SendResult::NotConnected)
-        m_feedback.notify(notConnected(m_owned));
-    return result;
+        m_feedback.notify(notConnected(m_owner));
+    co_return result;
 }
 
-SendResult CommandSender::disconnect() {
-    const SendResult result = m_link.disconnectTable();
+Sequence<SendResult> CommandSender::disconnect() {
+    const SendResult result = co_await m_link.disconnectTable();
     if (result == SendResult::NotConnected)
-        m_feedback.notify(notConnected(m_owned));
-    return result;
+        m_feedback.notify(notConnected(m_owner));
+    co_return result;
 }
 
 bool CommandSender::requireConnection() {

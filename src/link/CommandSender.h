@@ -4,33 +4,31 @@
 #include "link/TableLink.h"
 
 #include <cstdint>
-#include <span>
 
 namespace glowdeck {
 
-// Sends for one window's action and tells the operator when the link refuses: the sender's
-// "Connection Error" is owned by the main window, and by no window when the debugger or the
-// settings dialog sends.
+// Whose window the sender's refusal belongs to: the main window's, or none when the debugger or
+// the settings dialog sends.
+enum class RefusalOwner { MainWindow, NoWindow };
+
+// Sends for one window's action and tells the operator when the link refuses.
 class CommandSender {
 public:
-    CommandSender(TableLink& link, Feedback& feedback, bool ownedByWindow)
-        : m_link(link), m_feedback(feedback), m_owned(ownedByWindow) {}
+    CommandSender(TableLink& link, Feedback& feedback, RefusalOwner owner)
+        : m_link(link), m_feedback(feedback), m_owner(owner) {}
 
-    static Notice notConnected(bool owned);
+    static Notice notConnected(RefusalOwner owner);
 
-    SendResult operator()(std::uint16_t code, std::span<const std::uint8_t> payload = {});
+    Sequence<SendResult> operator()(std::uint16_t code, Bytes payload = {});
     // The operator's Disconnect, with the same refusal while there is no link.
-    SendResult disconnect();
+    Sequence<SendResult> disconnect();
     // The refusal of the buttons that open the two dialogs while there is no link.
     bool requireConnection();
-
-    TableLink& link() { return m_link; }
-    Feedback& feedback() { return m_feedback; }
 
 private:
     TableLink& m_link;
     Feedback& m_feedback;
-    bool m_owned;
+    RefusalOwner m_owner;
 };
 
 } // namespace glowdeck

@@ -1,22 +1,21 @@
 #include "link/Connection.h"
 
-#include "link/AppLifetime.h"
 #include "link/CommandFrame.h"
 #include "link/CommandSet.h"
 #include "link/Notice.h"
 #include "link/PortMaker.h"
-#include "link/PumpedWait.h"
-#include "link/ReceiveWorker.h"
+#include "link/ReceiveMachine.h"
+#include "link/ReceiveThread.h"
 #include "link/ReceivedLog.h"
 #include "link/SerialPort.h"
-
-#include <QThread>
+#include "sequence/WaitQueue.h"
 
 namespace glowdeck {
 
 const QString Connection::kStatusConnected = QStringLiteral("Status: Connected");
 const QString Connection::kStatusDisconnected = QStringLiteral("Status: Disconnected");
 const QString Connection::kStatusComError = QStringLiteral("Status: Disconnected - COM Error");
+const QString Connection::kStatusConnecting = QStringLiteral("Status: Connecting...");
 
 namespace {
 // The line after an open failure that says how to get past it, when the cause is known.
@@ -47,19 +46,44 @@ std::string openFailureAdvice(const ConnectResult& result) {
 Notice errorBox(const char* text, bool owned) {
     return {"Error", text, BoxIcon::Error, owned};
 }
+
+// Runs its action when the sequence it belongs to ends, however it ends.
+template <class Action> class OnExit {
+public:
+    explicit OnExit(Action action) : m_action(std::move(action)) {}
+    ~OnExit() { m_action(); }
+    OnExit(const OnExit&) = delete;
+    OnExit& operator=(const OnExit&) = delete;
+
+private:
+    Action m_action;
+};
 } // namespace
 
-Connection::Connection(ReceivedLog& log, QObject* parent)
-    : QObject(parent), m_log(log),
+Connection::Connection(ReceivedLog& log, WaitQueue& waits, QObject* parent)
+    : QObject(parent), m_log(log), m_waits(waits),
       m_factory(PortMaker::factory([] { return std::make_unique<SerialPort>(); })),
-      m_status(kStatusDisconnected) {}
-
-Connection::~Connection() {
-    closePort();
+      m_status(kStatusDisconnected) {
+    m_showConnecting.setSingleShot(true);
+    connect(&m_showConnecting, &QTimer::timeout, this, [this] {
+        m_status = kStatusConnecting;
+        emit stateChanged();
+    });
 }
 
-bool Connection::connectTo(const QString& portName, Feedback& feedback) {
-    const ConnectResult result = openPort(portName);
+Connection::~Connection() {
+    // Each thread's destructor closes its port and waits for it.
+    m_link.reset();
+    m_closing.clear();
+}
+
+Sequence<bool> Connection::connectTo(QString portName, Feedback& feedback) {
+    if (m_opening || m_connected)
+        co_return m_connected;
+    m_showConnecting.start(kShowConnectingMs);
+    OnExit stopShowing([this] { m_showConnecting.stop(); });
+    const ConnectResult result = co_await openPort(portName);
+    m_showConnecting.stop();
     const char* tabs4 = "\t\t\t\t";
     const char* tabs5 = "\t\t\t\t\t";
     auto failed = [&](const char* boxText, const QString& status, const char* logWhat,
@@ -82,64 +106,94 @@ bool Connection::connectTo(const QString& portName, Feedback& feedback) {
             appendToLog(result.errorText.toLatin1().toStdString() + "\r\n", false);
         if (!result.hint.isEmpty())
             appendToLog(result.hint.toLatin1().toStdString() + "\r\n", false);
-        return false;
+        co_return false;
     case ConnectStep::SetCommState:
         feedback.notify(errorBox("SetCommState Error", false));
-        return failed("Cannot Configure Communication Port", kStatusDisconnected,
-                      "Cannot Configure Communication Port", tabs4);
+        co_return failed("Cannot Configure Communication Port", kStatusDisconnected,
+                         "Cannot Configure Communication Port", tabs4);
     case ConnectStep::GetCommState:
         feedback.notify(errorBox("GetCommState Error", false));
-        return failed("Cannot Configure Communication Port", kStatusDisconnected,
-                      "Cannot Configure Communication Port", tabs4);
+        co_return failed("Cannot Configure Communication Port", kStatusDisconnected,
+                         "Cannot Configure Communication Port", tabs4);
     case ConnectStep::SetCommTimeouts:
         feedback.notify(
             {"Com Port Error", "StCommTimeouts function failed", BoxIcon::Error, false});
-        return failed("Cannot Configure Communication Timeouts", kStatusComError,
-                      "Cannot Configure Communication Timeouts", tabs5);
+        co_return failed("Cannot Configure Communication Timeouts", kStatusComError,
+                         "Cannot Configure Communication Timeouts", tabs5);
     case ConnectStep::GetCommTimeouts:
-        return failed("Cannot Configure Communication Timeouts", kStatusComError,
-                      "Cannot Configure Communication Timeouts", tabs5);
+        co_return failed("Cannot Configure Communication Timeouts", kStatusComError,
+                         "Cannot Configure Communication Timeouts", tabs5);
     case ConnectStep::None:
         break;
     }
     linkUp(portName);
-    return true;
+    co_return true;
 }
 
-bool Connection::tryConnect(const QString& portName) {
-    if (m_connected)
-        return true;
-    if (!openPort(portName).ok())
-        return false;
+Sequence<bool> Connection::tryConnect(QString portName) {
+    if (m_opening || m_connected)
+        co_return m_connected;
+    const ConnectResult result = co_await openPort(portName);
+    if (!result.ok())
+        co_return false;
     linkUp(portName);
-    return true;
+    co_return true;
+}
+
+Sequence<ConnectResult> Connection::openPort(QString portName) {
+    closePort();
+    // A port the last link still held is free again once its thread has finished: a port is
+    // never opened twice at once.
+    m_closing.clear();
+    m_link = std::make_unique<ReceiveThread>(m_factory, m_trace);
+    ReceiveThread* link = m_link.get();
+    connect(link, &ReceiveThread::newsArrived, this, [this, link] { takeNews(link); });
+    m_opening = true;
+    m_opened.reset();
+    // Given up before the answer came (the program ends, or another connect begins): the port
+    // the thread may still open is closed with it.
+    OnExit giveUp([this, link] {
+        m_opening = false;
+        if (!m_opened.completed() && m_link.get() == link)
+            closePort();
+    });
+    WorkerOrder open(WorkerOrder::Kind::Open);
+    open.portName = portName;
+    order(std::move(open));
+    ConnectResult result = co_await m_opened;
+    m_lastFailure = result.errorText;
+    if (!result.ok())
+        closePort();
+    co_return result;
 }
 
 void Connection::linkUp(const QString& portName) {
     m_portName = portName;
     setState(true, kStatusConnected);
-    startReading();
+    order(WorkerOrder(WorkerOrder::Kind::StartReading));
     appendToLog("Connection Successful\r\n\r\n", false);
 }
 
-SendResult Connection::disconnectTable() {
+Sequence<SendResult> Connection::disconnectTable() {
     // The table's answer to the exit frame still reaches the log during the wait.
-    const SendResult sent = sendCommand(CMD_EXIT);
+    const SendResult sent = co_await sendCommand(CMD_EXIT);
     // A link that is already down (never connected, or lost during the wait) keeps its status,
     // so a "COM Error" stays visible.
     const bool wasConnected = m_connected;
-    stopLogging();
+    order(WorkerOrder(WorkerOrder::Kind::StopLogging));
     closePort();
     if (wasConnected)
         setState(false, kStatusDisconnected);
-    return sent;
+    co_return sent;
 }
 
-void Connection::closeForExit(bool showDisconnected) {
-    if (!m_connected)
-        return;
-    stopLogging();
-    sendCommand(CMD_EXIT);
+Sequence<> Connection::closeForExit(bool showDisconnected) {
+    if (!m_connected) {
+        closePort();
+        co_return;
+    }
+    order(WorkerOrder(WorkerOrder::Kind::StopLogging));
+    co_await sendCommand(CMD_EXIT);
     m_connected = false;
     closePort();
     if (showDisconnected)
@@ -152,154 +206,137 @@ void Connection::setState(bool connected, const QString& status) {
     emit stateChanged();
 }
 
-ConnectResult Connection::openPort(const QString& portName) {
-    closePort();
-    m_readerThread = new QThread;
-    m_readerThread->setObjectName(QStringLiteral("receive"));
-    m_worker = new ReceiveWorker(m_factory, m_trace);
-    m_worker->moveToThread(m_readerThread);
-    connect(
-        m_worker, &ReceiveWorker::textReceived, this,
-        [this](const QByteArray& text) {
-            m_log.append(std::string_view(text.constData(), std::size_t(text.size())), false);
-        },
-        Qt::QueuedConnection);
-    connect(m_worker, &ReceiveWorker::captureCompleted, this, &Connection::onCaptureCompleted,
-            Qt::QueuedConnection);
-    // A loss reported by an earlier connection's worker must not end this one.
-    const std::uint64_t generation = ++m_generation;
-    connect(
-        m_worker, &ReceiveWorker::linkLost, this,
-        [this, generation] {
-            if (generation == m_generation)
-                onWorkerLost();
-        },
-        Qt::QueuedConnection);
-    m_readerThread->start();
-
-    ConnectResult result;
-    ReceiveWorker* worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker, [&result, worker, portName] { result = worker->open(portName); },
-        Qt::BlockingQueuedConnection);
-    m_lastFailure = result.errorText;
-    if (!result.ok())
-        closePort();
-    return result;
-}
-
-void Connection::startReading() {
-    if (m_worker)
-        QMetaObject::invokeMethod(m_worker, &ReceiveWorker::startReading, Qt::QueuedConnection);
-}
-
-void Connection::stopLogging() {
-    if (m_worker)
-        QMetaObject::invokeMethod(
-            m_worker, [worker = m_worker] { worker->stopLogging(); }, Qt::BlockingQueuedConnection);
+void Connection::order(WorkerOrder order) {
+    if (m_link)
+        m_link->order(std::move(order));
 }
 
 void Connection::closePort() {
-    if (!m_readerThread)
+    if (!m_link)
         return;
-    ReceiveWorker* worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker, [worker] { worker->close(); }, Qt::BlockingQueuedConnection);
-    m_readerThread->quit();
-    m_readerThread->wait();
-    delete m_worker;
-    delete m_readerThread;
-    m_worker = nullptr;
-    m_readerThread = nullptr;
+    ReceiveThread* link = m_link.get();
+    link->close();
+    // Its last text (read before logging stopped) still comes; then it finishes and goes.
+    connect(link, &ReceiveThread::finished, this, [this, link] {
+        std::erase_if(m_closing, [link](const auto& closing) { return closing.get() == link; });
+    });
+    m_closing.push_back(std::move(m_link));
 }
 
-bool Connection::writeFrame(const QByteArray& frame) {
-    if (!m_worker)
-        return false;
-    bool written = false;
-    ReceiveWorker* worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker, [&written, worker, &frame] { written = worker->write(frame); },
-        Qt::BlockingQueuedConnection);
-    return written;
+void Connection::takeNews(ReceiveThread* from) {
+    for (WorkerNews& news : from->takeNews())
+        m_news.emplace_back(from, std::move(news));
+    // What a piece of news sets off may show a box, whose loop takes the next news in turn: the
+    // news is handled in the order it came either way.
+    while (!m_news.empty()) {
+        auto [link, news] = std::move(m_news.front());
+        m_news.pop_front();
+        onNews(link, news);
+    }
 }
 
-SendResult Connection::sendCommand(std::uint16_t code, std::span<const std::uint8_t> payload) {
+void Connection::onNews(ReceiveThread* from, WorkerNews& news) {
+    if (news.kind == WorkerNews::Kind::Text) {
+        m_log.append(std::string_view(news.bytes.constData(), std::size_t(news.bytes.size())),
+                     false);
+        return;
+    }
+    // Only the link that is up has anything more to say.
+    if (from != m_link.get())
+        return;
+    switch (news.kind) {
+    case WorkerNews::Kind::Opened:
+        m_opened.complete(news.result);
+        return;
+    case WorkerNews::Kind::Written:
+        m_written[news.id] = news.written;
+        m_waits.wake();
+        return;
+    case WorkerNews::Kind::CaptureCompleted:
+        onCaptureCompleted(news.id, news.bytes);
+        return;
+    case WorkerNews::Kind::Lost:
+        onLost();
+        return;
+    case WorkerNews::Kind::Text:
+    case WorkerNews::Kind::Closed:
+        return;
+    }
+}
+
+Sequence<SendResult> Connection::sendCommand(std::uint16_t code, Bytes payload) {
     if (!m_connected)
-        return SendResult::NotConnected;
-    const auto frame = CommandFrame::build(code, payload.data(), payload.size());
+        co_return SendResult::NotConnected;
+    const auto frame = CommandFrame::build(code, payload);
     if (!frame)
-        return SendResult::NotWritten;
+        co_return SendResult::NotWritten;
     const QByteArray bytes(reinterpret_cast<const char*>(frame->data()), qsizetype(frame->size()));
-    const bool written = writeFrame(bytes);
+    const std::uint32_t id = ++m_lastWrite;
+    WorkerOrder write(WorkerOrder::Kind::Write);
+    write.frame = bytes;
+    write.id = id;
+    order(std::move(write));
+    OnExit forget([this, id] { m_written.erase(id); });
+    co_await m_waits.until(kWriteAnswerMs, [this, id] { return m_written.contains(id); });
+    const bool written = m_written.contains(id) && m_written[id];
     emit frameWritten(bytes, written);
-    PumpedWait::wait(kCommandWaitMs);
-    return written ? SendResult::Written : SendResult::NotWritten;
+    co_await m_waits.sleep(kCommandWaitMs);
+    co_return written ? SendResult::Written : SendResult::NotWritten;
 }
 
-void Connection::pumpedWait(int milliseconds) {
-    PumpedWait::wait(milliseconds);
+Sequence<> Connection::pumpedWait(int milliseconds) {
+    co_await m_waits.sleep(milliseconds);
 }
 
 void Connection::appendToLog(std::string_view text, bool lineEnd) {
     m_log.append(text, lineEnd);
 }
 
-bool Connection::ending() const {
-    return AppLifetime::mainWindowGone();
-}
-
-void Connection::armCapture(std::uint32_t requestId) {
-    if (m_worker)
-        QMetaObject::invokeMethod(
-            m_worker, [worker = m_worker, requestId] { worker->armCapture(requestId); },
-            Qt::QueuedConnection);
-}
-
-void Connection::abandonCapture(std::uint32_t requestId) {
-    if (m_worker)
-        QMetaObject::invokeMethod(
-            m_worker, [worker = m_worker, requestId] { worker->abandonCapture(requestId); },
-            Qt::QueuedConnection);
-}
-
-DumpOutcome Connection::dumpEeprom() {
+Sequence<DumpOutcome> Connection::dumpEeprom() {
     DumpOutcome outcome;
     if (!m_connected)
-        return outcome;
+        co_return outcome;
     // A number of its own, so that a late reply to an abandoned request never feeds this one.
     const std::uint32_t requestId = ++m_lastRequest;
     m_awaitedRequest = requestId;
     m_capture.reset();
+    OnExit abandon([this, requestId] {
+        if (m_awaitedRequest != requestId)
+            return;
+        m_awaitedRequest = 0;
+        if (!m_capture) {
+            WorkerOrder order(WorkerOrder::Kind::AbandonCapture);
+            order.id = requestId;
+            this->order(std::move(order));
+        }
+    });
     // Armed on the receive thread before the frame is written, so the table's first answer byte
     // is stored first.
-    armCapture(requestId);
-    outcome.sent = sendCommand(CMD_EEPROM_DUMP);
+    WorkerOrder arm(WorkerOrder::Kind::ArmCapture);
+    arm.id = requestId;
+    order(std::move(arm));
+    outcome.sent = co_await sendCommand(CMD_EEPROM_DUMP);
     if (outcome.sent == SendResult::Written)
-        PumpedWait::waitUntil(m_captureWaitMs,
-                              [this] { return m_capture.has_value() || !m_connected; });
+        co_await m_waits.until(m_captureWaitMs,
+                               [this] { return m_capture.has_value() || !m_connected; });
+    if (!m_capture)
+        co_return outcome;
     m_awaitedRequest = 0;
-    if (!m_capture) {
-        abandonCapture(requestId);
-        return outcome;
-    }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_capture->constData());
     outcome.image.emplace(bytes + ReceiveMachine::kHeaderBytes,
                           bytes + ReceiveMachine::kCaptureLength);
     m_capture.reset();
-    return outcome;
+    co_return outcome;
 }
 
 void Connection::onCaptureCompleted(std::uint32_t requestId, const QByteArray& bytes) {
     if (requestId != m_awaitedRequest || bytes.size() != ReceiveMachine::kCaptureLength)
         return;
     m_capture = bytes;
-    PumpedWait::wake();
+    m_waits.wake();
 }
 
-void Connection::onWorkerLost() {
-    if (!m_readerThread)
-        return;
+void Connection::onLost() {
     const bool wasConnected = m_connected;
     closePort();
     if (!wasConnected)

@@ -2,26 +2,33 @@
 
 #include "link/Port.h"
 #include "link/TableLink.h"
+#include "link/WorkerMail.h"
+#include "sequence/Completion.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
 #include <optional>
-
-class QThread;
+#include <vector>
 
 namespace glowdeck {
 
 class Feedback;
 class ProtocolTrace;
-class ReceiveWorker;
+class ReceiveThread;
 class ReceivedLog;
+class WaitQueue;
 
 // The link to the table: the connected state and the status it shows, the receive thread that
 // owns the open port, both ways of ending the link, device loss, and the EEPROM capture. It
-// raises no box: what the operator must be told goes to the caller's Feedback.
+// raises no box: what the operator must be told goes to the caller's Feedback. Nothing here holds
+// the event loop: the port opens and writes on its thread, and each wait yields.
 class Connection : public QObject, public TableLink {
     Q_OBJECT
 public:
@@ -29,40 +36,46 @@ public:
     // After the dump frame's own wait: 100 ms, then 301 polls of 20 ms, as the table has always
     // been given to answer.
     static constexpr int kCaptureWaitMs = 100 + 301 * 20;
+    // A frame is out within its own length plus a little; the receive thread answers long before.
+    static constexpr int kWriteAnswerMs = 2000;
+    // An open that takes longer than this shows that it is under way.
+    static constexpr int kShowConnectingMs = 500;
 
     static const QString kStatusConnected;
     static const QString kStatusDisconnected;
     static const QString kStatusComError;
+    static const QString kStatusConnecting;
 
-    explicit Connection(ReceivedLog& log, QObject* parent = nullptr);
+    Connection(ReceivedLog& log, WaitQueue& waits, QObject* parent = nullptr);
     ~Connection() override;
 
     // The connect sequence on the named port. Its failures are told through feedback (each box
     // owned by the main window or by none, as the step has it), the status and the log.
-    bool connectTo(const QString& portName, Feedback& feedback);
+    Sequence<bool> connectTo(QString portName, Feedback& feedback);
     // A connect that, when it fails, leaves everything as it was: no notice, no status, no log
     // text. On success the link comes up as after connectTo.
-    bool tryConnect(const QString& portName);
+    Sequence<bool> tryConnect(QString portName);
+    // An open is under way; a second one waits for its outcome.
+    bool opening() const { return m_opening; }
     // Why the last connect failed, in the system's words; empty when it did not say.
     const QString& lastFailure() const { return m_lastFailure; }
     // The operator's Disconnect: CMD_EXIT (whose answer is still logged), then the link goes
     // down. Returns how the CMD_EXIT frame fared.
-    SendResult disconnectTable() override;
-    // The window is closing: the reader stops first (the answer to CMD_EXIT is not logged), the
-    // status stays as it is unless asked to show the link down.
-    void closeForExit(bool showDisconnected = false);
+    Sequence<SendResult> disconnectTable() override;
+    // The program is ending: the reader stops first (the answer to CMD_EXIT is not logged), the
+    // status stays as it is unless asked to show the link down. An open under way is given up.
+    Sequence<> closeForExit(bool showDisconnected = false);
 
     bool connected() const override { return m_connected; }
     const QString& status() const { return m_status; }
     // The port of the link that is up, or was up last.
     const QString& portName() const { return m_portName; }
-    bool portOpen() const { return m_worker != nullptr; }
+    bool portOpen() const { return m_link != nullptr; }
 
-    SendResult sendCommand(std::uint16_t code, std::span<const std::uint8_t> payload = {}) override;
-    void pumpedWait(int milliseconds) override;
+    Sequence<SendResult> sendCommand(std::uint16_t code, Bytes payload = {}) override;
+    Sequence<> pumpedWait(int milliseconds) override;
     void appendToLog(std::string_view text, bool lineEnd) override;
-    bool ending() const override;
-    DumpOutcome dumpEeprom() override;
+    Sequence<DumpOutcome> dumpEeprom() override;
 
     // Every frame written and every burst received from the next connection on goes to the
     // trace; nullptr traces nothing. The trace must outlive the connection.
@@ -80,28 +93,34 @@ signals:
     void frameWritten(const QByteArray& frame, bool written);
 
 private:
-    ConnectResult openPort(const QString& portName);
+    Sequence<ConnectResult> openPort(QString portName);
     void linkUp(const QString& portName);
-    void startReading();
-    void stopLogging();
+    void order(WorkerOrder order);
     void closePort();
-    bool writeFrame(const QByteArray& frame);
-    void armCapture(std::uint32_t requestId);
-    void abandonCapture(std::uint32_t requestId);
-    void onWorkerLost();
+    void takeNews(ReceiveThread* from);
+    void onNews(ReceiveThread* from, WorkerNews& news);
+    void onLost();
     void onCaptureCompleted(std::uint32_t requestId, const QByteArray& bytes);
     void setState(bool connected, const QString& status);
 
     ReceivedLog& m_log;
+    WaitQueue& m_waits;
     PortFactory m_factory;
     ProtocolTrace* m_trace = nullptr;
     bool m_connected = false;
+    bool m_opening = false;
     QString m_status;
     QString m_portName;
     QString m_lastFailure;
-    QThread* m_readerThread = nullptr;
-    ReceiveWorker* m_worker = nullptr;
-    std::uint64_t m_generation = 0;
+    std::unique_ptr<ReceiveThread> m_link;
+    // Threads told to close; each goes once it has finished.
+    std::vector<std::unique_ptr<ReceiveThread>> m_closing;
+    // News taken from a thread and not yet handled, with the thread it came from.
+    std::deque<std::pair<ReceiveThread*, WorkerNews>> m_news;
+    Completion<ConnectResult> m_opened;
+    QTimer m_showConnecting;
+    std::uint32_t m_lastWrite = 0;
+    std::map<std::uint32_t, bool> m_written;
     std::uint32_t m_lastRequest = 0;
     std::uint32_t m_awaitedRequest = 0;
     std::optional<QByteArray> m_capture;

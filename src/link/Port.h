@@ -33,25 +33,34 @@ struct ConnectResult {
 };
 
 // One way of reaching the table (a serial port, an RFCOMM socket, a test double). It is created,
-// used and destroyed on the connection's receive thread only.
+// used and destroyed on the connection's receive thread only. Nothing in it waits: opening and
+// writing are started here and answered by a signal, once control is back in the thread's loop.
 class Port : public QObject {
     Q_OBJECT
 public:
     ~Port() override = default;
 
-    // Runs the connect steps in order; on failure the port is closed again and the result names
-    // the step that failed.
-    virtual ConnectResult open(const QString& name) = 0;
+    // Starts the connect steps, in order; opened() tells how they went. On failure the port is
+    // closed again and the result names the step that failed.
+    virtual void open(const QString& name) = 0;
     virtual QByteArray read(qint64 maxBytes) = 0;
     virtual qint64 bytesAvailable() const = 0;
-    // Writes the whole of data within timeoutMs, or gives up on it and returns false.
-    virtual bool write(const QByteArray& data, int timeoutMs) = 0;
+    // Starts writing the whole of data; writeFinished() tells whether it was out within
+    // timeoutMs. One write at a time.
+    virtual void write(const QByteArray& data, int timeoutMs) = 0;
     virtual void close() = 0;
 
 signals:
+    void opened(const glowdeck::ConnectResult& result);
+    void writeFinished(bool written);
     void readyRead();
     // The device went away, or reading or writing failed: the link is lost. Emitted once.
     void failed(const QString& reason);
+
+protected:
+    // Answers from the thread's loop, never from inside the call that asked.
+    void answerOpen(ConnectResult result);
+    void answerWrite(bool written);
 };
 
 // Makes the port for a name as the operator gave it; called on the receive thread.

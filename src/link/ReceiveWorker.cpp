@@ -2,49 +2,108 @@
 
 #include "link/ProtocolTrace.h"
 
-#include <QTimer>
+#include <QThread>
 
 namespace glowdeck {
 
-ReceiveWorker::ReceiveWorker(PortFactory factory, ProtocolTrace* trace)
-    : m_factory(std::move(factory)), m_trace(trace),
+ReceiveWorker::ReceiveWorker(WorkerMail& mail, PortFactory factory, ProtocolTrace* trace)
+    : m_mail(mail), m_factory(std::move(factory)), m_trace(trace),
       m_machine(
           [this](std::string&& text) {
-              if (m_logging)
-                  emit textReceived(QByteArray::fromStdString(text));
+              if (!m_logging)
+                  return;
+              WorkerNews news(WorkerNews::Kind::Text);
+              news.bytes = QByteArray::fromStdString(text);
+              tell(std::move(news));
           },
           [this](std::uint32_t requestId, const std::vector<std::uint8_t>& bytes) {
-              emit captureCompleted(
-                  requestId,
-                  QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
-          }) {}
+              WorkerNews news(WorkerNews::Kind::CaptureCompleted);
+              news.bytes =
+                  QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+              news.id = requestId;
+              tell(std::move(news));
+          }),
+      m_gapTimer(this) {
+    m_gapTimer.setTimerType(Qt::PreciseTimer);
+    m_gapTimer.setSingleShot(true);
+    connect(&m_gapTimer, &QTimer::timeout, this, &ReceiveWorker::endBurst);
+}
 
 ReceiveWorker::~ReceiveWorker() = default;
 
-ConnectResult ReceiveWorker::open(const QString& portName) {
+void ReceiveWorker::tell(WorkerNews news) {
+    m_mail.news.post(std::move(news));
+    if (!m_mail.newsPending.exchange(true))
+        emit newsArrived();
+}
+
+void ReceiveWorker::takeOrders() {
+    for (WorkerOrder& order : m_mail.orders.takeAll())
+        m_orders.push_back(std::move(order));
+    while (!m_writing && !m_closed && !m_orders.empty()) {
+        WorkerOrder order = std::move(m_orders.front());
+        m_orders.pop_front();
+        carryOut(order);
+    }
+}
+
+void ReceiveWorker::carryOut(WorkerOrder& order) {
+    switch (order.kind) {
+    case WorkerOrder::Kind::Open:
+        open(order.portName);
+        return;
+    case WorkerOrder::Kind::StartReading:
+        startReading();
+        return;
+    case WorkerOrder::Kind::StopLogging:
+        stopLogging();
+        return;
+    case WorkerOrder::Kind::Write:
+        m_writing = std::move(order);
+        writeNext();
+        return;
+    case WorkerOrder::Kind::ArmCapture:
+        armCapture(order.id);
+        return;
+    case WorkerOrder::Kind::AbandonCapture:
+        m_machine.abandonCapture(order.id);
+        return;
+    case WorkerOrder::Kind::Close:
+        close();
+        return;
+    }
+}
+
+void ReceiveWorker::open(const QString& portName) {
     m_port = m_factory(portName);
-    ConnectResult result;
     if (!m_port) {
-        result.failedAt = ConnectStep::OpenPort;
-        result.openFailure = OpenFailure::Other;
-        return result;
+        WorkerNews news(WorkerNews::Kind::Opened);
+        news.result.failedAt = ConnectStep::OpenPort;
+        news.result.openFailure = OpenFailure::Other;
+        tell(std::move(news));
+        return;
     }
-    result = m_port->open(portName);
-    if (!result.ok()) {
-        m_port.reset();
-        return result;
+    connect(m_port.get(), &Port::opened, this, &ReceiveWorker::onOpened);
+    m_port->open(portName);
+}
+
+void ReceiveWorker::onOpened(const ConnectResult& result) {
+    if (result.ok()) {
+        m_open = true;
+        m_lost = false;
+        connect(m_port.get(), &Port::failed, this, &ReceiveWorker::onPortFailed);
+        connect(m_port.get(), &Port::writeFinished, this, &ReceiveWorker::onWriteFinished);
+    } else {
+        // The port is closed again; it is deleted once this call has returned.
+        m_port.release()->deleteLater();
     }
-    m_lost = false;
-    m_gapTimer = new QTimer(this);
-    m_gapTimer->setTimerType(Qt::PreciseTimer);
-    m_gapTimer->setSingleShot(true);
-    connect(m_gapTimer, &QTimer::timeout, this, &ReceiveWorker::endBurst);
-    connect(m_port.get(), &Port::failed, this, &ReceiveWorker::onPortFailed);
-    return result;
+    WorkerNews news(WorkerNews::Kind::Opened);
+    news.result = result;
+    tell(std::move(news));
 }
 
 void ReceiveWorker::startReading() {
-    if (!m_port || m_reading)
+    if (!m_open || m_reading)
         return;
     m_reading = true;
     m_logging = true;
@@ -53,17 +112,17 @@ void ReceiveWorker::startReading() {
 }
 
 void ReceiveWorker::stopLogging() {
+    // What has been read so far still reaches the log whole; nothing read after it does.
     if (m_reading && m_logging) {
         readAvailable();
-        if (m_gapTimer)
-            m_gapTimer->stop();
+        m_gapTimer.stop();
         endBurst();
     }
     m_logging = false;
 }
 
 void ReceiveWorker::readAvailable() {
-    if (!m_port || m_lost)
+    if (!m_port || m_lost || !m_open)
         return;
     const QByteArray data = m_port->read(m_port->bytesAvailable());
     if (data.isEmpty())
@@ -71,7 +130,7 @@ void ReceiveWorker::readAvailable() {
     traceReceived(data);
     m_machine.feed(reinterpret_cast<const std::uint8_t*>(data.constData()),
                    std::size_t(data.size()));
-    m_gapTimer->start(kBurstGapMs);
+    m_gapTimer.start(kBurstGapMs);
 }
 
 void ReceiveWorker::endBurst() {
@@ -95,16 +154,33 @@ void ReceiveWorker::flushTracedBurst() {
     m_tracedBurst.clear();
 }
 
-bool ReceiveWorker::write(const QByteArray& frame) {
+void ReceiveWorker::writeNext() {
     // What arrived before this frame is traced before it, so the trace keeps the order.
     flushTracedBurst();
-    // At 115200 baud a byte takes under 0.1 ms; a frame that is not out well within a millisecond
-    // a byte plus some slack is abandoned, so a table that stops reading never hangs the window.
-    const bool written = m_port && !m_lost && m_port->write(frame, int(frame.size()) + 20);
+    if (!m_port || !m_open || m_lost) {
+        onWriteFinished(false);
+        return;
+    }
+    // At 115200 baud a byte takes under 0.1 ms; a frame that is not out well within a
+    // millisecond a byte plus some slack is abandoned, so a table that stops reading never holds
+    // the link up.
+    m_port->write(m_writing->frame, int(m_writing->frame.size()) + 20);
+}
+
+void ReceiveWorker::onWriteFinished(bool written) {
+    if (!m_writing)
+        return;
+    const WorkerOrder order = std::move(*m_writing);
+    m_writing.reset();
+    written = written && !m_lost;
     if (m_trace)
-        m_trace->frame(reinterpret_cast<const std::uint8_t*>(frame.constData()),
-                       std::size_t(frame.size()), written);
-    return written && !m_lost;
+        m_trace->frame(reinterpret_cast<const std::uint8_t*>(order.frame.constData()),
+                       std::size_t(order.frame.size()), written);
+    WorkerNews news(WorkerNews::Kind::Written);
+    news.id = order.id;
+    news.written = written;
+    tell(std::move(news));
+    takeOrders();
 }
 
 void ReceiveWorker::armCapture(std::uint32_t requestId) {
@@ -112,12 +188,8 @@ void ReceiveWorker::armCapture(std::uint32_t requestId) {
         readAvailable();
     m_machine.armCapture(requestId);
     // At most one byte already waiting is discarded, as the table's reply starts after the frame.
-    if (m_port && !m_lost && m_port->bytesAvailable() > 0)
+    if (m_port && m_open && !m_lost && m_port->bytesAvailable() > 0)
         traceReceived(m_port->read(1));
-}
-
-void ReceiveWorker::abandonCapture(std::uint32_t requestId) {
-    m_machine.abandonCapture(requestId);
 }
 
 void ReceiveWorker::onPortFailed(const QString& reason) {
@@ -127,12 +199,13 @@ void ReceiveWorker::onPortFailed(const QString& reason) {
     // The failure may be reported from inside a port call: close the port once control is back
     // in the event loop.
     QMetaObject::invokeMethod(this, &ReceiveWorker::dropLink, Qt::QueuedConnection);
-    emit linkLost(reason);
+    WorkerNews news(WorkerNews::Kind::Lost);
+    news.reason = reason;
+    tell(std::move(news));
 }
 
 void ReceiveWorker::dropLink() {
-    if (m_gapTimer)
-        m_gapTimer->stop();
+    m_gapTimer.stop();
     // What arrived before the link went away still reaches the log (unless logging has been
     // stopped); only then is the machine reset.
     endBurst();
@@ -142,14 +215,21 @@ void ReceiveWorker::dropLink() {
         m_port->close();
         m_port.reset();
     }
+    m_open = false;
+    if (m_writing)
+        onWriteFinished(false);
 }
 
 void ReceiveWorker::close() {
+    // Orders given after this one are not carried out.
+    m_closed = true;
     dropLink();
-    delete m_gapTimer;
-    m_gapTimer = nullptr;
     m_reading = false;
     m_logging = false;
+    tell(WorkerNews(WorkerNews::Kind::Closed));
+    // The thread ends with its worker; the connection learns it from the thread.
+    deleteLater();
+    QThread::currentThread()->quit();
 }
 
 } // namespace glowdeck

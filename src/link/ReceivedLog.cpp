@@ -1,6 +1,5 @@
 #include "link/ReceivedLog.h"
 
-#include "link/AppLifetime.h"
 #include "link/LogView.h"
 
 #include <QPlainTextEdit>
@@ -61,8 +60,6 @@ QString ReceivedLog::breakLongLines(const QString& shown) {
 }
 
 void ReceivedLog::append(std::string_view text, bool lineEnd) {
-    if (AppLifetime::mainWindowGone())
-        return;
     if (m_keepText) {
         m_text.append(text);
         if (lineEnd)

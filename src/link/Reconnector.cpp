@@ -1,12 +1,11 @@
 #include "link/Reconnector.h"
 
-#include "link/AppLifetime.h"
 #include "link/Connection.h"
 
 namespace glowdeck {
 
-Reconnector::Reconnector(Connection& connection, QObject* parent)
-    : QObject(parent), m_connection(connection) {
+Reconnector::Reconnector(Connection& connection, SequenceRunner& runner, QObject* parent)
+    : QObject(parent), m_connection(connection), m_runner(runner) {
     m_timer.setSingleShot(true);
     // A second's slack costs nothing here and lets the system bundle the wake-ups.
     m_timer.setTimerType(Qt::CoarseTimer);
@@ -27,13 +26,23 @@ void Reconnector::start(const QString& portName) {
 
 void Reconnector::stop() {
     m_timer.stop();
+    if (const auto attempt = std::exchange(m_attempt, 0))
+        m_runner.end(attempt, {});
 }
 
 void Reconnector::attempt() {
-    // Someone connected meanwhile, or the program is ending.
-    if (m_connection.connected() || AppLifetime::mainWindowGone())
+    // Someone connected meanwhile, or is connecting now.
+    if (m_connection.connected() || m_connection.opening())
         return;
-    const bool connected = m_connection.tryConnect(m_portName);
+    const SequenceRunner::Ticket ticket =
+        m_runner.start<bool>(m_connection.tryConnect(m_portName), SequenceRunner::Bound::Panel,
+                             [this](bool connected) { attemptEnded(connected); });
+    if (m_runner.isRunning(ticket))
+        m_attempt = ticket;
+}
+
+void Reconnector::attemptEnded(bool connected) {
+    m_attempt = 0;
     if (!connected)
         m_timer.start(m_schedule.next());
     emit attempted(connected);

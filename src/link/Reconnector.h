@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ReconnectSchedule.h"
+#include "sequence/SequenceRunner.h"
 
 #include <QObject>
 #include <QString>
@@ -12,11 +13,12 @@ class Connection;
 
 // Brings a lost link back by itself (--reconnect): after a device loss it opens the same port
 // again on the schedule until it succeeds or someone takes over. The attempts are quiet: the log
-// says once that they run, a failed one shows nothing, and nothing is sent to the table.
+// says once that they run, a failed one shows nothing, and nothing is sent to the table. An
+// attempt opens the port on the receive thread, so it never holds the window or the scripts up.
 class Reconnector : public QObject {
     Q_OBJECT
 public:
-    explicit Reconnector(Connection& connection, QObject* parent = nullptr);
+    Reconnector(Connection& connection, SequenceRunner& runner, QObject* parent = nullptr);
 
     // Whether a device loss starts the attempts.
     void setEnabled(bool enabled) { m_enabled = enabled; }
@@ -24,9 +26,9 @@ public:
     // Starts trying the port, from the schedule's first delay on.
     void start(const QString& portName);
     // No further attempts: the operator or a script connects or disconnects, or the program
-    // ends.
+    // ends. An attempt under way is given up.
     void stop();
-    bool running() const { return m_timer.isActive(); }
+    bool running() const { return m_timer.isActive() || m_attempt != 0; }
     const QString& portName() const { return m_portName; }
     // Tests shorten the delays.
     void setSchedule(ReconnectSchedule schedule) { m_schedule = std::move(schedule); }
@@ -37,12 +39,15 @@ signals:
 
 private:
     void attempt();
+    void attemptEnded(bool connected);
 
     Connection& m_connection;
+    SequenceRunner& m_runner;
     ReconnectSchedule m_schedule;
     QTimer m_timer;
     QString m_portName;
     bool m_enabled = false;
+    SequenceRunner::Ticket m_attempt = 0; // the attempt under way, if any
 };
 
 } // namespace glowdeck

@@ -64,7 +64,11 @@ OpenFailure SerialPort::classifyOpenFailure(QSerialPort::SerialPortError error,
     return deviceAccessible ? OpenFailure::Busy : OpenFailure::NoAccess;
 }
 
-ConnectResult SerialPort::open(const QString& name) {
+void SerialPort::open(const QString& name) {
+    answerOpen(openNow(name));
+}
+
+ConnectResult SerialPort::openNow(const QString& name) {
     ConnectResult result;
     auto fail = [&](ConnectStep step) {
         result.failedAt = step;
@@ -114,7 +118,11 @@ qint64 SerialPort::bytesAvailable() const {
     return m_port && !m_failed ? m_port->bytesAvailable() : 0;
 }
 
-bool SerialPort::write(const QByteArray& data, int timeoutMs) {
+void SerialPort::write(const QByteArray& data, int timeoutMs) {
+    answerWrite(writeNow(data, timeoutMs));
+}
+
+bool SerialPort::writeNow(const QByteArray& data, int timeoutMs) {
     if (!m_port || m_failed || !m_port->isOpen())
         return false;
     if (m_port->write(data) != data.size())

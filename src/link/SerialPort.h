@@ -19,11 +19,17 @@ public:
     static OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error,
                                            bool deviceAccessible);
 
-    ConnectResult open(const QString& name) override;
+    void open(const QString& name) override;
     QByteArray read(qint64 maxBytes) override;
     qint64 bytesAvailable() const override;
-    bool write(const QByteArray& data, int timeoutMs) override;
+    void write(const QByteArray& data, int timeoutMs) override;
     void close() override;
+
+    // The connect steps as they run on this port; open() answers with their result.
+    ConnectResult openNow(const QString& name);
+    // Writes the whole of data within timeoutMs, or gives up on it (a serial port's write is
+    // bounded and short, so it is done in place).
+    bool writeNow(const QByteArray& data, int timeoutMs);
 
 private:
     void onError(QSerialPort::SerialPortError error);

@@ -2,9 +2,8 @@
 
 #include "link/Port.h"
 
-#include <QPointer>
+#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 class QIODevice;
@@ -15,10 +14,6 @@ namespace glowdeck {
 // creates the device, starts its connection and forwards what the device reports to
 // deviceConnected() and deviceFailed(); everything else lives here. A connection has no line
 // settings, so the configuration steps of opening always succeed.
-//
-// The waits of open() and write() run a local event loop on the receive thread; what the device
-// reports meanwhile reaches the connection only once control is back in its own loop, so it never
-// sees a readyRead() or failed() from inside its own call.
 class StreamPort : public Port {
     Q_OBJECT
 public:
@@ -26,10 +21,10 @@ public:
 
     ~StreamPort() override;
 
-    ConnectResult open(const QString& name) override;
+    void open(const QString& name) override;
     QByteArray read(qint64 maxBytes) override;
     qint64 bytesAvailable() const override;
-    bool write(const QByteArray& data, int timeoutMs) override;
+    void write(const QByteArray& data, int timeoutMs) override;
     void close() override;
 
 protected:
@@ -51,22 +46,18 @@ protected:
     void deviceFailed(const QString& reason);
 
 private:
-    // Runs a local event loop until done() holds, the link fails or the time is up.
-    bool waitUntil(const std::function<bool()>& done, int timeoutMs);
-    void deviceReadyRead();
-    void releaseHeldSignals();
-    void holdSignalsUntilReleased();
+    enum class State { Closed, Connecting, Connected, Failed };
+
+    void connectFailed(const QString& reason);
+    void finishWrite(bool written);
+    void onBytesWritten();
 
     std::unique_ptr<QIODevice> m_device;
     int m_connectTimeoutMs;
-    bool m_connected = false;
-    bool m_failed = false;
-    bool m_closed = false;
-    bool m_failureAnnounced = false;
-    QString m_failure;
-    int m_waiting = 0;
-    bool m_readyReadHeld = false;
-    QPointer<QObject> m_wakeLoop; // the local loop running now, if any
+    State m_state = State::Closed;
+    QTimer m_connectTimer;
+    QTimer m_writeTimer;
+    bool m_writing = false;
 };
 
 } // namespace glowdeck

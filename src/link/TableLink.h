@@ -1,14 +1,18 @@
 #pragma once
 
+#include "sequence/Sequence.h"
+
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string_view>
 #include <vector>
 
 namespace glowdeck {
 
 enum class SendResult { Written, NotConnected, NotWritten };
+
+// A frame's payload, carried by value into the sequence that sends it.
+using Bytes = std::vector<std::uint8_t>;
 
 // What the EEPROM dump request came to.
 struct DumpOutcome {
@@ -18,27 +22,24 @@ struct DumpOutcome {
 };
 
 // The table as the controllers see it: the connection, the log and the program's waits. The
-// program's connection object is one; tests put a recording double in its place.
+// program's connection object is one; tests put a recording double in its place. Whatever takes
+// time is a sequence that yields while it waits.
 class TableLink {
 public:
     virtual ~TableLink() = default;
 
     virtual bool connected() const = 0;
-    // Writes one frame, then waits 100 ms with the program responsive. Refuses at once, without
-    // waiting, while not connected.
-    virtual SendResult sendCommand(std::uint16_t code,
-                                   std::span<const std::uint8_t> payload = {}) = 0;
-    // Waits at least this long with the program responsive.
-    virtual void pumpedWait(int milliseconds) = 0;
+    // Writes one frame, then waits 100 ms. Refuses at once, without waiting, while not connected.
+    virtual Sequence<SendResult> sendCommand(std::uint16_t code, Bytes payload = {}) = 0;
+    // Waits at least this long.
+    virtual Sequence<> pumpedWait(int milliseconds) = 0;
     // Disconnect as the operator's button does: CMD_EXIT (whose answer is still logged), then
     // the link goes down. Returns how the CMD_EXIT frame fared.
-    virtual SendResult disconnectTable() = 0;
+    virtual Sequence<SendResult> disconnectTable() = 0;
     virtual void appendToLog(std::string_view text, bool lineEnd) = 0;
-    // True once the program is ending: a handler still unwinding from a wait does nothing more.
-    virtual bool ending() const = 0;
     // Sends CMD_EEPROM_DUMP with the capture armed and waits for the table's image, at most
     // about 6.2 s; a frame that was not sent ends the request at once.
-    virtual DumpOutcome dumpEeprom() = 0;
+    virtual Sequence<DumpOutcome> dumpEeprom() = 0;
 };
 
 } // namespace glowdeck

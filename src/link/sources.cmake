@@ -9,15 +9,14 @@ list(APPEND GLOWDECK_CORE_SOURCES
   link/ReconnectSchedule.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES
-  link/PumpedWait.cpp
   link/LogView.cpp
   link/LogDocumentLayout.cpp
   link/LogScrollBar.cpp
   link/ReceivedLog.cpp
-  link/AppLifetime.cpp
-  link/Port.h
+  link/Port.cpp
   link/SerialPort.cpp
   link/ReceiveWorker.cpp
+  link/ReceiveThread.cpp
   link/Connection.cpp
   link/BluetoothPort.cpp
   link/PortMaker.cpp

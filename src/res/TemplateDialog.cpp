@@ -1,23 +1,25 @@
 #include "res/TemplateDialog.h"
 
-#include "link/PumpedWait.h"
 #include "res/TemplateBuilder.h"
+#include "sequence/WaitQueue.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QWindow>
 
 namespace glowdeck {
 
-TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : QDialog(parent) {
+TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, const WaitQueue& waits,
+                               QWidget* parent)
+    : QDialog(parent), m_waits(waits) {
     TemplateBuilder::build(this, dialogTemplate);
+    // A focused push button takes Enter itself; during a wait it must not.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->installEventFilter(this);
 }
 
 int TemplateDialog::runModal() {
-    PumpedWait::ModalScope modal;
     // As in the dialog framework, a dialog without a parent is owned by the window it is opened
     // from, so the window manager keeps it above that window and gives it no taskbar entry.
     if (!parentWidget()) {
@@ -29,17 +31,27 @@ int TemplateDialog::runModal() {
     return exec();
 }
 
-int TemplateDialog::runMainWindow() {
-    PumpedWait::ModalScope modal;
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    loop.exec(QEventLoop::DialogExec);
-    return result();
+bool TemplateDialog::dialogKeysBlocked() const {
+    return m_waits.dialogKeysBlocked();
+}
+
+bool TemplateDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && dialogKeysBlocked()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TemplateDialog::focusNextPrevChild(bool next) {
+    if (dialogKeysBlocked())
+        return true;
+    return QDialog::focusNextPrevChild(next);
 }
 
 void TemplateDialog::keyPressEvent(QKeyEvent* event) {
-    if (PumpedWait::dialogKeysBlocked()) {
+    if (dialogKeysBlocked()) {
         event->ignore();
         return;
     }

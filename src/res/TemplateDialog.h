@@ -6,13 +6,16 @@
 
 namespace glowdeck {
 
+class WaitQueue;
+
 // A window built from a dialog template, with the keyboard of a classic dialog: Enter presses
-// the focused push button, else the default button, else accepts; Escape rejects. While a
-// pumped wait is the innermost loop no dialog key acts.
+// the focused push button, else the default button, else accepts; Escape rejects. While a wait
+// is the innermost loop no dialog key acts: Escape and Enter end nothing, Tab moves no focus.
 class TemplateDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* parent = nullptr);
+    TemplateDialog(const DialogTemplate& dialogTemplate, const WaitQueue& waits,
+                   QWidget* parent = nullptr);
 
     template <class Widget> Widget* control(int id) const {
         return findChild<Widget*>(QString::number(id), Qt::FindDirectChildrenOnly);
@@ -20,11 +23,15 @@ public:
 
     // Runs the window modally; dialog keys work inside it even during an outer wait.
     int runModal();
-    // Runs the window as the application's main window, modal to nothing, until it ends.
-    int runMainWindow();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool dialogKeysBlocked() const;
+
+private:
+    const WaitQueue& m_waits;
 };
 
 } // namespace glowdeck

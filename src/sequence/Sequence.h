@@ -89,9 +89,4 @@ private:
     Handle m_handle;
 };
 
-// A sequence whose result is already known, for an action that has nothing to wait for.
-template <class T> Sequence<T> done(T value) {
-    co_return value;
-}
-
 } // namespace glowdeck

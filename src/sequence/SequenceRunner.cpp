@@ -26,12 +26,15 @@ SequenceRunner::~SequenceRunner() {
     }
 }
 
-void SequenceRunner::launch(std::coroutine_handle<detail::RootSequence::promise_type> root,
-                            Bound bound, Ended ended) {
-    auto context = std::make_unique<SequenceContext>(*this, ++m_lastId);
+SequenceRunner::Ticket
+SequenceRunner::launch(std::coroutine_handle<detail::RootSequence::promise_type> root, Bound bound,
+                       Ended ended) {
+    const Ticket ticket = ++m_lastId;
+    auto context = std::make_unique<SequenceContext>(*this, ticket);
     root.promise().context = context.get();
     m_running.push_back({std::move(context), root, bound, std::move(ended)});
     root.resume();
+    return ticket;
 }
 
 std::list<SequenceRunner::Running>::iterator SequenceRunner::find(unsigned long long id) {
@@ -59,22 +62,25 @@ void SequenceRunner::destroy(unsigned long long id) {
 
 void SequenceRunner::end(Bound which, const std::string& why) {
     // Ending one may end or start others: look each up again.
-    std::vector<unsigned long long> targets;
+    std::vector<Ticket> targets;
     for (Running& running : m_running)
         if (!running.context->m_ended && (which == Bound::Panel || running.bound == which))
             targets.push_back(running.context->id());
-    for (const unsigned long long id : targets) {
-        const auto it = find(id);
-        if (it == m_running.end())
-            continue;
-        it->context->m_ended = true;
-        it->context->m_why = why;
-        const Ended ended = it->ended;
-        if (it->context->suspended)
-            destroy(id);
-        if (ended)
-            ended(why);
-    }
+    for (const Ticket id : targets)
+        end(id, why);
+}
+
+void SequenceRunner::end(Ticket ticket, const std::string& why) {
+    const auto it = find(ticket);
+    if (it == m_running.end() || it->context->m_ended)
+        return;
+    it->context->m_ended = true;
+    it->context->m_why = why;
+    const Ended ended = it->ended;
+    if (it->context->suspended)
+        destroy(ticket);
+    if (ended)
+        ended(why);
 }
 
 void SequenceRunner::endAtAwait(SequenceContext& context) {

@@ -46,6 +46,8 @@ public:
     // What ends a sequence besides the panel ending.
     enum class Bound { Panel, Link };
     using Ended = std::function<void(const std::string& why)>;
+    // One sequence started, for ending it alone.
+    using Ticket = unsigned long long;
 
     explicit SequenceRunner(Clock& clock) : m_clock(clock) {}
     ~SequenceRunner();
@@ -55,17 +57,19 @@ public:
     // Runs the sequence up to its first wait now. done gets its result when it ends by itself;
     // ended is told why when it is ended before that.
     template <class T>
-    void start(Sequence<T> sequence, Bound bound, std::function<void(T)> done = {},
-               Ended ended = {}) {
-        launch(run(std::move(sequence), std::move(done)).handle, bound, std::move(ended));
+    Ticket start(Sequence<T> sequence, Bound bound, std::function<void(T)> done = {},
+                 Ended ended = {}) {
+        return launch(run(std::move(sequence), std::move(done)).handle, bound, std::move(ended));
     }
-    void start(Sequence<> sequence, Bound bound, std::function<void()> done = {},
-               Ended ended = {}) {
-        launch(run(std::move(sequence), std::move(done)).handle, bound, std::move(ended));
+    Ticket start(Sequence<> sequence, Bound bound, std::function<void()> done = {},
+                 Ended ended = {}) {
+        return launch(run(std::move(sequence), std::move(done)).handle, bound, std::move(ended));
     }
 
     // Ends the sequences bound to the link, or with Bound::Panel every sequence.
     void end(Bound which, const std::string& why);
+    void end(Ticket ticket, const std::string& why);
+    bool isRunning(Ticket ticket) { return find(ticket) != m_running.end(); }
     std::size_t running() const { return m_running.size(); }
 
     // An await reached by a sequence that was told to end while it ran: it ends there.
@@ -89,8 +93,8 @@ private:
     }
     static detail::RootSequence run(Sequence<> sequence, std::function<void()> done);
 
-    void launch(std::coroutine_handle<detail::RootSequence::promise_type> root, Bound bound,
-                Ended ended);
+    Ticket launch(std::coroutine_handle<detail::RootSequence::promise_type> root, Bound bound,
+                  Ended ended);
     void finished(SequenceContext& context);
     void destroy(unsigned long long id);
     std::list<Running>::iterator find(unsigned long long id);

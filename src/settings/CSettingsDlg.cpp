@@ -12,37 +12,9 @@
 
 namespace glowdeck {
 
-// Marks a request under way: the sending buttons are off until it ends, so a second click
-// cannot start another request or mix another answer into a capture.
-class CSettingsDlg::RequestScope {
-public:
-    explicit RequestScope(CSettingsDlg& dialog) : m_dialog(dialog), m_focus(dialog.focusWidget()) {
-        m_dialog.m_requestRunning = true;
-        m_dialog.updateEnabled();
-    }
-    ~RequestScope() {
-        m_dialog.m_requestRunning = false;
-        m_dialog.updateEnabled();
-        // Disabling the clicked button moved the focus away from it.
-        if (m_focus && m_focus->isEnabled())
-            m_focus->setFocus();
-        if (m_dialog.m_deferredResult) {
-            const int result = *m_dialog.m_deferredResult;
-            m_dialog.m_deferredResult.reset();
-            m_dialog.done(result);
-        }
-    }
-    RequestScope(const RequestScope&) = delete;
-    RequestScope& operator=(const RequestScope&) = delete;
-
-private:
-    CSettingsDlg& m_dialog;
-    QPointer<QWidget> m_focus;
-};
-
 CSettingsDlg::CSettingsDlg(CGlowdeckApp& app)
-    : TemplateDialog(Templates::settings()), m_app(app),
-      m_controller(app.panel().settingsController()),
+    : TemplateDialog(Templates::settings(), app.panel().waits()), m_app(app), m_panel(app.panel()),
+      m_controller(app.panel().settingsController()), m_feedback(this, app.panel()),
       m_scrollingText(control<QLineEdit>(IDC_SET_SCROLLING_TEXT)),
       m_bluetoothName(control<QLineEdit>(IDC_SET_BLUETOOTH_NAME)),
       m_sensitivity(control<QSlider>(IDC_SET_SENSITIVITY)),
@@ -103,56 +75,65 @@ void CSettingsDlg::updateEnabled() {
     m_saveSensitivity->setEnabled(adjusting && !m_requestRunning);
 }
 
-void CSettingsDlg::request(const std::function<SettingsController::Outcome()>& action) {
+void CSettingsDlg::request(Sequence<SettingsController::Outcome> action) {
     if (m_requestRunning)
         return;
-    RequestScope scope(*this);
-    if (action() == SettingsController::Outcome::EndProgram) {
+    // The sending buttons are off until it ends, so a second click cannot start another request
+    // or mix another answer into a capture.
+    m_requestRunning = true;
+    m_focusBeforeRequest = focusWidget();
+    updateEnabled();
+    using Outcome = SettingsController::Outcome;
+    m_panel.run<Outcome>(
+        std::move(action), SequenceRunner::Bound::Link,
+        [this](Outcome outcome) { requestEnded(outcome); },
+        [this](const std::string&) { requestEnded(Outcome::Refused); });
+}
+
+void CSettingsDlg::requestEnded(SettingsController::Outcome outcome) {
+    m_requestRunning = false;
+    updateEnabled();
+    // Turning the clicked button off moved the focus away from it.
+    if (m_focusBeforeRequest && m_focusBeforeRequest->isEnabled())
+        m_focusBeforeRequest->setFocus();
+    if (outcome == SettingsController::Outcome::EndProgram) {
         // The main window's close path says goodbye to the table and ends the link.
         m_app.endProgram({});
         done(QDialog::Rejected);
+        return;
     }
+    if (const std::optional<int> result = std::exchange(m_deferredResult, std::nullopt))
+        done(*result);
 }
 
 namespace {
-std::u16string_view utf16(const QString& text) {
+std::u16string utf16(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())};
 }
 } // namespace
 
 void CSettingsDlg::OnSaveScrollingText() {
-    const QString text = m_scrollingText->text();
-    request([&] { return m_controller.saveScrollingText(utf16(text), m_feedback); });
+    request(m_controller.saveScrollingText(utf16(m_scrollingText->text()), m_feedback));
 }
 
 void CSettingsDlg::OnSaveBluetoothName() {
-    const QString name = m_bluetoothName->text();
-    request([&] { return m_controller.saveBluetoothName(utf16(name), m_feedback); });
+    request(m_controller.saveBluetoothName(utf16(m_bluetoothName->text()), m_feedback));
 }
 
 void CSettingsDlg::OnTestEeprom() {
-    request([&] {
-        m_controller.testEeprom(m_feedback);
-        return SettingsController::Outcome::Done;
-    });
+    request(m_controller.testEeprom(m_feedback));
 }
 
 void CSettingsDlg::OnEraseEeprom() {
-    request([&] {
-        m_controller.eraseEeprom(m_feedback);
-        return SettingsController::Outcome::Done;
-    });
+    request(m_controller.eraseEeprom(m_feedback));
 }
 
 void CSettingsDlg::OnFormatEeprom() {
-    request([&] {
-        m_controller.formatEeprom(m_feedback);
-        return SettingsController::Outcome::Done;
-    });
+    request(m_controller.formatEeprom(m_feedback));
 }
 
 void CSettingsDlg::OnFactoryReset() {
-    request([&] { return m_controller.factoryReset(m_feedback); });
+    request(m_controller.factoryReset(m_feedback));
 }
 
 void CSettingsDlg::OnAdjustSensitivity() {
@@ -160,12 +141,11 @@ void CSettingsDlg::OnAdjustSensitivity() {
 }
 
 void CSettingsDlg::OnSaveSensitivity() {
-    const int value = m_sensitivity->value();
-    request([&] { return m_controller.saveSensitivity(value, m_feedback); });
+    request(m_controller.saveSensitivity(m_sensitivity->value(), m_feedback));
 }
 
 void CSettingsDlg::OnDumpEeprom() {
-    request([&] { return m_controller.dumpEeprom(DumpCsv::kFileName, m_feedback); });
+    request(m_controller.dumpEeprom(DumpCsv::kFileName, m_feedback));
 }
 
 } // namespace glowdeck

@@ -4,7 +4,8 @@
 #include "res/TemplateDialog.h"
 #include "settings/SettingsController.h"
 
-#include <functional>
+#include <QPointer>
+
 #include <optional>
 #include <vector>
 
@@ -16,6 +17,7 @@ class QSlider;
 namespace glowdeck {
 
 class CGlowdeckApp;
+class Panel;
 
 // Scrolling text, Bluetooth name, pod sensitivity and the EEPROM operations. While a request
 // runs its sending buttons are off, so a second click cannot start another.
@@ -45,16 +47,16 @@ public slots:
     void done(int result) override;
 
 private:
-    class RequestScope;
-
     void OnInitDialog();
     void updateEnabled();
     // Runs one request with the sending buttons off; an action that ends the program ends it.
-    void request(const std::function<SettingsController::Outcome()>& action);
+    void request(Sequence<SettingsController::Outcome> action);
+    void requestEnded(SettingsController::Outcome outcome);
 
     CGlowdeckApp& m_app;
+    Panel& m_panel;
     SettingsController& m_controller;
-    BoxFeedback m_feedback{this};
+    BoxFeedback m_feedback;
     QLineEdit* m_scrollingText;
     QLineEdit* m_bluetoothName;
     QSlider* m_sensitivity;
@@ -63,6 +65,7 @@ private:
     std::vector<QPushButton*> m_sendingButtons;
 
     bool m_requestRunning = false;
+    QPointer<QWidget> m_focusBeforeRequest;
     std::optional<int> m_deferredResult;
 };
 

@@ -34,99 +34,107 @@ SettingsController::textPayload(std::u16string_view text, bool name, Feedback& f
     return payload;
 }
 
-SettingsController::Outcome SettingsController::saveScrollingText(std::u16string_view text,
-                                                                  Feedback& feedback) {
+Sequence<SettingsController::Outcome> SettingsController::saveScrollingText(std::u16string text,
+                                                                            Feedback& feedback) {
     const auto payload = textPayload(text, false, feedback);
     if (!payload)
-        return Outcome::Refused;
-    CommandSender(m_link, feedback, false)(CMD_SET_SCROLLING_TEXT, *payload);
-    return Outcome::Done;
+        co_return Outcome::Refused;
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_SET_SCROLLING_TEXT,
+                                                                     *payload);
+    co_return Outcome::Done;
 }
 
-SettingsController::Outcome
-SettingsController::sendBeforeEnding(std::uint16_t code, const std::vector<std::uint8_t>& payload,
-                                     Feedback& feedback) {
+Sequence<SettingsController::Outcome>
+SettingsController::sendBeforeEnding(std::uint16_t code, Bytes payload, Feedback& feedback) {
     // A command that never reached the table must not end the program. While disconnected the
     // sender has already said why; a failed write says nothing of its own.
-    const SendResult sent = CommandSender(m_link, feedback, false)(code, payload);
+    const SendResult sent =
+        co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(code, std::move(payload));
     if (sent == SendResult::Written)
-        return Outcome::EndProgram;
+        co_return Outcome::EndProgram;
     if (sent == SendResult::NotWritten)
         feedback.notify(
             ownError("The command could not be sent to the Glowdeck. Please try again."));
-    return Outcome::Refused;
+    co_return Outcome::Refused;
 }
 
-SettingsController::Outcome SettingsController::saveBluetoothName(std::u16string_view name,
-                                                                  Feedback& feedback) {
+Sequence<SettingsController::Outcome> SettingsController::saveBluetoothName(std::u16string name,
+                                                                            Feedback& feedback) {
     const auto payload = textPayload(name, true, feedback);
-    if (!payload ||
-        sendBeforeEnding(CMD_SET_BLUETOOTH_NAME, *payload, feedback) != Outcome::EndProgram)
-        return Outcome::Refused;
+    if (!payload)
+        co_return Outcome::Refused;
+    const Outcome sent = co_await sendBeforeEnding(CMD_SET_BLUETOOTH_NAME, *payload, feedback);
+    if (sent != Outcome::EndProgram)
+        co_return Outcome::Refused;
     feedback.notify({"Please Wait",
                      "This program will now exit and the Glowdeck will reset itself. The "
                      "bluetooth name should then be changed after powering the Glowdeck off and "
                      "on once.",
                      BoxIcon::Information, true});
-    return Outcome::EndProgram;
+    co_return Outcome::EndProgram;
 }
 
-SettingsController::Outcome SettingsController::saveSensitivity(int value, Feedback& feedback) {
+Sequence<SettingsController::Outcome> SettingsController::saveSensitivity(int value,
+                                                                          Feedback& feedback) {
     if (value < kSensitivityMin || value > kSensitivityMax)
-        return Outcome::Refused;
-    CommandSender(m_link, feedback, false)(CMD_SET_POD_SENSITIVITY, Payloads::singleByte(value));
-    return Outcome::Done;
+        co_return Outcome::Refused;
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_SET_POD_SENSITIVITY,
+                                                                     Payloads::singleByte(value));
+    co_return Outcome::Done;
 }
 
-void SettingsController::testEeprom(Feedback& feedback) {
-    CommandSender(m_link, feedback, false)(CMD_EEPROM_TEST, Payloads::eepromTest());
+Sequence<SettingsController::Outcome> SettingsController::testEeprom(Feedback& feedback) {
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_EEPROM_TEST,
+                                                                     Payloads::eepromTest());
+    co_return Outcome::Done;
 }
 
-void SettingsController::eraseEeprom(Feedback& feedback) {
-    CommandSender(m_link, feedback, false)(CMD_EEPROM_ERASE);
+Sequence<SettingsController::Outcome> SettingsController::eraseEeprom(Feedback& feedback) {
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_EEPROM_ERASE);
+    co_return Outcome::Done;
 }
 
-void SettingsController::formatEeprom(Feedback& feedback) {
-    CommandSender(m_link, feedback, false)(CMD_EEPROM_FORMAT);
+Sequence<SettingsController::Outcome> SettingsController::formatEeprom(Feedback& feedback) {
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_EEPROM_FORMAT);
+    co_return Outcome::Done;
 }
 
-SettingsController::Outcome SettingsController::factoryReset(Feedback& feedback) {
-    if (sendBeforeEnding(CMD_FACTORY_RESET, {}, feedback) != Outcome::EndProgram)
-        return Outcome::Refused;
+Sequence<SettingsController::Outcome> SettingsController::factoryReset(Feedback& feedback) {
+    const Outcome sent = co_await sendBeforeEnding(CMD_FACTORY_RESET, Bytes{}, feedback);
+    if (sent != Outcome::EndProgram)
+        co_return Outcome::Refused;
     feedback.notify({"Resetting",
                      "This program will now exit and the Zenta will reset itself to its factory "
                      "default state\r\n",
                      BoxIcon::Information, true});
-    return Outcome::EndProgram;
+    co_return Outcome::EndProgram;
 }
 
-SettingsController::Outcome SettingsController::dumpEeprom(const std::string& path,
-                                                           Feedback& feedback) {
-    const DumpOutcome outcome = m_link.dumpEeprom();
+Sequence<SettingsController::Outcome> SettingsController::dumpEeprom(std::string path,
+                                                                     Feedback& feedback) {
+    const DumpOutcome outcome = co_await m_link.dumpEeprom();
     switch (outcome.sent) {
     case SendResult::NotConnected:
-        feedback.notify(CommandSender::notConnected(false));
-        return Outcome::Refused;
+        feedback.notify(CommandSender::notConnected(RefusalOwner::NoWindow));
+        co_return Outcome::Refused;
     case SendResult::NotWritten:
         feedback.notify(
             ownError("The command could not be sent to the Glowdeck. Please try again."));
-        return Outcome::Refused;
+        co_return Outcome::Refused;
     case SendResult::Written:
         break;
     }
-    if (m_link.ending())
-        return Outcome::Refused;
     if (!outcome.image) {
         feedback.notify(
             {"Glowdeck", "Timeout Error - Please Try The Command Again", BoxIcon::None, true});
-        return Outcome::Refused;
+        co_return Outcome::Refused;
     }
     const std::string error = m_writeFile(path, DumpCsv::render(outcome.image->data()));
     if (!error.empty()) {
         feedback.notify(ownError("Cannot write " + path + ": " + error));
-        return Outcome::Refused;
+        co_return Outcome::Refused;
     }
-    return Outcome::Done;
+    co_return Outcome::Done;
 }
 
 } // namespace glowdeck

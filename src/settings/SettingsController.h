@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/TableLink.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,7 +12,6 @@
 namespace glowdeck {
 
 class Feedback;
-class TableLink;
 
 // The settings dialog's actions: scrolling text, Bluetooth name, pod sensitivity, the EEPROM
 // operations, the dump to a file and the factory reset. Its own notices are owned by the
@@ -29,21 +30,20 @@ public:
 
     SettingsController(TableLink& link, FileWriter writeFile);
 
-    Outcome saveScrollingText(std::u16string_view text, Feedback& feedback);
+    Sequence<Outcome> saveScrollingText(std::u16string text, Feedback& feedback);
     // Ends the program once the name has reached the table.
-    Outcome saveBluetoothName(std::u16string_view name, Feedback& feedback);
-    Outcome saveSensitivity(int value, Feedback& feedback);
-    void testEeprom(Feedback& feedback);
-    void eraseEeprom(Feedback& feedback);
-    void formatEeprom(Feedback& feedback);
+    Sequence<Outcome> saveBluetoothName(std::u16string name, Feedback& feedback);
+    Sequence<Outcome> saveSensitivity(int value, Feedback& feedback);
+    Sequence<Outcome> testEeprom(Feedback& feedback);
+    Sequence<Outcome> eraseEeprom(Feedback& feedback);
+    Sequence<Outcome> formatEeprom(Feedback& feedback);
     // Ends the program once the reset has reached the table.
-    Outcome factoryReset(Feedback& feedback);
+    Sequence<Outcome> factoryReset(Feedback& feedback);
     // Asks the table for its EEPROM and writes it as CSV to path.
-    Outcome dumpEeprom(const std::string& path, Feedback& feedback);
+    Sequence<Outcome> dumpEeprom(std::string path, Feedback& feedback);
 
 private:
-    Outcome sendBeforeEnding(std::uint16_t code, const std::vector<std::uint8_t>& payload,
-                             Feedback& feedback);
+    Sequence<Outcome> sendBeforeEnding(std::uint16_t code, Bytes payload, Feedback& feedback);
     // The field's payload, or nullopt once the reason it was refused has been told.
     std::optional<std::vector<std::uint8_t>> textPayload(std::u16string_view text, bool name,
                                                          Feedback& feedback);

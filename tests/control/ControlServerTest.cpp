@@ -238,7 +238,7 @@ TEST_F(ControlServerTest, AClientThatVanishesMidRequestLeavesTheRequestToComplet
     gone->sendJson(request("disconnect"));
     gone->sendJson(request("clear-log"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return handler.handled.size() == 1; }, 5000));
-    other->sendJson(request("status", 3));
+    other->sendJson(request("disconnect", 3));
     gone->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server->clientCount() == 1; }, 5000));
 
@@ -300,8 +300,8 @@ TEST_F(ControlServerTest, ManyClientsAtOnceRunOneAtATimeEachInItsOwnOrder) {
 TEST_F(ControlServerTest, DoneCalledTwiceAnswersOnce) {
     handler.answer = FakeHandler::Answer::Later;
     auto c = client();
-    c->sendJson(request("status", 1));
-    c->sendJson(request("ports", 2));
+    c->sendJson(request("disconnect", 1));
+    c->sendJson(request("clear-log", 2));
     ASSERT_TRUE(QTest::qWaitFor([&] { return handler.handled.size() == 1; }, 5000));
     ControlHandler::Done first = handler.pending;
     first({});
@@ -309,7 +309,7 @@ TEST_F(ControlServerTest, DoneCalledTwiceAnswersOnce) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return handler.handled.size() == 2; }, 5000));
     handler.pending({});
     handler.answer = FakeHandler::Answer::AtOnce;
-    c->sendJson(request("status", 3));
+    c->sendJson(request("clear-log", 3));
     ASSERT_TRUE(c->waitForLines(3));
     ASSERT_TRUE(QTest::qWaitFor([&] { return c->lines().size() >= 3; }, 5000));
     ASSERT_EQ(c->lines().size(), 3);
@@ -368,20 +368,24 @@ TEST_F(ControlServerTest, ALongLogTextGoesAsSeveralLinesWithinTheLimit) {
     EXPECT_GT(subscriber->events().size(), 1);
 }
 
-TEST_F(ControlServerTest, ARefusalWaitsForTheSameClientsEarlierRequest) {
+TEST_F(ControlServerTest, ARefusalOrAReadWaitsOnlyForTheSameClientsEarlierRequest) {
     handler.answer = FakeHandler::Answer::Later;
     auto c = client();
-    c->sendJson(request("status", 1));
+    c->sendJson(request("disconnect", 1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return handler.handled.size() == 1; }, 5000));
     c->send("{\"cmd\":\"nope\",\"id\":2}\n");
+    c->sendJson(request("status", 3));
     auto other = client();
-    other->send("{\"cmd\":\"nope\",\"id\":3}\n");
-    ASSERT_TRUE(other->waitForLines(1)); // its own refusal waits for nobody
+    other->send("{\"cmd\":\"nope\",\"id\":4}\n");
+    other->sendJson(request("status", 5));
+    // Its own refusal and a status wait for nobody, though another client's request runs.
+    ASSERT_TRUE(other->waitForLines(2));
+    EXPECT_EQ(other->lines()[1].value(QStringLiteral("cmd")).toString(), "status");
     EXPECT_TRUE(c->lines().isEmpty());
     handler.pending({});
-    ASSERT_TRUE(c->waitForLines(2));
-    EXPECT_EQ(c->lines()[0].value(QStringLiteral("id")).toInt(), 1);
-    EXPECT_EQ(c->lines()[1].value(QStringLiteral("id")).toInt(), 2);
+    ASSERT_TRUE(c->waitForLines(3));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(c->lines()[i].value(QStringLiteral("id")).toInt(), i + 1);
 }
 
 TEST_F(ControlServerTest, TheSocketIsOnlyForItsUser) {

@@ -2,7 +2,6 @@
 
 #include "control/ControlHandler.h"
 
-#include <QEventLoop>
 #include <QJsonObject>
 #include <QTimer>
 
@@ -12,9 +11,9 @@
 
 namespace glowdeck::test {
 
-// Answers every request with {"cmd": name} (and the request's "id" as "seen"), at once or after
-// a nested event loop as the panel's waits do, and notes any request handed over while another
-// is still running.
+// Answers every request with {"cmd": name}: one that only reads at once, as the panel does, the
+// others at once, after a while, or when the test says; and notes any request that acts handed
+// over while another is still running.
 class FakeHandler : public ControlHandler {
 public:
     enum class Answer { AtOnce, AfterWait, Later };
@@ -26,6 +25,12 @@ public:
     Done pending; // Answer::Later: the test calls it
 
     void handle(const ControlRequest& request, Done done) override {
+        if (request.readsOnly()) {
+            handled.push_back(request);
+            done({{QStringLiteral("cmd"),
+                   QString::fromUtf8(ControlRequest::commandName(request.command))}});
+            return;
+        }
         if (running)
             ++overlaps;
         running = true;
@@ -42,9 +47,11 @@ public:
             return;
         }
         if (answer == Answer::AfterWait) {
-            QEventLoop loop;
-            QTimer::singleShot(waitMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-            loop.exec();
+            QTimer::singleShot(waitMs, Qt::PreciseTimer, [this, done, reply] {
+                running = false;
+                done(reply);
+            });
+            return;
         }
         running = false;
         done(reply);

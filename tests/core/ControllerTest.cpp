@@ -1,11 +1,15 @@
-// The rules of the windows' actions, driven through their controllers against a recording link:
-// no window, no pseudo-terminal.
+// The rules of the windows' actions, driven through their controllers against a recording link
+// on a clock the test moves: no window, no pseudo-terminal, no waiting.
 #include "console/ConsoleController.h"
 #include "debugger/DebuggerController.h"
 #include "lighting/LightingController.h"
+#include "link/CommandFrame.h"
 #include "link/Notice.h"
 #include "link/TableLink.h"
+#include "sequence/SequenceRunner.h"
+#include "sequence/WaitQueue.h"
 #include "settings/SettingsController.h"
+#include "support/ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +18,9 @@
 #include <vector>
 
 using namespace glowdeck;
+using glowdeck::test::ManualClock;
 
 namespace {
-using Bytes = std::vector<std::uint8_t>;
 
 // Everything the controllers did, in order: frames as hex, waits, log text, the link going down,
 // and the notices the operator was given.
@@ -35,44 +39,55 @@ std::string hex(const Bytes& bytes) {
     return text;
 }
 
+// The table's side as the controllers reach it: each frame with its 100 ms, each wait on the
+// test's clock; "at" holds the clock's time of each event.
 class RecordingLink : public TableLink {
 public:
-    explicit RecordingLink(Journal& journal) : m_journal(journal) {}
+    RecordingLink(Journal& journal, ManualClock& clock, WaitQueue& waits)
+        : m_journal(journal), m_clock(clock), m_waits(waits) {}
 
     bool up = true;
     bool writesFail = false;
     DumpOutcome dump;
+    std::vector<long long> at;
 
     bool connected() const override { return up; }
-    SendResult sendCommand(std::uint16_t code, std::span<const std::uint8_t> payload) override {
+    Sequence<SendResult> sendCommand(std::uint16_t code, Bytes payload) override {
         if (!up)
-            return SendResult::NotConnected;
-        Bytes frame{std::uint8_t(code >> 8), std::uint8_t(code)};
-        frame.insert(frame.end(), payload.begin(), payload.end());
-        m_journal.events.push_back((writesFail ? "lost " : "") + hex(frame));
-        return writesFail ? SendResult::NotWritten : SendResult::Written;
+            co_return SendResult::NotConnected;
+        const Bytes frame = CommandFrame::build(code, payload).value_or(Bytes{});
+        note((writesFail ? "lost " : "") + hex(frame));
+        co_await m_waits.sleep(100);
+        co_return writesFail ? SendResult::NotWritten : SendResult::Written;
     }
-    void pumpedWait(int milliseconds) override {
-        m_journal.events.push_back("wait " + std::to_string(milliseconds));
+    Sequence<> pumpedWait(int milliseconds) override {
+        note("wait " + std::to_string(milliseconds));
+        co_await m_waits.sleep(milliseconds);
     }
-    SendResult disconnectTable() override {
-        const SendResult sent = sendCommand(0x2E, {});
+    Sequence<SendResult> disconnectTable() override {
+        const SendResult sent = co_await sendCommand(0x2E, {});
         if (up)
-            m_journal.events.push_back("down");
+            note("down");
         up = false;
-        return sent;
+        co_return sent;
     }
     void appendToLog(std::string_view text, bool lineEnd) override {
-        m_journal.events.push_back("log " + std::string(text) + (lineEnd ? "\r\n" : ""));
+        note("log " + std::string(text) + (lineEnd ? "\r\n" : ""));
     }
-    bool ending() const override { return false; }
-    DumpOutcome dumpEeprom() override {
-        m_journal.events.push_back("dump");
-        return dump;
+    Sequence<DumpOutcome> dumpEeprom() override {
+        note("dump");
+        co_return dump;
     }
 
 private:
+    void note(std::string event) {
+        m_journal.events.push_back(std::move(event));
+        at.push_back(m_clock.ms());
+    }
+
     Journal& m_journal;
+    ManualClock& m_clock;
+    WaitQueue& m_waits;
 };
 
 class RecordingFeedback : public Feedback {
@@ -97,8 +112,11 @@ Notice unowned(Notice notice) {
 
 class Controllers : public ::testing::Test {
 protected:
+    ManualClock clock;
+    WaitQueue waits{clock};
+    SequenceRunner runner{clock};
     Journal journal;
-    RecordingLink link{journal};
+    RecordingLink link{journal, clock, waits};
     RecordingFeedback feedback{journal};
     LightingState state;
     LightingController lighting{state, link};
@@ -114,13 +132,31 @@ protected:
     void expect(const std::vector<std::string>& events) {
         EXPECT_EQ(journal.events, events);
         journal.events.clear();
+        link.at.clear();
+    }
+    // Runs the action to its end on the test's clock, and gives its result.
+    template <class T> T finish(Sequence<T> action) {
+        std::optional<T> result;
+        runner.start<T>(std::move(action), SequenceRunner::Bound::Link,
+                        [&](T value) { result = std::move(value); });
+        for (int step = 0; step < 2000 && !result; ++step)
+            clock.advance(5);
+        EXPECT_TRUE(result.has_value()) << "still running";
+        return result.value_or(T{});
+    }
+    void finish(Sequence<> action) {
+        bool over = false;
+        runner.start(std::move(action), SequenceRunner::Bound::Link, [&] { over = true; });
+        for (int step = 0; step < 2000 && !over; ++step)
+            clock.advance(5);
+        EXPECT_TRUE(over) << "still running";
     }
 };
 } // namespace
 
 TEST_F(Controllers, ManualModeSendsTheFlagWithBothTeamColoursAndIsRefusedWithoutALink) {
     link.up = false;
-    EXPECT_FALSE(lighting.setManualMode(TeamLights::Underlight, true, feedback));
+    EXPECT_FALSE(finish(lighting.setManualMode(TeamLights::Underlight, true, feedback)));
     EXPECT_FALSE(state.underlightManualMode);
     ASSERT_EQ(journal.notices.size(), 1u);
     EXPECT_EQ(
@@ -131,16 +167,16 @@ TEST_F(Controllers, ManualModeSendsTheFlagWithBothTeamColoursAndIsRefusedWithout
 
     link.up = true;
     state.underlightColours = {makeColour(255, 0, 0), makeColour(1, 2, 3)};
-    EXPECT_TRUE(lighting.setManualMode(TeamLights::Underlight, true, feedback));
-    EXPECT_TRUE(lighting.setManualMode(TeamLights::Signs, true, feedback));
-    EXPECT_TRUE(lighting.setManualMode(TeamLights::Signs, false, feedback));
+    EXPECT_TRUE(finish(lighting.setManualMode(TeamLights::Underlight, true, feedback)));
+    EXPECT_TRUE(finish(lighting.setManualMode(TeamLights::Signs, true, feedback)));
+    EXPECT_TRUE(finish(lighting.setManualMode(TeamLights::Signs, false, feedback)));
     expect(
         {"00 3D 01 FF 00 00 01 02 03", "00 40 01 00 00 00 00 00 00", "00 40 00 00 00 00 00 00 00"});
 }
 
 TEST_F(Controllers, TeamColoursGoOnlyInManualModeWithTheOtherTeamsColourKept) {
     const Colour green = makeColour(0, 255, 0);
-    EXPECT_FALSE(lighting.setTeamColour(TeamLights::Signs, 0, green, feedback));
+    EXPECT_FALSE(finish(lighting.setTeamColour(TeamLights::Signs, 0, green, feedback)));
     ASSERT_EQ(journal.notices.size(), 1u);
     EXPECT_EQ(journal.notices[0].title, "Warning");
     EXPECT_EQ(journal.notices[0].icon, BoxIcon::Warning);
@@ -151,49 +187,50 @@ TEST_F(Controllers, TeamColoursGoOnlyInManualModeWithTheOtherTeamsColourKept) {
 
     state.underlightManualMode = true;
     journal.events.clear();
-    EXPECT_TRUE(lighting.setTeamColour(TeamLights::Underlight, 1, green, feedback));
-    EXPECT_TRUE(lighting.setTeamColour(TeamLights::Underlight, 0, makeColour(0, 0, 255), feedback));
+    EXPECT_TRUE(finish(lighting.setTeamColour(TeamLights::Underlight, 1, green, feedback)));
+    EXPECT_TRUE(
+        finish(lighting.setTeamColour(TeamLights::Underlight, 0, makeColour(0, 0, 255), feedback)));
     expect({"00 3D 01 00 00 00 00 FF 00", "00 3D 01 00 00 FF 00 FF 00"});
 }
 
 TEST_F(Controllers, CupColoursNeedTheCustomGameModeAndGoOutOnlyWhileTheListShowsIt) {
-    EXPECT_FALSE(lighting.setCupColour(0, makeColour(9, 9, 9), 9, feedback));
+    EXPECT_FALSE(finish(lighting.setCupColour(0, makeColour(9, 9, 9), 9, feedback)));
     ASSERT_EQ(journal.notices.size(), 1u);
     EXPECT_EQ(journal.notices[0].text,
               "This mode can only be used in 'Custom Game Mode'. \n \t\t\t\t\t\t\t Please select "
               "'Custom Game Mode' from the 'Mode' dropdown.");
     journal.events.clear();
 
-    lighting.selectMode(9, feedback);
-    EXPECT_TRUE(lighting.setCupColour(3, makeColour(1, 2, 3), 9, feedback));
+    finish(lighting.selectMode(9, feedback));
+    EXPECT_TRUE(finish(lighting.setCupColour(3, makeColour(1, 2, 3), 9, feedback)));
     // The list shows another mode: stored, not sent.
-    EXPECT_TRUE(lighting.setCupColour(0, makeColour(4, 5, 6), 2, feedback));
+    EXPECT_TRUE(finish(lighting.setCupColour(0, makeColour(4, 5, 6), 2, feedback)));
     EXPECT_EQ(state.cupColours[0], makeColour(4, 5, 6));
     expect({"00 3C 09 FF 00 80 00 FF 00 FF FF FF 00 00 FF",
             "00 3C 09 FF 00 80 00 FF 00 FF FF FF 01 02 03"});
 }
 
 TEST_F(Controllers, AModeOutsideTheListIsModeZeroAndTheModeIsKeptEvenWithoutALink) {
-    lighting.selectMode(3, feedback);
-    lighting.selectMode(42, feedback);
-    lighting.selectMode(-1, feedback);
+    finish(lighting.selectMode(3, feedback));
+    finish(lighting.selectMode(42, feedback));
+    finish(lighting.selectMode(-1, feedback));
     expect({"00 3C 03 00 00 00 00 00 00 00 00 00 00 00 00",
             "00 3C 00 00 00 00 00 00 00 00 00 00 00 00 00",
             "00 3C 00 00 00 00 00 00 00 00 00 00 00 00 00"});
     link.up = false;
-    lighting.selectMode(5, feedback);
+    finish(lighting.selectMode(5, feedback));
     EXPECT_EQ(state.currentMode, 5);
     ASSERT_EQ(journal.notices.size(), 1u);
     EXPECT_EQ(journal.notices[0], kNotConnected);
 }
 
 TEST_F(Controllers, ThePromptEchoesRunsAndKeepsEachLine) {
-    EXPECT_FALSE(console.enterLine("", feedback));
-    EXPECT_TRUE(console.enterLine("%CMD:STEP", feedback));
-    EXPECT_TRUE(console.enterLine("%cmd:step", feedback));
-    EXPECT_TRUE(console.enterLine("%DEBUG:ENABLE", feedback));
+    EXPECT_FALSE(finish(console.enterLine("", feedback)));
+    EXPECT_TRUE(finish(console.enterLine("%CMD:STEP", feedback)));
+    EXPECT_TRUE(finish(console.enterLine("%cmd:step", feedback)));
+    EXPECT_TRUE(finish(console.enterLine("%DEBUG:ENABLE", feedback)));
     EXPECT_TRUE(console.debugButtonShown());
-    EXPECT_TRUE(console.enterLine("%DEBUG:DISABLE", feedback));
+    EXPECT_TRUE(finish(console.enterLine("%DEBUG:DISABLE", feedback)));
     EXPECT_FALSE(console.debugButtonShown());
     expect({"log %CMD:STEP\r\n", "00 ED", "log %cmd:step\r\n", "log Invalid Command\r\n\r\n",
             "log %DEBUG:ENABLE\r\n", "log %DEBUG:DISABLE\r\n"});
@@ -202,28 +239,30 @@ TEST_F(Controllers, ThePromptEchoesRunsAndKeepsEachLine) {
 }
 
 TEST_F(Controllers, TheResetSequencesWaitLogAndDisconnect) {
-    console.enterLine("%CMD:FACTORY_RESET", feedback);
+    finish(console.enterLine("%CMD:FACTORY_RESET", feedback));
+    // The reset frame's 100 ms, then the reset's own 4 s, then the exit frame's 100 ms.
+    EXPECT_EQ(link.at, (std::vector<long long>{0, 0, 100, 4100, 4100, 4200}));
     expect({"log %CMD:FACTORY_RESET\r\n", "00 29", "wait 4000",
             "log \r\nDisconnecting from COM port due to factory reset\r\n\r\n", "00 2E", "down"});
     EXPECT_FALSE(link.up);
 
     // Without a link the sender refuses twice: the reset frame, then the exit frame.
-    console.enterLine("%CMD:RESET", feedback);
+    finish(console.enterLine("%CMD:RESET", feedback));
     expect({"log %CMD:RESET\r\n", "box Connection Error", "wait 1500",
             "log \r\nDisconnecting from COM port due to reset\r\n\r\n", "box Connection Error"});
     EXPECT_EQ(journal.notices, (std::vector<Notice>{kNotConnected, kNotConnected}));
 }
 
 TEST_F(Controllers, TheDebuggerSendsItsTestsWithTheSpeedAndRefusesLikeItsWindow) {
-    debugger.open(feedback);
-    EXPECT_TRUE(debugger.runTest(DebugList::Grid, 0, 25, feedback));
-    EXPECT_FALSE(debugger.runTest(DebugList::Pod, 99, 25, feedback));
-    EXPECT_FALSE(debugger.runTest(DebugList::Ring, -1, 25, feedback));
-    EXPECT_FALSE(debugger.next(feedback));
-    debugger.setStepMode(true, feedback);
-    EXPECT_TRUE(debugger.next(feedback));
-    debugger.cancel(feedback);
-    debugger.exit(feedback);
+    finish(debugger.open(feedback));
+    EXPECT_TRUE(finish(debugger.runTest(DebugList::Grid, 0, 25, feedback)));
+    EXPECT_FALSE(finish(debugger.runTest(DebugList::Pod, 99, 25, feedback)));
+    EXPECT_FALSE(finish(debugger.runTest(DebugList::Ring, -1, 25, feedback)));
+    EXPECT_FALSE(finish(debugger.next(feedback)));
+    finish(debugger.setStepMode(true, feedback));
+    EXPECT_TRUE(finish(debugger.next(feedback)));
+    finish(debugger.cancel(feedback));
+    finish(debugger.exit(feedback));
     expect({"00 2F", "00 20 19", "box Error", "box Error", "box ERROR", "00 EB", "00 ED", "00 EE",
             "00 2E"});
     EXPECT_EQ(journal.notices[0].text, "Please choose a valid option.");
@@ -231,11 +270,11 @@ TEST_F(Controllers, TheDebuggerSendsItsTestsWithTheSpeedAndRefusesLikeItsWindow)
     EXPECT_TRUE(journal.notices[2].owned);
 
     // A new opening starts with step mode off; the sender's refusal has no owner window.
-    debugger.open(feedback);
+    finish(debugger.open(feedback));
     EXPECT_FALSE(debugger.stepMode());
     link.up = false;
     journal.notices.clear();
-    debugger.cancel(feedback);
+    finish(debugger.cancel(feedback));
     EXPECT_EQ(journal.notices, std::vector<Notice>{unowned(kNotConnected)});
 }
 
@@ -257,8 +296,8 @@ TEST_F(Controllers, SettingsTextsAreLatin1AndWithinTheirFields) {
         SCOPED_TRACE(c.expected);
         journal = {};
         link.up = true;
-        const auto outcome = c.name ? settings.saveBluetoothName(c.text, feedback)
-                                    : settings.saveScrollingText(c.text, feedback);
+        const auto outcome = c.name ? finish(settings.saveBluetoothName(c.text, feedback))
+                                    : finish(settings.saveScrollingText(c.text, feedback));
         if (c.expected.starts_with("00")) {
             ASSERT_FALSE(journal.events.empty());
             EXPECT_EQ(journal.events[0].substr(0, c.expected.size()), c.expected);
@@ -276,15 +315,16 @@ TEST_F(Controllers, SettingsTextsAreLatin1AndWithinTheirFields) {
 
 TEST_F(Controllers, TheProgramEndsOnlyWhenTheNameOrTheResetReachedTheTable) {
     link.writesFail = true;
-    EXPECT_EQ(settings.factoryReset(feedback), SettingsController::Outcome::Refused);
-    EXPECT_EQ(settings.saveBluetoothName(u"abc", feedback), SettingsController::Outcome::Refused);
+    EXPECT_EQ(finish(settings.factoryReset(feedback)), SettingsController::Outcome::Refused);
+    EXPECT_EQ(finish(settings.saveBluetoothName(u"abc", feedback)),
+              SettingsController::Outcome::Refused);
     ASSERT_EQ(journal.notices.size(), 2u);
     EXPECT_EQ(journal.notices[0].text,
               "The command could not be sent to the Glowdeck. Please try again.");
 
     link.writesFail = false;
     journal = {};
-    EXPECT_EQ(settings.factoryReset(feedback), SettingsController::Outcome::EndProgram);
+    EXPECT_EQ(finish(settings.factoryReset(feedback)), SettingsController::Outcome::EndProgram);
     ASSERT_EQ(journal.notices.size(), 1u);
     EXPECT_EQ(journal.notices[0].title, "Resetting");
     EXPECT_EQ(journal.notices[0].icon, BoxIcon::Information);
@@ -293,12 +333,12 @@ TEST_F(Controllers, TheProgramEndsOnlyWhenTheNameOrTheResetReachedTheTable) {
 TEST_F(Controllers, ADumpIsWrittenWholeOrTellsWhyNot) {
     // Not sent: the sender's refusal only, at once.
     link.dump.sent = SendResult::NotConnected;
-    EXPECT_EQ(settings.dumpEeprom("d.csv", feedback), SettingsController::Outcome::Refused);
+    EXPECT_EQ(finish(settings.dumpEeprom("d.csv", feedback)), SettingsController::Outcome::Refused);
     link.dump.sent = SendResult::NotWritten;
-    settings.dumpEeprom("d.csv", feedback);
+    finish(settings.dumpEeprom("d.csv", feedback));
     // Sent, no reply in time.
     link.dump.sent = SendResult::Written;
-    settings.dumpEeprom("d.csv", feedback);
+    finish(settings.dumpEeprom("d.csv", feedback));
     ASSERT_EQ(journal.notices.size(), 3u);
     EXPECT_EQ(journal.notices[0], unowned(kNotConnected));
     EXPECT_EQ(journal.notices[1].text,
@@ -313,7 +353,7 @@ TEST_F(Controllers, ADumpIsWrittenWholeOrTellsWhyNot) {
     image[0x2A] = 0xFF;
     image.back() = 0x7E;
     link.dump.image = image;
-    EXPECT_EQ(settings.dumpEeprom("d.csv", feedback), SettingsController::Outcome::Done);
+    EXPECT_EQ(finish(settings.dumpEeprom("d.csv", feedback)), SettingsController::Outcome::Done);
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0].first, "d.csv");
     const std::string& csv = written[0].second;
@@ -324,7 +364,7 @@ TEST_F(Controllers, ADumpIsWrittenWholeOrTellsWhyNot) {
     EXPECT_TRUE(journal.notices.empty());
 
     writeError = "Permission denied";
-    settings.dumpEeprom("/locked/d.csv", feedback);
+    finish(settings.dumpEeprom("/locked/d.csv", feedback));
     ASSERT_EQ(journal.notices.size(), 1u);
     EXPECT_EQ(journal.notices[0].text, "Cannot write /locked/d.csv: Permission denied");
 }

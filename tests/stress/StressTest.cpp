@@ -97,7 +97,7 @@ TEST_F(Stress, AHundredDropsAndReturnsReconnectEachTimeAndLeaveNothingBehind) {
         ASSERT_TRUE(link.pointAt(table.devicePath()));
         ASSERT_TRUE(waitFor([&] { return app->connection().connected(); }, 2000)) << log();
         table.clearRecord();
-        ASSERT_EQ(app->connection().sendCommand(CMD_STEP), SendResult::Written);
+        ASSERT_EQ(finish(app->connection().sendCommand(CMD_STEP)), SendResult::Written);
         ASSERT_TRUE(waitForFrames(1));
     };
     dropAndReturn();

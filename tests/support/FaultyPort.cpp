@@ -1,5 +1,7 @@
 #include "support/FaultyPort.h"
 
+#include <QTimer>
+
 namespace glowdeck::test {
 
 FaultyPort::FaultyPort(std::shared_ptr<PortFaults> faults) : m_faults(std::move(faults)) {
@@ -11,7 +13,12 @@ PortFactory FaultyPort::factory(std::shared_ptr<PortFaults> faults) {
     return [faults](const QString&) { return std::make_unique<FaultyPort>(faults); };
 }
 
-ConnectResult FaultyPort::open(const QString& name) {
+void FaultyPort::open(const QString& name) {
+    if (const int delay = m_faults->openDelayMs.exchange(0); delay > 0) {
+        QTimer::singleShot(delay, this, [this, name] { open(name); });
+        return;
+    }
+    ++m_faults->opens;
     ConnectResult result;
     result.failedAt = m_faults->failAt;
     if (m_faults->failAt == ConnectStep::OpenPort) {
@@ -19,18 +26,19 @@ ConnectResult FaultyPort::open(const QString& name) {
         result.hint = m_faults->hint;
         if (m_faults->openFailure == OpenFailure::NoAccess)
             result.deviceGroup = QStringLiteral("dialout");
-        return result;
+        answerOpen(result);
+        return;
     }
-    result = m_port.open(name);
+    result = m_port.openNow(name);
     if (result.ok() && m_faults->failAt != ConnectStep::None) {
         m_port.close();
         result.failedAt = m_faults->failAt;
     }
-    return result;
+    answerOpen(result);
 }
 
-bool FaultyPort::write(const QByteArray& data, int timeoutMs) {
-    return !m_faults->failWrites && m_port.write(data, timeoutMs);
+void FaultyPort::write(const QByteArray& data, int timeoutMs) {
+    answerWrite(!m_faults->failWrites && m_port.writeNow(data, timeoutMs));
 }
 
 } // namespace glowdeck::test

@@ -13,6 +13,8 @@ struct PortFaults {
     OpenFailure openFailure = OpenFailure::Other; // why, when it is the open step
     QString hint;                                 // the port's own advice line, if any
     std::atomic<bool> failWrites{false};          // writes while connected fail
+    std::atomic<int> openDelayMs{0};              // the open answers this much later
+    std::atomic<int> opens{0};                    // how many opens were answered
 };
 
 // The real serial port with faults on demand, as a connection's port factory makes it.
@@ -22,10 +24,10 @@ public:
     explicit FaultyPort(std::shared_ptr<PortFaults> faults);
     static PortFactory factory(std::shared_ptr<PortFaults> faults);
 
-    ConnectResult open(const QString& name) override;
+    void open(const QString& name) override;
     QByteArray read(qint64 maxBytes) override { return m_port.read(maxBytes); }
     qint64 bytesAvailable() const override { return m_port.bytesAvailable(); }
-    bool write(const QByteArray& data, int timeoutMs) override;
+    void write(const QByteArray& data, int timeoutMs) override;
     void close() override { m_port.close(); }
 
 private:

@@ -1,7 +1,5 @@
 #include "support/PanelFixture.h"
 
-#include "app/BluetoothDiscovery.h"
-#include "app/PortDiscovery.h"
 #include "res/Templates.h"
 
 #include <QComboBox>
@@ -12,16 +10,19 @@
 
 namespace glowdeck::test {
 
-BoxRecorder::BoxRecorder() {
-    MessageBoxes::setHandler([this](const BoxRequest& request) {
-        boxes.push_back(request);
-        if (onBox)
-            onBox(request);
-    });
+void BoxRecorder::show(const BoxRequest& request) {
+    boxes.push_back(request);
+    if (onBox)
+        onBox(request);
 }
 
-BoxRecorder::~BoxRecorder() {
-    MessageBoxes::resetHandler();
+Services TestSystem::services() {
+    return {[this] { return ports; }, [this] { return bus(); },
+            [this](const BoxRequest& request) {
+                if (boxes)
+                    boxes->show(request);
+            },
+            [this] { return pickColour(); }};
 }
 
 std::vector<QString> BoxRecorder::texts() const {
@@ -42,25 +43,30 @@ void BoxRecorder::expectOnly(const QString& text, const QString& title, BoxIcon 
 
 void PanelFixture::SetUp() {
     ASSERT_TRUE(table.start());
-    PortDiscovery::setLister([] { return QStringList{}; });
-    // The machine's own Bluetooth devices stay out of the tests' port lists.
-    BluetoothDiscovery::setBusOpener([] { return QDBusConnection(QStringLiteral("no-bus")); });
-    app = std::make_unique<CGlowdeckApp>();
-    window = std::make_unique<CGlowdeckDlg>(
-        *app, QStringList{QString::fromStdString(table.devicePath())});
+    app = std::make_unique<CGlowdeckApp>(system.services());
+    startWindow({QString::fromStdString(table.devicePath())});
+}
+
+void PanelFixture::startWindow(const QStringList& firstPorts) {
+    window.reset();
+    window = std::make_unique<CGlowdeckDlg>(*app, firstPorts);
     app->setMainWindow(window.get());
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
 }
 
+void PanelFixture::closeWindow() {
+    if (!window || !window->isVisible())
+        return;
+    window->close();
+    EXPECT_TRUE(waitFor([this] { return !window->isVisible(); })) << "the window did not close";
+}
+
 void PanelFixture::TearDown() {
-    if (window && window->isVisible())
-        window->close();
+    closeWindow();
     window.reset();
     app.reset();
-    PortDiscovery::resetLister();
-    BluetoothDiscovery::resetBusOpener();
     table.stop();
 }
 
@@ -68,10 +74,18 @@ bool PanelFixture::waitFor(const std::function<bool()>& condition, int timeoutMs
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
+void PanelFixture::settle(int timeoutMs) {
+    EXPECT_TRUE(waitFor(
+        [this] { return app->panel().runner().running() == 0 && !app->connection().opening(); },
+        timeoutMs))
+        << "still running";
+}
+
 void PanelFixture::clickButton(int id) {
     auto* button = control<QPushButton>(id);
     ASSERT_NE(button, nullptr) << id;
     button->click();
+    settle();
 }
 
 void PanelFixture::injectFaults() {
@@ -109,6 +123,7 @@ void PanelFixture::typeLine(const QString& line) {
     prompt->setFocus();
     prompt->setText(line);
     QTest::keyClick(prompt, Qt::Key_Return);
+    settle();
 }
 
 void PanelFixture::runInDialog(QDialog& dialog, int openButtonId,

@@ -155,6 +155,7 @@ TEST_F(AccessibleNames, ATeamColourCanBeSetWithTheKeyboardAlone) {
     auto* manual = control<QCheckBox>(IDC_UNDERLIGHT_MANUAL);
     manual->setFocus();
     QTest::keyClick(manual, Qt::Key_Space);
+    settle();
     ASSERT_TRUE(app->lighting().underlightManualMode);
     // The swatches follow their group's check box in the tab order.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -162,6 +163,7 @@ TEST_F(AccessibleNames, ATeamColourCanBeSetWithTheKeyboardAlone) {
     ASSERT_EQ(swatch, control<QWidget>(IDC_UNDERLIGHT_TEAM1));
     table.clearRecord();
     QTest::keyClick(swatch, Qt::Key_Space);
+    settle();
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x3D, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}));
     QTest::keyClick(swatch, Qt::Key_Tab);

@@ -30,10 +30,9 @@ const int kAnswerMs = 10000;
 class BluetoothListing : public ::testing::Test {
 protected:
     void SetUp() override { SKIP_WITHOUT_FAKE_BLUEZ(); }
-    void TearDown() override { BluetoothDiscovery::resetBusOpener(); }
 
     void useFake() {
-        BluetoothDiscovery::setBusOpener([this] { return bluez.programBus(); });
+        bus = [this] { return bluez.programBus(); };
     }
     // Asks, and waits for the answer.
     QStringList listed(BluetoothDiscovery& discovery) {
@@ -42,11 +41,16 @@ protected:
         return discovery.knownTables();
     }
     QStringList listed() {
-        BluetoothDiscovery discovery;
+        BluetoothDiscovery discovery(opener());
         return listed(discovery);
+    }
+    // Where a discovery made now asks.
+    BluetoothDiscovery::BusOpener opener() {
+        return [this] { return bus(); };
     }
 
     FakeBluez bluez;
+    std::function<QDBusConnection()> bus = [] { return QDBusConnection(QStringLiteral("no-bus")); };
 };
 
 // The port list filled by the real window, with BlueZ played by the fake.
@@ -60,17 +64,11 @@ protected:
         ASSERT_FALSE(adapter.isEmpty());
         ASSERT_FALSE(
             bluez.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kSpp}).isEmpty());
-        PortDiscovery::setLister([] { return QStringList{"ttyUSB0"}; });
-        BluetoothDiscovery::setBusOpener([this] { return bluez.programBus(); });
+        system.ports = {{"ttyUSB0", {}}};
+        system.bus = [this] { return bluez.programBus(); };
     }
     // A window started now, as the program starts it.
-    void startWindow() {
-        window.reset();
-        window = std::make_unique<CGlowdeckDlg>(
-            *app, QStringList{QString::fromStdString(table.devicePath())});
-        app->setMainWindow(window.get());
-        window->show();
-    }
+    void startWindow() { PanelFixture::startWindow({QString::fromStdString(table.devicePath())}); }
     QComboBox* ports() const { return control<QComboBox>(IDC_PORT_LIST); }
     QStringList items() const {
         QStringList names;
@@ -136,16 +134,16 @@ TEST_F(BluetoothListing, WithoutAnAdapterPowerBlueZOrABusNothingIsListed) {
         SCOPED_TRACE(c.what);
         FakeBluez fake;
         ASSERT_TRUE(c.setUp(fake));
-        BluetoothDiscovery::setBusOpener([&fake] { return fake.programBus(); });
-        BluetoothDiscovery discovery;
+        bus = [&fake] { return fake.programBus(); };
+        BluetoothDiscovery discovery(opener());
         QSignalSpy changed(&discovery, &BluetoothDiscovery::tablesChanged);
         EXPECT_EQ(listed(discovery), QStringList{});
         EXPECT_EQ(changed.count(), 0);
     }
 
     SCOPED_TRACE("no bus at all");
-    BluetoothDiscovery::setBusOpener([] { return QDBusConnection(QStringLiteral("no-bus")); });
-    BluetoothDiscovery discovery;
+    bus = [] { return QDBusConnection(QStringLiteral("no-bus")); };
+    BluetoothDiscovery discovery(opener());
     discovery.refresh();
     EXPECT_FALSE(discovery.waitingForAnswer());
     EXPECT_EQ(discovery.knownTables(), QStringList{});
@@ -157,7 +155,7 @@ TEST_F(BluetoothListing, OnlyAnAnswerThatChangesTheTablesIsAnnounced) {
     ASSERT_FALSE(
         bluez.addPairedDevice("hci0", "00:11:22:33:44:55", "Glowdeck-7", {kSpp}).isEmpty());
     useFake();
-    BluetoothDiscovery discovery;
+    BluetoothDiscovery discovery(opener());
     QSignalSpy changed(&discovery, &BluetoothDiscovery::tablesChanged);
     EXPECT_EQ(listed(discovery), QStringList{kTableEntry});
     EXPECT_EQ(listed(discovery), QStringList{kTableEntry});
@@ -252,7 +250,7 @@ TEST_F(PairedTablesInPortList, TablesBlueZLearnsOfAfterTheStartAreListedWithoutO
         SCOPED_TRACE(c.what);
         FakeBluez fake;
         ASSERT_TRUE(c.before(fake));
-        BluetoothDiscovery::setBusOpener([&fake] { return fake.programBus(); });
+        system.bus = [&fake] { return fake.programBus(); };
         startWindow();
         ASSERT_TRUE(waitFor([&] { return !discovery()->waitingForAnswer(); }, kAnswerMs));
         ASSERT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
@@ -269,7 +267,9 @@ TEST_F(PairedTablesInPortList, TheOpenListShowsEveryEntryUpToTheUsualNumberOfRow
         QStringList names;
         for (int i = 0; i < serialPorts; ++i)
             names << QStringLiteral("ttyUSB%1").arg(i, 2, 10, QLatin1Char('0'));
-        PortDiscovery::setLister([names] { return names; });
+        system.ports.clear();
+        for (const QString& name : names)
+            system.ports.append({name, {}});
         startWindow();
         ASSERT_TRUE(waitFor([&] { return listed(kTableEntry); }, kAnswerMs));
         ports()->showPopup();

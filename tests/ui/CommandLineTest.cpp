@@ -161,12 +161,13 @@ TEST_F(CommandLine, SimulateRunsASimulatedTableThatAnswers) {
 // port comes first and is chosen, and the trace records the exchange.
 TEST(CommandLineOptions, SimulateListsItsPortFirstAndTraceRecordsTheExchange) {
     BoxRecorder recorder;
-    PortDiscovery::setLister([] { return QStringList{QStringLiteral("ttyS0")}; });
+    TestSystem system = TestSystem::recordingInto(recorder);
+    system.ports = {{QStringLiteral("ttyS0"), {}}};
     QTemporaryDir dir;
     AppOptions options;
     options.simulate = true;
     options.tracePath = dir.filePath(QStringLiteral("trace.txt"));
-    CGlowdeckApp app;
+    CGlowdeckApp app(system.services());
     QString firstPort;
     QString chosenPort;
     bool answered = false;
@@ -183,6 +184,7 @@ TEST(CommandLineOptions, SimulateListsItsPortFirstAndTraceRecordsTheExchange) {
         firstPort = ports->itemText(0);
         chosenPort = ports->currentText();
         window->control<QPushButton>(IDC_CONNECT)->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !app.connection().opening(); }, 5000));
         auto* prompt = window->control<QLineEdit>(IDC_PROMPT);
         prompt->setFocus();
         prompt->setText(QStringLiteral("%VERSION:READ"));
@@ -205,7 +207,6 @@ TEST(CommandLineOptions, SimulateListsItsPortFirstAndTraceRecordsTheExchange) {
     });
     watchdog.start(20000);
     EXPECT_EQ(app.InitInstance(options), 0);
-    PortDiscovery::resetLister();
     EXPECT_TRUE(firstPort.startsWith(QStringLiteral("/dev/pts/"))) << firstPort.toStdString();
     EXPECT_EQ(chosenPort, firstPort);
     EXPECT_TRUE(answered);

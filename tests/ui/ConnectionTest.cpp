@@ -2,7 +2,6 @@
 
 #include "app/CGlowdeckDlg.h"
 #include "link/CommandSet.h"
-#include "link/PumpedWait.h"
 #include "res/Templates.h"
 
 #include <QApplication>
@@ -50,6 +49,7 @@ TEST_F(Link, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
     EXPECT_EQ(log(), "Connection Successful\r\n\r\n");
 
     clickButton(IDC_CONNECT);
+    settle();
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x2E}}));
     EXPECT_FALSE(app->connection().connected());
@@ -67,6 +67,7 @@ TEST_F(Link, ConnectsThenDisconnectsWithOneExitFrameAndNoTextOfItsOwn) {
 TEST_F(Link, AFailedOpenReportsThreeWaysAndHoldsNothingOpen) {
     control<QComboBox>(IDC_PORT_LIST)->setEditText("/dev/glowdeck-no-such-port");
     clickButton(IDC_CONNECT);
+    settle();
     recorder.expectOnly("Cannot open Communication PORT.", "Error", BoxIcon::Error, window.get());
     EXPECT_EQ(status(), "Status: Disconnected");
     EXPECT_EQ(log(), kOpenFailureLog);
@@ -116,6 +117,7 @@ TEST_F(Link, EachConfigurationFailureShowsItsBoxesStatusAndLogThenAllowsAnotherT
         app->log().clear();
         faults->failAt = c.step;
         clickButton(IDC_CONNECT);
+        settle();
         ASSERT_EQ(recorder.boxes.size(), c.boxes.size());
         for (std::size_t i = 0; i < c.boxes.size(); ++i) {
             EXPECT_EQ(recorder.boxes[i].text, c.boxes[i].second);
@@ -148,19 +150,51 @@ TEST_F(Link, ACommandWhileDisconnectedIsRefusedWithoutWritingOrWaiting) {
 
 TEST_F(Link, EveryCommandWaitsItsHundredMillisecondsAndNestedCommandsRunAtOnce) {
     connectTable();
+    Panel& panel = app->panel();
     QElapsedTimer timer;
     timer.start();
     // A click during the outer wait runs at once and finishes its own frame and wait first.
-    QTimer::singleShot(10, window.get(), [this] { app->connection().sendCommand(CMD_CANCEL); });
-    EXPECT_EQ(app->connection().sendCommand(CMD_STEP), SendResult::Written);
+    QTimer::singleShot(10, window.get(), [&] {
+        panel.run(panel.connection().sendCommand(CMD_CANCEL), SequenceRunner::Bound::Link);
+    });
+    std::optional<SendResult> sent;
+    qint64 outerDone = 0;
+    panel.run<SendResult>(panel.connection().sendCommand(CMD_STEP), SequenceRunner::Bound::Link,
+                          [&](SendResult result) {
+                              sent = result;
+                              outerDone = timer.elapsed();
+                          });
+    settle();
+    EXPECT_EQ(sent, SendResult::Written);
     // The outer wait resumes only after the inner command has finished its own wait.
-    EXPECT_GE(timer.elapsed(), 110);
+    EXPECT_GE(outerDone, 110);
     ASSERT_TRUE(waitForFrames(2));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0xED}, {0x00, 0xEE}}));
 
     timer.restart();
-    PumpedWait::wait(150);
-    EXPECT_GE(timer.elapsed(), 150);
+    panel.run(panel.connection().pumpedWait(150), SequenceRunner::Bound::Link,
+              [&] { outerDone = timer.elapsed(); });
+    settle();
+    EXPECT_GE(outerDone, 150);
+}
+
+TEST_F(Link, AnOpenThatTakesItsTimeNeverHoldsTheWindowAndASecondClickWaitsForIt) {
+    injectFaults();
+    faults->openDelayMs = 1500;
+    auto* connect = control<QPushButton>(IDC_CONNECT);
+    connect->click();
+    EXPECT_TRUE(app->connection().opening());
+    // The window goes on handling events while the port opens.
+    bool handled = false;
+    QTimer::singleShot(0, window.get(), [&] { handled = true; });
+    EXPECT_TRUE(waitFor([&] { return handled; }));
+    connect->click(); // a second click waits for the outcome of the first
+    EXPECT_TRUE(waitFor([this] { return status() == "Status: Connecting..."; }));
+    EXPECT_EQ(connect->text(), "Connect");
+    ASSERT_TRUE(waitFor([this] { return app->connection().connected(); }));
+    EXPECT_EQ(status(), "Status: Connected");
+    EXPECT_EQ(faults->opens, 1);
+    EXPECT_TRUE(recorder.boxes.empty());
 }
 
 TEST_F(Link, SettingsAndDebugAskForAConnectionFirst) {
@@ -183,8 +217,11 @@ TEST_F(Link, CommandsSentBackToBackGoOutAtLeastAHundredMillisecondsApart) {
     QObject listening; // the connection ends with this test's locals
     QObject::connect(&app->connection(), &glowdeck::Connection::frameWritten, &listening,
                      [&] { writtenAt.push_back(clock.nsecsElapsed()); });
-    for (const char* line : {"%CMD:STEP", "%CMD:CANCEL", "%CMD:STEP"})
+    // The prompt takes the next line once the last one's wait is over.
+    for (const char* line : {"%CMD:STEP", "%CMD:CANCEL", "%CMD:STEP"}) {
         typeLine(line);
+        settle();
+    }
     ASSERT_EQ(writtenAt.size(), 3u);
     for (std::size_t i = 1; i < writtenAt.size(); ++i)
         EXPECT_GE(writtenAt[i] - writtenAt[i - 1], 100'000'000)
@@ -249,9 +286,11 @@ TEST_F(Link, EnterOnTheFocusedConnectButtonPressesItOnceAndKeepsTheWindow) {
     auto* connect = control<QPushButton>(IDC_CONNECT);
     connect->setFocus();
     QTest::keyClick(connect, Qt::Key_Return);
+    settle();
     ASSERT_TRUE(app->connection().connected());
     EXPECT_EQ(log(), "Connection Successful\r\n\r\n");
     QTest::keyClick(connect, Qt::Key_Return);
+    settle();
     EXPECT_FALSE(app->connection().connected());
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x2E}}));
@@ -262,12 +301,13 @@ TEST_F(Link, DisconnectLogsTheTablesAnswerToTheExitFrameButTheClosePathDoesNot) 
     connectTable();
     app->log().clear();
     clickButton(IDC_CONNECT);
+    settle();
     ASSERT_FALSE(app->connection().connected());
     EXPECT_EQ(log(), "Debugger closed\r\n");
 
     connectTable();
     app->log().clear();
-    window->close();
+    closeWindow();
     ASSERT_TRUE(waitForFrames(2));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x2E}, {0x00, 0x2E}}));
     EXPECT_EQ(log(), "");
@@ -279,7 +319,7 @@ TEST_F(Link, EscapeEnterAndTabDuringAWaitDoNothing) {
     connect->setFocus();
     bool pressed = false;
     QTimer::singleShot(20, window.get(), [&] {
-        ASSERT_GT(PumpedWait::depth(), 0) << "the keys came after the wait";
+        ASSERT_TRUE(waiting()) << "the keys came after the wait";
         QTest::keyClick(connect, Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), connect);
         QTest::keyClick(connect, Qt::Key_Return);
@@ -287,7 +327,8 @@ TEST_F(Link, EscapeEnterAndTabDuringAWaitDoNothing) {
         pressed = true;
     });
     control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->click(); // sends, then waits
-    ASSERT_TRUE(pressed);
+    ASSERT_TRUE(waitFor([&] { return pressed; }));
+    settle();
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(app->connection().connected());
     EXPECT_EQ(status(), "Status: Connected");
@@ -303,8 +344,7 @@ TEST_F(Link, EscapeEnterAndTabDuringAWaitDoNothing) {
 
 TEST_F(Link, ClosingWhileConnectedSendsExactlyOneExitFrame) {
     connectTable();
-    window->close();
-    EXPECT_FALSE(window->isVisible());
+    closeWindow();
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(table.receivedBytes(), (Bytes{0x00, 0x2E}));
     EXPECT_FALSE(app->connection().connected());
@@ -314,15 +354,14 @@ TEST_F(Link, ClosingWhileConnectedSendsExactlyOneExitFrame) {
 TEST_F(Link, EscapeEndsTheWindowThroughTheClosePath) {
     connectTable();
     QTest::keyClick(window.get(), Qt::Key_Escape);
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(waitFor([this] { return !window->isVisible(); }));
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(table.receivedBytes(), (Bytes{0x00, 0x2E}));
     EXPECT_FALSE(app->connection().portOpen());
 }
 
 TEST_F(Link, ClosingWhileDisconnectedSendsNothing) {
-    window->close();
-    EXPECT_FALSE(window->isVisible());
+    closeWindow();
     EXPECT_TRUE(table.receivedBytes().empty());
     EXPECT_TRUE(recorder.boxes.empty());
 }
@@ -348,6 +387,7 @@ TEST_F(Link, ABluetoothAddressIsTriedOverRfcommAndItsFailureSaysWhy) {
     // socket's reason and the hint as two more lines.
     control<QComboBox>(IDC_PORT_LIST)->setEditText("Glowdeck-7 (00:11:22:33:44:55)");
     clickButton(IDC_CONNECT);
+    settle(20000);
     recorder.expectOnly("Cannot open Communication PORT.", "Error", BoxIcon::Error, window.get());
     EXPECT_EQ(status(), "Status: Disconnected");
     ASSERT_EQ(log().rfind(kOpenFailureLog, 0), 0u) << log();
@@ -363,6 +403,7 @@ TEST_F(Link, EnterInThePromptNeverPressesAButtonClickedDuringTheLinesWait) {
     // the line must not press it once the wait is over.
     QTimer::singleShot(20, window.get(), [connect] { connect->setFocus(Qt::MouseFocusReason); });
     typeLine("%CMD:STEP");
+    settle();
     EXPECT_EQ(QApplication::focusWidget(), connect);
     EXPECT_TRUE(app->connection().connected());
     ASSERT_TRUE(waitForFrames(1));

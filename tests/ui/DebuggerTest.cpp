@@ -1,7 +1,6 @@
 #include "support/PanelFixture.h"
 
 #include "debugger/CDebugger.h"
-#include "link/PumpedWait.h"
 #include "res/Templates.h"
 
 #include <QApplication>
@@ -33,7 +32,10 @@ protected:
 
     CDebugger& dlg() { return app->debugger(); }
     template <class Widget> Widget* dbgControl(int id) { return dlg().control<Widget>(id); }
-    void press(int id) { dbgControl<QPushButton>(id)->click(); }
+    void press(int id) {
+        dbgControl<QPushButton>(id)->click();
+        settle();
+    }
 
     // The frames written since the given count, once at least `count` of them have arrived. A
     // frame that was written reaches the table within milliseconds, so the wait is short.
@@ -51,8 +53,7 @@ protected:
         runInDialog(dlg(), IDC_DEBUG, [&] {
             // The steps run only on a debugger that opened properly.
             ASSERT_TRUE(waitFor([&] {
-                return dlg().isVisible() && tableFrames().size() > before &&
-                       PumpedWait::depth() == 0;
+                return dlg().isVisible() && tableFrames().size() > before && !waiting();
             })) << "the debugger did not open";
             ASSERT_EQ(framesFrom(before, 1), std::vector<Bytes>{kStart});
             steps();
@@ -184,6 +185,7 @@ TEST_F(Debugger, ExitButtonAndCloseBoxTellTheTableWhileEscapeAndEnterDoNot) {
             before = tableFrames().size();
             press(IDC_DBG_CANCEL_COMMAND);
             c.act(dlg());
+            settle();
             EXPECT_FALSE(dlg().isVisible());
         });
         // The next opening's start frame shows whether anything came in between.
@@ -203,7 +205,7 @@ TEST_F(Debugger, EscapeEnterAndTabDuringACommandsWaitDoNothing) {
         const std::size_t before = tableFrames().size();
         bool pressed = false;
         QTimer::singleShot(20, &dlg(), [&] {
-            ASSERT_GT(PumpedWait::depth(), 0) << "the keys came after the wait";
+            ASSERT_TRUE(waiting()) << "the keys came after the wait";
             QTest::keyClick(cancel, Qt::Key_Tab);
             EXPECT_EQ(QApplication::focusWidget(), cancel);
             QTest::keyClick(cancel, Qt::Key_Return);

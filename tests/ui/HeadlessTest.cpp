@@ -322,6 +322,9 @@ TEST(HeadlessPanelInProcess, KeepsNoCopyOfTheTextAndASettingsActionEndsItThrough
     QJsonObject reply;
     QTimer::singleShot(0, [&] {
         headless.panel().log().addListener([&](std::string_view text) { told += text; });
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return headless.panel().connection().connected(); }, 5000));
+        told.clear();
         table.send({'h', 'e', 'l', 'l', 'o', '\r', '\n'});
         EXPECT_TRUE(QTest::qWaitFor([&] { return told == "hello\r\n"; }, 5000)) << told;
         EXPECT_EQ(headless.panel().log().text(), "");

@@ -1,7 +1,6 @@
 #include "support/PanelFixture.h"
 
 #include "lighting/CColourPickerCB.h"
-#include "lighting/ColourDialog.h"
 #include "lighting/ColourSwatch.h"
 #include "res/Templates.h"
 
@@ -41,11 +40,10 @@ class Lighting : public PanelFixture {
 protected:
     void SetUp() override {
         PanelFixture::SetUp();
-        // A send writes its frame before the handler returns, so this counts sends exactly.
+        // Every action is waited for to its end, so this counts sends exactly.
         writes = std::make_unique<QSignalSpy>(&app->connection(), &Connection::frameWritten);
     }
     void TearDown() override {
-        ColourDialog::resetHandler();
         writes.reset();
         PanelFixture::TearDown();
     }
@@ -55,13 +53,18 @@ protected:
         auto* combo = control<QComboBox>(comboId);
         combo->setCurrentIndex(index);
         emit combo->activated(index);
+        settle();
     }
     void clickSwatch(int id) {
         auto* swatch = control<ColourSwatch>(id);
         ASSERT_NE(swatch, nullptr) << id;
         QTest::mouseClick(swatch, Qt::LeftButton);
+        settle();
     }
-    void clickBox(int id) { control<QCheckBox>(id)->click(); }
+    void clickBox(int id) {
+        control<QCheckBox>(id)->click();
+        settle();
+    }
     std::optional<Colour> painted(int id) const {
         return control<ColourSwatch>(id)->paintedColour();
     }
@@ -349,27 +352,27 @@ TEST_F(Lighting, TheCupSwatchesShowTheirColoursSoonAfterStartAndKeepThemOnRepain
 }
 
 TEST_F(Lighting, TheCustomEntryTakesThePickedColourBeforeTheCurrentColourIsRead) {
-    std::vector<Colour> initials;
+    int openings = 0;
     std::optional<Colour> answer = makeColour(10, 20, 30);
-    ColourDialog::setHandler([&](Colour initial) {
-        initials.push_back(initial);
+    system.pickColour = [&] {
+        ++openings;
         return answer;
-    });
+    };
     auto* chooser = control<CColourPickerCB>(IDC_COLOUR_CHOOSER);
 
     choose(IDC_COLOUR_CHOOSER, kGreen);
-    EXPECT_TRUE(initials.empty()) << "a named entry opened the dialog";
+    EXPECT_EQ(openings, 0) << "a named entry opened the dialog";
 
     choose(IDC_COLOUR_CHOOSER, kCustom);
-    EXPECT_EQ(initials, (std::vector<Colour>{0}));
+    EXPECT_EQ(openings, 1);
     EXPECT_EQ(chooser->colourAt(kCustom), makeColour(10, 20, 30));
     EXPECT_EQ(chooser->itemText(kCustom), "Custom...");
     EXPECT_EQ(window->currentColour(), makeColour(10, 20, 30));
 
-    // Chosen again: the dialog opens again from black; cancelling keeps the picked colour.
+    // Chosen again: the dialog opens again; cancelling keeps the picked colour.
     answer.reset();
     choose(IDC_COLOUR_CHOOSER, kCustom);
-    EXPECT_EQ(initials, (std::vector<Colour>{0, 0}));
+    EXPECT_EQ(openings, 2);
     EXPECT_EQ(chooser->colourAt(kCustom), makeColour(10, 20, 30));
 
     connectTable();
@@ -379,7 +382,6 @@ TEST_F(Lighting, TheCustomEntryTakesThePickedColourBeforeTheCurrentColourIsRead)
 }
 
 TEST_F(Lighting, CancellingTheFirstCustomPickLeavesGrey) {
-    ColourDialog::setHandler([](Colour) { return std::nullopt; });
     choose(IDC_COLOUR_CHOOSER, kCustom);
     EXPECT_EQ(window->currentColour(), makeColour(200, 200, 200));
     connectTable();

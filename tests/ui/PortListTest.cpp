@@ -24,9 +24,7 @@ protected:
         combo->showPopup();
         combo->hidePopup();
     }
-    static void listLater(QList<PortEntry> entries) {
-        PortDiscovery::setDescribedLister([entries] { return entries; });
-    }
+    void listLater(QList<PortEntry> entries) { system.ports = std::move(entries); }
     QString tablePort() const { return QString::fromStdString(table.devicePath()); }
 };
 } // namespace

@@ -1,8 +1,8 @@
 // The receive thread's worker against a port that is only memory: what is read, when it is
-// logged, and what a failing port does. It runs here on the test's thread.
+// logged, and what a failing port does. It runs here on the test's thread, taking its orders and
+// giving its news through the mail as it does on its own thread.
 #include "link/ReceiveWorker.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -17,16 +17,16 @@ public:
     QByteArray written;
     bool writable = true;
 
-    ConnectResult open(const QString&) override { return {}; }
+    void open(const QString&) override { answerOpen({}); }
     QByteArray read(qint64 maxBytes) override {
         const QByteArray part = incoming.left(maxBytes);
         incoming.remove(0, part.size());
         return part;
     }
     qint64 bytesAvailable() const override { return incoming.size(); }
-    bool write(const QByteArray& data, int) override {
+    void write(const QByteArray& data, int) override {
         written += data;
-        return writable;
+        answerWrite(writable);
     }
     void close() override {}
 
@@ -37,26 +37,57 @@ public:
     void fail() { emit failed(QStringLiteral("Input/output error")); }
 };
 
+using Kind = WorkerNews::Kind;
+
 class Worker : public ::testing::Test {
 protected:
+    WorkerMail mail;
     MemoryPort* port = nullptr;
-    ReceiveWorker worker{[this](const QString&) {
+    ReceiveWorker worker{mail,
+                         [this](const QString&) {
                              auto made = std::make_unique<MemoryPort>();
                              port = made.get();
                              return made;
                          },
                          nullptr};
-    QSignalSpy texts{&worker, &ReceiveWorker::textReceived};
+    std::vector<WorkerNews> news;
 
     void SetUp() override {
-        ASSERT_TRUE(worker.open(QStringLiteral("memory")).ok());
-        worker.startReading();
+        WorkerOrder open(WorkerOrder::Kind::Open);
+        open.portName = QStringLiteral("memory");
+        order(std::move(open));
+        ASSERT_TRUE(waitFor(Kind::Opened));
+        ASSERT_TRUE(news.front().result.ok());
+        order(WorkerOrder(WorkerOrder::Kind::StartReading));
     }
-    QByteArray logged() const {
+    void order(WorkerOrder order) {
+        mail.orders.post(std::move(order));
+        worker.takeOrders();
+    }
+    std::vector<WorkerNews>& collect() {
+        for (WorkerNews& n : mail.news.takeAll())
+            news.push_back(std::move(n));
+        return news;
+    }
+    int count(Kind kind) {
+        collect();
+        return int(std::count_if(news.begin(), news.end(),
+                                 [kind](const WorkerNews& n) { return n.kind == kind; }));
+    }
+    bool waitFor(Kind kind, int times = 1) {
+        return QTest::qWaitFor([&] { return count(kind) >= times; }, 1000);
+    }
+    QByteArray logged() {
         QByteArray all;
-        for (const QList<QVariant>& args : texts)
-            all += args.at(0).toByteArray();
+        for (const WorkerNews& n : collect())
+            if (n.kind == Kind::Text)
+                all += n.bytes;
         return all;
+    }
+    const WorkerNews& last(Kind kind) {
+        collect();
+        return *std::find_if(news.rbegin(), news.rend(),
+                             [kind](const WorkerNews& n) { return n.kind == kind; });
     }
 };
 } // namespace
@@ -64,41 +95,61 @@ protected:
 TEST_F(Worker, ABurstEndsAfterAGapAndReachesTheLogWhole) {
     port->arrive("Mode ");
     port->arrive("set\r\n");
-    EXPECT_TRUE(texts.isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !texts.isEmpty(); }, 1000));
+    EXPECT_EQ(count(Kind::Text), 0);
+    ASSERT_TRUE(waitFor(Kind::Text));
     EXPECT_EQ(logged(), "Mode set\r\n");
 }
 
 TEST_F(Worker, WhatWasReadBeforeLoggingStopsIsLoggedAndNothingAfter) {
     port->arrive("read before the stop");
     port->incoming += " and waiting in the port";
-    worker.stopLogging();
+    order(WorkerOrder(WorkerOrder::Kind::StopLogging));
     EXPECT_EQ(logged(), "read before the stop and waiting in the port");
     port->arrive("after");
     QTest::qWait(20);
     EXPECT_EQ(logged(), "read before the stop and waiting in the port");
 }
 
+TEST_F(Worker, OrdersGivenAfterAWriteWaitForIt) {
+    WorkerOrder write(WorkerOrder::Kind::Write);
+    write.frame = QByteArray("\x00\x2E", 2);
+    write.id = 5;
+    order(write);
+    order(WorkerOrder(WorkerOrder::Kind::StopLogging));
+    port->arrive("answer to the exit frame");
+    ASSERT_TRUE(waitFor(Kind::Written));
+    EXPECT_EQ(last(Kind::Written).id, 5u);
+    EXPECT_TRUE(last(Kind::Written).written);
+    EXPECT_EQ(port->written, write.frame);
+    // Logging stopped once the frame was out, as ordered after it.
+    QTest::qWait(20);
+    EXPECT_EQ(logged(), "answer to the exit frame");
+}
+
 TEST_F(Worker, AFailingPortIsLostOnceAndItsLastTextIsKept) {
-    QSignalSpy lost(&worker, &ReceiveWorker::linkLost);
     port->arrive("last words");
     port->fail();
     port->fail();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !texts.isEmpty(); }, 1000));
-    EXPECT_EQ(lost.count(), 1);
-    EXPECT_EQ(lost.at(0).at(0).toString(), "Input/output error");
+    ASSERT_TRUE(waitFor(Kind::Text));
+    EXPECT_EQ(count(Kind::Lost), 1);
+    EXPECT_EQ(last(Kind::Lost).reason, "Input/output error");
     EXPECT_EQ(logged(), "last words");
-    EXPECT_FALSE(worker.write("\x00\x2E"));
+    WorkerOrder write(WorkerOrder::Kind::Write);
+    write.frame = QByteArray("\x00\x2E", 2);
+    order(write);
+    ASSERT_TRUE(waitFor(Kind::Written));
+    EXPECT_FALSE(last(Kind::Written).written);
 }
 
 TEST_F(Worker, ACaptureIsHandedOverWholeToItsRequest) {
-    QSignalSpy done(&worker, &ReceiveWorker::captureCompleted);
     port->arrive("x"); // text before the capture goes to the log first
-    worker.armCapture(7);
+    WorkerOrder arm(WorkerOrder::Kind::ArmCapture);
+    arm.id = 7;
+    order(arm);
     port->arrive(QByteArray(19 + 32768, 'e'));
-    ASSERT_EQ(done.count(), 1);
-    EXPECT_EQ(done.at(0).at(0).toUInt(), 7u);
-    EXPECT_EQ(done.at(0).at(1).toByteArray(), QByteArray(19 + 32768, 'e'));
+    ASSERT_EQ(count(Kind::CaptureCompleted), 1);
+    EXPECT_EQ(last(Kind::CaptureCompleted).id, 7u);
+    EXPECT_EQ(last(Kind::CaptureCompleted).bytes, QByteArray(19 + 32768, 'e'));
     EXPECT_EQ(logged(), "xEEPROM Dump Started...\r\nEEPROM Dump Completed\r\n");
 }
 

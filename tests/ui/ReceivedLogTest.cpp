@@ -206,7 +206,7 @@ TEST_F(ReceivedData, ACaptureStoresTheDumpReplyAndAnAbandonedOneStartsClean) {
     connectTable();
     const auto image = table.eeprom();
     auto expectDump = [&] {
-        const DumpOutcome outcome = app->connection().dumpEeprom();
+        const DumpOutcome outcome = finish(app->connection().dumpEeprom()).value_or(DumpOutcome{});
         ASSERT_EQ(outcome.sent, SendResult::Written);
         ASSERT_TRUE(outcome.image);
         EXPECT_EQ(*outcome.image, Bytes(image.begin(), image.end()));
@@ -221,7 +221,7 @@ TEST_F(ReceivedData, ACaptureStoresTheDumpReplyAndAnAbandonedOneStartsClean) {
     cut.cutDumpAfter = 1000;
     table.setOptions(cut);
     app->connection().setCaptureWaitMs(300);
-    EXPECT_FALSE(app->connection().dumpEeprom().image);
+    EXPECT_FALSE(finish(app->connection().dumpEeprom()).value_or(DumpOutcome{}).image);
     table.setOptions(fastTable());
     app->connection().setCaptureWaitMs(Connection::kCaptureWaitMs);
     expectDump();

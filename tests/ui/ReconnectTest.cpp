@@ -92,7 +92,7 @@ TEST_F(Reconnect, ALostTableIsConnectedAgainSoonAfterItComesBackAndNothingIsSent
     EXPECT_TRUE(recorder.boxes.empty());
 
     // The first frame the table gets is the operator's, and it arrives.
-    ASSERT_EQ(app->connection().sendCommand(CMD_STEP), SendResult::Written);
+    ASSERT_EQ(finish(app->connection().sendCommand(CMD_STEP)), SendResult::Written);
     ASSERT_TRUE(waitForFrames(1));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0xED}}));
 

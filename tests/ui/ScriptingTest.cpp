@@ -110,7 +110,7 @@ TEST_F(Scripting, ASettingsActionThatEndsTheProgramRepliesFirstAndNothingActsAft
     EXPECT_TRUE(reply["notice"].toString().startsWith("This program will now exit"));
     EXPECT_EQ(client->replies()[1], (QJsonObject{{"ok", false}, {"error", "the panel is ending"}}));
     EXPECT_EQ(other.ask({{"cmd", "mode"}, {"mode", 1}})["error"], "the panel is ending");
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(waitFor([this] { return !window->isVisible(); }));
     ASSERT_TRUE(waitForFrames(2));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x29}, {0x00, 0x2E}}));
 }

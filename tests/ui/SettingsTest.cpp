@@ -1,8 +1,6 @@
 #include "support/PanelFixture.h"
 
-#include "link/AppLifetime.h"
 #include "link/CommandSet.h"
-#include "link/PumpedWait.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
@@ -111,7 +109,10 @@ protected:
 
     CSettingsDlg& dlg() { return app->settings(); }
     template <class Widget> Widget* setControl(int id) { return dlg().control<Widget>(id); }
-    void press(int id) { setControl<QPushButton>(id)->click(); }
+    void press(int id) {
+        setControl<QPushButton>(id)->click();
+        settle();
+    }
     QString dumpPath() const { return m_dir.filePath(QStringLiteral("EEPROM_Dump.csv")); }
     QByteArray dumpFile() const {
         QFile file(dumpPath());
@@ -293,7 +294,7 @@ TEST_F(Settings, EscapeEnterAndTabDuringASendsWaitDoNothing) {
         exit->setFocus();
         bool pressed = false;
         QTimer::singleShot(20, &dlg(), [&] {
-            ASSERT_GT(PumpedWait::depth(), 0) << "the keys came after the wait";
+            ASSERT_TRUE(waiting()) << "the keys came after the wait";
             QTest::keyClick(exit, Qt::Key_Tab);
             EXPECT_EQ(QApplication::focusWidget(), exit);
             QTest::keyClick(exit, Qt::Key_Return);
@@ -354,7 +355,7 @@ TEST_P(SettingsEnding, SendsOnTheFirstClickThenEndsTheProgramThroughTheClosePath
     }
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(app->connection().connected());
-    EXPECT_TRUE(AppLifetime::mainWindowGone());
+    EXPECT_TRUE(app->panel().ending());
 }
 
 TEST_P(SettingsEnding, AFrameThatCannotBeWrittenIsReportedAndTheProgramKeepsRunning) {
@@ -372,7 +373,7 @@ TEST_P(SettingsEnding, AFrameThatCannotBeWrittenIsReportedAndTheProgramKeepsRunn
               BoxIcon::Error, &dlg());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(app->connection().connected());
-    EXPECT_FALSE(AppLifetime::mainWindowGone());
+    EXPECT_FALSE(app->panel().ending());
     // The link still works once the table reads again, and nothing was sent meanwhile.
     window->control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->click();
     const auto frames = framesFrom(0, 1);
@@ -387,6 +388,7 @@ TEST_F(Settings, WithTheLinkDownNothingEndsTheProgramAndADumpTimesOut) {
     writeOldFile();
     runInSettings([&] {
         window->OnBnClickedConnect();
+        settle();
         ASSERT_EQ(framesFrom(0, 1), std::vector<Bytes>{kExit});
         setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("abc");
         press(IDC_SET_SAVE_NAME);
@@ -404,7 +406,7 @@ TEST_F(Settings, WithTheLinkDownNothingEndsTheProgramAndADumpTimesOut) {
     for (std::size_t i = 0; i < 3; ++i)
         expectBox(i, refused, "Connection Error", BoxIcon::Error, nullptr);
     EXPECT_EQ(dumpFile(), kOldFile);
-    EXPECT_FALSE(AppLifetime::mainWindowGone());
+    EXPECT_FALSE(app->panel().ending());
 }
 
 TEST_F(Settings, ADumpAfterTheLinkWasLostEndsAtOnce) {
@@ -467,10 +469,10 @@ TEST_F(Settings, ARequestDisablesTheSendingButtonsAndDefersClosing) {
             for (int id : kSendingButtons)
                 EXPECT_FALSE(setControl<QPushButton>(id)->isEnabled()) << id;
             EXPECT_FALSE(setControl<QPushButton>(IDC_SET_SAVE_SENSITIVITY)->isEnabled());
-            press(IDC_SET_DUMP_EEPROM);
-            press(IDC_SET_ERASE);
+            // Clicks during the request, without waiting for anything.
+            for (int id : {IDC_SET_DUMP_EEPROM, IDC_SET_ERASE, IDC_SET_EXIT})
+                setControl<QPushButton>(id)->click();
             // Exit is honoured once the request is over.
-            press(IDC_SET_EXIT);
             EXPECT_TRUE(dlg().isVisible());
         });
         press(IDC_SET_DUMP_EEPROM);

@@ -1,0 +1,13 @@
+#include "app/Services.h"
+
+#include "app/MessageBoxes.h"
+#include "lighting/ColourDialog.h"
+
+namespace glowdeck {
+
+Services Services::system() {
+    return {&PortDiscovery::present, [] { return QDBusConnection::systemBus(); },
+            &MessageBoxes::show, &ColourDialog::pick};
+}
+
+} // namespace glowdeck

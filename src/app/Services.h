@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/PortDiscovery.h"
+#include "link/Colour.h"
+#include "link/Notice.h"
+
+#include <QDBusConnection>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace glowdeck {
+
+struct BoxRequest {
+    QWidget* owner; // nullptr: a box without an owner window
+    QString text;
+    QString title;
+    BoxIcon icon;
+};
+
+// What the panel asks of the system around it. The program is built with the system's own;
+// tests build it with doubles that answer at once.
+struct Services {
+    // The serial ports present now, in any order.
+    std::function<QList<PortEntry>()> serialPorts;
+    // Where BlueZ is asked about paired tables.
+    std::function<QDBusConnection()> bluezBus;
+    // A modal message box with one OK button; returns once it has been dismissed.
+    std::function<void(const BoxRequest&)> showBox;
+    // The colour picker, starting from black; nullopt when cancelled.
+    std::function<std::optional<Colour>()> pickColour;
+
+    static Services system();
+};
+
+} // namespace glowdeck
