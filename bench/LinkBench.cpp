@@ -1,11 +1,12 @@
 // Measurements of the link and the log: run with ./bench.sh (Release build).
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
+#include "app/LogViewFeed.h"
 #include "app/Services.h"
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "link/Connection.h"
-#include "link/ReceiveMachine.h"
-#include "link/ReceivedLog.h"
+#include "protocol/ReceiveMachine.h"
+#include "log/ReceivedLog.h"
 #include "link/SerialPort.h"
 #include "res/Templates.h"
 #include "sim/SimulatedTable.h"
@@ -81,7 +82,7 @@ void BM_AppendToLog(benchmark::State& state) {
     view.resize(600, 600);
     view.show();
     ReceivedLog log;
-    log.attachView(&view);
+    LogViewFeed feed(log, &view);
     const std::string line(79, 'x');
     const std::string chunk = [&] {
         std::string c;

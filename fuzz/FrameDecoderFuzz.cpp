@@ -7,7 +7,7 @@
 
 #include "FuzzCheck.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "sim/FrameDecoder.h"
 
 #include <cstddef>

@@ -12,7 +12,7 @@
 
 #include "FuzzCheck.h"
 
-#include "link/ReceiveMachine.h"
+#include "protocol/ReceiveMachine.h"
 
 #include <algorithm>
 #include <atomic>

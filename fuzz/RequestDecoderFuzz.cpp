@@ -5,7 +5,7 @@
 #include "FuzzCheck.h"
 
 #include "control/RequestDecoder.h"
-#include "debugger/DebuggerCommands.h"
+#include "protocol/DebuggerCommands.h"
 
 #include <QByteArrayView>
 #include <QStringDecoder>

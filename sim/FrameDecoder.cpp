@@ -1,6 +1,6 @@
 #include "sim/FrameDecoder.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 
 namespace glowdeck::sim {
 

@@ -1,6 +1,6 @@
 #include "sim/SimulatedTable.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "sim/FrameDecoder.h"
 #include "sim/OutputQueue.h"
 #include "sim/PseudoTerminal.h"

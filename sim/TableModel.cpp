@@ -1,7 +1,7 @@
 #include "sim/TableModel.h"
 
-#include "link/Colour.h"
-#include "link/CommandSet.h"
+#include "protocol/Colour.h"
+#include "protocol/CommandSet.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,13 +1,14 @@
 #include "app/CGlowdeckDlg.h"
 
-#include "app/BluetoothDiscovery.h"
+#include "connect/BluetoothDiscovery.h"
 #include "app/CGlowdeckApp.h"
-#include "app/PortDiscovery.h"
-#include "app/PortList.h"
+#include "app/LogViewFeed.h"
+#include "connect/PortDiscovery.h"
+#include "connect/PortList.h"
 #include "debugger/CDebugger.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
-#include "link/CommandSender.h"
+#include "action/CommandSender.h"
 #include "res/AppIcon.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
@@ -118,14 +119,14 @@ CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
     connect(&m_swatchTimer, &QTimer::timeout, this, &CGlowdeckDlg::OnTimer);
 
     m_colourChooser->setPicker(m_panel.services().pickColour);
-    m_panel.log().attachView(m_receivedData);
+    m_logFeed = std::make_unique<LogViewFeed>(m_panel.log(), m_receivedData);
     qApp->installEventFilter(this);
     OnInitDialog();
 }
 
 CGlowdeckDlg::~CGlowdeckDlg() {
     qApp->removeEventFilter(this);
-    m_panel.log().detachView(m_receivedData);
+    m_logFeed.reset();
     m_panel.lightingController().setChangeListener({});
     m_panel.console().setChangeListener({});
 }

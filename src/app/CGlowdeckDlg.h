@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/BoxFeedback.h"
-#include "link/Colour.h"
+#include "res/BoxFeedback.h"
+#include "protocol/Colour.h"
 #include "res/TemplateDialog.h"
 #include "sequence/Sequence.h"
 
@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,7 @@ class BluetoothDiscovery;
 class CColourPickerCB;
 class CGlowdeckApp;
 class ColourSwatch;
+class LogViewFeed;
 class Panel;
 enum class TeamLights;
 struct LightingChange;
@@ -119,6 +121,7 @@ private:
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
     BluetoothDiscovery* m_bluetooth = nullptr;
+    std::unique_ptr<LogViewFeed> m_logFeed;
     bool m_tablesWaiting = false;
 
     Colour m_currentColour = 0;

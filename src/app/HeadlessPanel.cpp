@@ -1,7 +1,7 @@
 #include "app/HeadlessPanel.h"
 
-#include "app/PortDiscovery.h"
-#include "lighting/ColourTable.h"
+#include "connect/PortDiscovery.h"
+#include "protocol/ColourTable.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppOptions.h"
-#include "app/BluetoothDiscovery.h"
+#include "connect/BluetoothDiscovery.h"
 #include "app/Panel.h"
 #include "app/PanelHost.h"
 #include "app/StderrFeedback.h"

@@ -2,7 +2,7 @@
 
 #include "app/PanelRequests.h"
 #include "control/ControlServer.h"
-#include "link/ProtocolTrace.h"
+#include "protocol/ProtocolTrace.h"
 #ifdef GLOWDECK_HAVE_SIMULATOR
 #include "sim/SimulatedTable.h"
 #endif

@@ -7,7 +7,7 @@
 #include "lighting/LightingController.h"
 #include "lighting/LightingState.h"
 #include "link/Connection.h"
-#include "link/ReceivedLog.h"
+#include "log/ReceivedLog.h"
 #include "link/Reconnector.h"
 #include "sequence/SequenceRunner.h"
 #include "sequence/WaitQueue.h"

@@ -4,7 +4,7 @@
 #include "app/PanelHost.h"
 #include "control/ColourText.h"
 #include "control/ReplyText.h"
-#include "link/CommandSender.h"
+#include "action/CommandSender.h"
 #include "sequence/SequenceRunner.h"
 #include "settings/DumpCsv.h"
 

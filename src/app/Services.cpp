@@ -1,6 +1,6 @@
 #include "app/Services.h"
 
-#include "app/MessageBoxes.h"
+#include "res/MessageBoxes.h"
 #include "lighting/ColourDialog.h"
 
 namespace glowdeck {

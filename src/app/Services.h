@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/PortDiscovery.h"
-#include "link/Colour.h"
-#include "link/Notice.h"
+#include "connect/PortDiscovery.h"
+#include "protocol/Colour.h"
+#include "action/Notice.h"
 
 #include <QDBusConnection>
 #include <QString>

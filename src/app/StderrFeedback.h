@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Notice.h"
+#include "action/Notice.h"
 
 namespace glowdeck {
 

@@ -1,14 +1,13 @@
-list(APPEND GLOWDECK_CORE_SOURCES
-  app/PairedTables.cpp
-)
+# The programs: the panel, the windowed program and its main window, the panel without a window,
+# scripts' requests.
 list(APPEND GLOWDECK_UI_SOURCES
-  app/MessageBoxes.cpp
+  app/AccessibleFactory.cpp
   app/Services.cpp
   app/QtClock.cpp
-  app/BluetoothDiscovery.cpp
-  app/PortDiscovery.cpp
-  app/PortList.cpp
-  app/BoxFeedback.cpp
+  app/LogView.cpp
+  app/LogViewFeed.cpp
+  app/LogDocumentLayout.cpp
+  app/LogScrollBar.cpp
   app/Panel.cpp
   app/PanelRequests.cpp
   app/CGlowdeckApp.cpp

@@ -1,7 +1,7 @@
 #include "console/ConsoleController.h"
 
 #include "console/TextCommands.h"
-#include "link/CommandSender.h"
+#include "action/CommandSender.h"
 
 namespace glowdeck {
 

@@ -1,6 +1,6 @@
 #include "console/TextCommands.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 
 #include <array>
 

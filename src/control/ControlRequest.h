@@ -1,7 +1,7 @@
 #pragma once
 
-#include "debugger/DebuggerCommands.h"
-#include "link/Colour.h"
+#include "protocol/DebuggerCommands.h"
+#include "protocol/Colour.h"
 
 #include <QJsonValue>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/BoxFeedback.h"
-#include "debugger/DebuggerCommands.h"
+#include "res/BoxFeedback.h"
+#include "protocol/DebuggerCommands.h"
 #include "res/TemplateDialog.h"
 
 class QCheckBox;

@@ -1,7 +1,7 @@
 #include "debugger/DebuggerController.h"
 
-#include "link/CommandSender.h"
-#include "link/CommandSet.h"
+#include "action/CommandSender.h"
+#include "protocol/CommandSet.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "debugger/DebuggerCommands.h"
-#include "link/TableLink.h"
+#include "protocol/DebuggerCommands.h"
+#include "action/TableLink.h"
 
 #include <cstdint>
 #include <functional>

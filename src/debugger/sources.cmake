@@ -1,5 +1,4 @@
 list(APPEND GLOWDECK_CORE_SOURCES
-  debugger/DebuggerCommands.cpp
   debugger/DebuggerController.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES

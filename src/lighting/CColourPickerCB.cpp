@@ -3,7 +3,7 @@
 #include "lighting/QtColour.h"
 
 #include "lighting/ColourDialog.h"
-#include "lighting/ColourTable.h"
+#include "protocol/ColourTable.h"
 
 #include <QAbstractItemView>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "lighting/LightingController.h"
 
-#include "link/CommandSender.h"
-#include "link/CommandSet.h"
-#include "link/Payloads.h"
+#include "action/CommandSender.h"
+#include "protocol/CommandSet.h"
+#include "protocol/Payloads.h"
 
 namespace glowdeck {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "lighting/LightingState.h"
-#include "link/Colour.h"
+#include "protocol/Colour.h"
 #include "sequence/Sequence.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/Colour.h"
+#include "protocol/Colour.h"
 
 #include <array>
 

@@ -1,5 +1,4 @@
 list(APPEND GLOWDECK_CORE_SOURCES
-  lighting/ColourTable.cpp
   lighting/LightingController.cpp
 )
 list(APPEND GLOWDECK_UI_SOURCES

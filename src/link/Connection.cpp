@@ -1,12 +1,12 @@
 #include "link/Connection.h"
 
-#include "link/CommandFrame.h"
-#include "link/CommandSet.h"
-#include "link/Notice.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/CommandSet.h"
+#include "action/Notice.h"
 #include "link/PortMaker.h"
-#include "link/ReceiveMachine.h"
+#include "protocol/ReceiveMachine.h"
 #include "link/ReceiveThread.h"
-#include "link/ReceivedLog.h"
+#include "log/ReceivedLog.h"
 #include "link/SerialPort.h"
 #include "sequence/WaitQueue.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/Port.h"
-#include "link/TableLink.h"
+#include "action/TableLink.h"
 #include "link/WorkerMail.h"
 #include "sequence/Completion.h"
 

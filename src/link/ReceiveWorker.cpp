@@ -1,6 +1,6 @@
 #include "link/ReceiveWorker.h"
 
-#include "link/ProtocolTrace.h"
+#include "protocol/ProtocolTrace.h"
 
 #include <QThread>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/Port.h"
-#include "link/ReceiveMachine.h"
+#include "protocol/ReceiveMachine.h"
 #include "link/WorkerMail.h"
 
 #include <QByteArray>

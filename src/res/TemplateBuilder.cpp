@@ -1,10 +1,10 @@
 #include "res/TemplateBuilder.h"
 
-#include "app/PortList.h"
+#include "connect/PortList.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
-#include "link/LogView.h"
-#include "res/AccessibleFactory.h"
+#include "app/LogView.h"
+#include "app/AccessibleFactory.h"
 #include "res/WrappingPushButton.h"
 
 #include <QCheckBox>

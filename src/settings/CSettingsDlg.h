@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BoxFeedback.h"
+#include "res/BoxFeedback.h"
 #include "res/TemplateDialog.h"
 #include "settings/SettingsController.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/ReceiveMachine.h"
+#include "protocol/ReceiveMachine.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "settings/SettingsController.h"
 
-#include "link/CommandSender.h"
-#include "link/CommandSet.h"
-#include "link/Payloads.h"
+#include "action/CommandSender.h"
+#include "protocol/CommandSet.h"
+#include "protocol/Payloads.h"
 #include "settings/DumpCsv.h"
 #include "settings/SingleByteText.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/TableLink.h"
+#include "action/TableLink.h"
 
 #include <cstdint>
 #include <functional>

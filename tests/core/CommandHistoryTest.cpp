@@ -1,6 +1,6 @@
 #include "console/CommandHistory.h"
 #include "console/TextCommands.h"
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 
 #include <gtest/gtest.h>
 

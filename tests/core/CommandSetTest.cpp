@@ -1,4 +1,4 @@
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "link/Payloads.h"
-#include "link/CommandFrame.h"
-#include "link/CommandSet.h"
+#include "protocol/Payloads.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/CommandSet.h"
 
 #include <gtest/gtest.h>
 

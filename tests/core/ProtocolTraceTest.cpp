@@ -1,4 +1,4 @@
-#include "link/ProtocolTrace.h"
+#include "protocol/ProtocolTrace.h"
 
 #include <gtest/gtest.h>
 

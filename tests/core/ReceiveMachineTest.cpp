@@ -1,4 +1,4 @@
-#include "link/ReceiveMachine.h"
+#include "protocol/ReceiveMachine.h"
 
 #include <gtest/gtest.h>
 

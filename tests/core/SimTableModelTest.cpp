@@ -1,7 +1,7 @@
 #include "sim/TableModel.h"
 
-#include "link/CommandSet.h"
-#include "link/Payloads.h"
+#include "protocol/CommandSet.h"
+#include "protocol/Payloads.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "sim/SimulatedTable.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "support/FakeBluez.h"
 #include "support/PanelFixture.h"
 
-#include "app/BluetoothDiscovery.h"
-#include "app/PortDiscovery.h"
+#include "connect/BluetoothDiscovery.h"
+#include "connect/PortDiscovery.h"
 #include "res/Templates.h"
 
 #include <QAbstractItemView>

@@ -1,6 +1,6 @@
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
-#include "app/PortDiscovery.h"
+#include "connect/PortDiscovery.h"
 #include "link/Connection.h"
 #include "res/Templates.h"
 #include "support/ChildProcess.h"

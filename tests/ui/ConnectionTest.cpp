@@ -1,7 +1,7 @@
 #include "support/PanelFixture.h"
 
 #include "app/CGlowdeckDlg.h"
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "res/Templates.h"
 
 #include <QApplication>

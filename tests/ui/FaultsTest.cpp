@@ -1,7 +1,7 @@
 #include "support/PanelFixture.h"
 
 #include "debugger/CDebugger.h"
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 

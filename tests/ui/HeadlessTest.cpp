@@ -2,7 +2,7 @@
 // driven by glowdeck-ctl, the table's text on stdout, ended by a signal.
 #include "app/HeadlessPanel.h"
 #include "control/LineClient.h"
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "sim/SimulatedTable.h"
 #include "support/PortLink.h"
 

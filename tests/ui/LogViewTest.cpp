@@ -1,8 +1,9 @@
 // The log view as the screen shows it while text streams in: it repaints only what changed, so
 // what it left on screen must equal a fresh paint of the whole view.
-#include "link/LogView.h"
-#include "link/LogScrollBar.h"
-#include "link/ReceivedLog.h"
+#include "app/LogView.h"
+#include "app/LogScrollBar.h"
+#include "app/LogViewFeed.h"
+#include "log/ReceivedLog.h"
 
 #include <QApplication>
 #include <QPaintEvent>
@@ -39,11 +40,11 @@ protected:
         view->setReadOnly(true);
         view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         layout->addWidget(view);
-        log.attachView(view);
+        feed = std::make_unique<LogViewFeed>(log, view);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
-    void TearDown() override { log.detachView(view); }
+    void TearDown() override { feed.reset(); }
 
     // Every repaint that was asked for is done (the scroll bar decides on a queued call).
     static void paintPending() {
@@ -65,6 +66,7 @@ protected:
     QWidget window;
     LogView* view = nullptr;
     ReceivedLog log;
+    std::unique_ptr<LogViewFeed> feed;
 };
 } // namespace
 
@@ -84,7 +86,7 @@ TEST_F(StreamedView, WhatIsOnScreenEqualsAFreshPaintAsLinesStreamIn) {
         partial = next.substr(cut) + "\r\n";
         ++line;
         log.append(text, false);
-        log.flushView();
+        feed->flushView();
         paintPending();
         if (round % 10 == 9) {
             ASSERT_TRUE(onScreen() == freshPaint()) << "stale pixels after round " << round;
@@ -96,7 +98,7 @@ TEST_F(StreamedView, WhatIsOnScreenEqualsAFreshPaintAsLinesStreamIn) {
 TEST_F(StreamedView, TextJoiningTheShownLastLineAndOneLongLineShowAsAFreshPaint) {
     for (int i = 0; i < 40; ++i)
         log.append("line " + std::to_string(i), true);
-    log.flushView();
+    feed->flushView();
     paintPending();
     struct Step {
         const char* what;
@@ -111,7 +113,7 @@ TEST_F(StreamedView, TextJoiningTheShownLastLineAndOneLongLineShowAsAFreshPaint)
     };
     for (const Step& step : steps) {
         log.append(step.text, false);
-        log.flushView();
+        feed->flushView();
         paintPending();
         EXPECT_TRUE(onScreen() == freshPaint()) << step.what;
     }
@@ -127,12 +129,12 @@ TEST_F(StreamedView, AScrollBarWhoseSliderStaysStillIsNotRepaintedAndOneThatMove
     for (int i = 0; i < 20000; ++i)
         lines += "line\r\n";
     log.append(lines, false);
-    log.flushView();
+    feed->flushView();
     paintPending();
     ASSERT_EQ(bar->value(), bar->maximum());
     counter.paints = 0;
     log.append("one more\r\nand another\r\n", false);
-    log.flushView();
+    feed->flushView();
     paintPending();
     EXPECT_EQ(counter.paints, 0);
 

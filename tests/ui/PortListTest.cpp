@@ -1,6 +1,6 @@
 #include "support/PanelFixture.h"
 
-#include "app/PortDiscovery.h"
+#include "connect/PortDiscovery.h"
 #include "res/Templates.h"
 
 #include <QComboBox>

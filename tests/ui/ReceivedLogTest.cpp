@@ -1,7 +1,9 @@
 #include "support/PanelFixture.h"
 
-#include "link/CommandSet.h"
-#include "link/ReceivedLog.h"
+#include "app/LogView.h"
+#include "app/LogViewFeed.h"
+#include "log/ReceivedLog.h"
+#include "protocol/CommandSet.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
@@ -25,7 +27,7 @@ namespace {
 class ReceivedData : public PanelFixture {
 protected:
     void send(const std::string& text) { table.send(Bytes(text.begin(), text.end())); }
-    QPlainTextEdit* view() const { return control<QPlainTextEdit>(IDC_RECEIVED_DATA); }
+    LogView* view() const { return control<LogView>(IDC_RECEIVED_DATA); }
 
     // Every text the log held, in order, until it reads `last`. Events are handled as they come,
     // so each append that reaches the window shows as a state of its own.
@@ -106,7 +108,7 @@ TEST_F(ReceivedData, SelectAllAndCopyGivesExactlyTheReceivedText) {
         window->AppendToLog(std::string_view(stream).substr(at, burst), false);
         at += burst;
     }
-    app->log().flushView();
+    view()->feed()->flushView();
     ASSERT_TRUE(log() == stream);
     ASSERT_GT(view()->document()->blockCount(), 20); // the view did break the long run
     QApplication::clipboard()->clear();
@@ -123,10 +125,10 @@ TEST_F(ReceivedData, DraggingAcrossABreakOfTheViewCopiesOnlyReceivedText) {
         line += char('a' + i % 26);
     app->log().clear();
     window->AppendToLog(line, false);
-    app->log().flushView();
+    view()->feed()->flushView();
     // The view breaks the line after kLongestViewLine characters; the drag crosses that break.
-    const int from = int(ReceivedLog::kLongestViewLine) - 6;
-    const int to = int(ReceivedLog::kLongestViewLine) + 4;
+    const int from = int(LogViewFeed::kLongestViewLine) - 6;
+    const int to = int(LogViewFeed::kLongestViewLine) + 4;
     QTextCursor at(view()->document());
     at.setPosition(from);
     view()->setTextCursor(at);
@@ -152,7 +154,7 @@ TEST_F(ReceivedData, CopiedLinesKeepTheLineEndsTheTableSent) {
     app->log().clear();
     window->AppendToLog("first\r\nsecond\nthird\r", false);
     window->AppendToLog("\nfourth", true);
-    app->log().flushView();
+    view()->feed()->flushView();
     struct Row {
         int from, to;
         std::string copied;
@@ -189,7 +191,7 @@ TEST_F(ReceivedData, ClearEmptiesLogAndViewAndLaterTextShowsAlone) {
 TEST_F(ReceivedData, EveryAppendShowsTheEndEvenAfterScrollingUp) {
     for (int i = 0; i < 200; ++i)
         window->AppendToLog("line " + std::to_string(i), true);
-    app->log().flushView();
+    view()->feed()->flushView();
     QScrollBar* bar = view()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);

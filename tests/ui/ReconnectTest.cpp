@@ -3,7 +3,7 @@
 #include "support/PortLink.h"
 
 #include "control/LineClient.h"
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "link/Reconnector.h"
 #include "res/Templates.h"
 

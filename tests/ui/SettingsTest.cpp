@@ -1,6 +1,6 @@
 #include "support/PanelFixture.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 

@@ -1,6 +1,6 @@
-#include "debugger/DebuggerCommands.h"
+#include "protocol/DebuggerCommands.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "app/BluetoothDiscovery.h"
+#include "connect/BluetoothDiscovery.h"
 
-#include "app/PairedTables.h"
+#include "connect/PairedTables.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "link/Payloads.h"
+#include "protocol/Payloads.h"
 
 namespace glowdeck {
 

@@ -4,7 +4,7 @@
 
 namespace glowdeck {
 
-class ReceivedLog;
+class LogViewFeed;
 
 // The view of the received-data log. It breaks long lines that the log does not have, so what
 // is copied or dragged out of it is taken from the log's own text, not from what it shows.
@@ -13,8 +13,9 @@ class LogView : public QPlainTextEdit {
 public:
     explicit LogView(QWidget* parent = nullptr);
 
-    // The log shown here; nullptr when none is.
-    void setLog(const ReceivedLog* log) { m_log = log; }
+    // What feeds the log into this view; nullptr when nothing does.
+    void setFeed(LogViewFeed* feed) { m_feed = feed; }
+    LogViewFeed* feed() const { return m_feed; }
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
@@ -23,7 +24,7 @@ private:
     // Text was added at the end: what is shown from this block down changes.
     void repaintFrom(const QTextBlock& first);
 
-    const ReceivedLog* m_log = nullptr;
+    LogViewFeed* m_feed = nullptr;
 };
 
 } // namespace glowdeck

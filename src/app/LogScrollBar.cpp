@@ -1,4 +1,4 @@
-#include "link/LogScrollBar.h"
+#include "app/LogScrollBar.h"
 
 #include <QPaintEvent>
 #include <QStyle>

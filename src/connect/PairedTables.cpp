@@ -1,4 +1,4 @@
-#include "app/PairedTables.h"
+#include "connect/PairedTables.h"
 
 #include "link/BluetoothAddress.h"
 

@@ -1,4 +1,4 @@
-#include "app/MessageBoxes.h"
+#include "res/MessageBoxes.h"
 
 #include "app/Services.h"
 

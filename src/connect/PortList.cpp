@@ -1,4 +1,4 @@
-#include "app/PortList.h"
+#include "connect/PortList.h"
 
 #include <QAbstractItemView>
 #include <QEvent>

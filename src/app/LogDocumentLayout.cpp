@@ -1,4 +1,4 @@
-#include "link/LogDocumentLayout.h"
+#include "app/LogDocumentLayout.h"
 
 #include <QSignalBlocker>
 #include <QTextBlock>

@@ -1,4 +1,4 @@
-#include "link/CommandSender.h"
+#include "action/CommandSender.h"
 
 namespace glowdeck {
 

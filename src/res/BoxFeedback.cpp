@@ -1,4 +1,4 @@
-#include "app/BoxFeedback.h"
+#include "res/BoxFeedback.h"
 
 #include "app/Panel.h"
 

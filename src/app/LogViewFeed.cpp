@@ -1,40 +1,32 @@
-#include "link/ReceivedLog.h"
+#include "app/LogViewFeed.h"
 
-#include "link/LogView.h"
+#include "app/LogView.h"
 
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTextCursor>
 
 #include <algorithm>
 
 namespace glowdeck {
 
-ReceivedLog::ReceivedLog() {
+LogViewFeed::LogViewFeed(ReceivedLog& log, QPlainTextEdit* view) : m_log(log), m_view(view) {
     m_refresh.setSingleShot(true);
     QObject::connect(&m_refresh, &QTimer::timeout, [this] { flushView(); });
-}
-
-void ReceivedLog::attachView(QPlainTextEdit* view) {
-    m_view = view;
-    m_pendingView.clear();
-    m_viewLineLength = 0;
-    m_shownLength = m_text.size();
-    if (auto* logView = qobject_cast<LogView*>(m_view))
-        logView->setLog(this);
+    m_shownLength = m_log.text().size();
+    if (auto* logView = qobject_cast<LogView*>(view))
+        logView->setFeed(this);
     if (m_view)
-        m_view->setPlainText(breakLongLines(displayText(m_text)));
+        m_view->setPlainText(breakLongLines(displayText(m_log.text())));
+    m_log.addObserver(this);
 }
 
-void ReceivedLog::detachView(const QPlainTextEdit* view) {
-    if (m_view != view)
-        return;
+LogViewFeed::~LogViewFeed() {
+    m_log.removeObserver(this);
     if (auto* logView = qobject_cast<LogView*>(m_view))
-        logView->setLog(nullptr);
-    attachView(nullptr);
+        logView->setFeed(nullptr);
 }
 
-QString ReceivedLog::displayText(std::string_view text) {
+QString LogViewFeed::displayText(std::string_view text) {
     QString shown;
     shown.reserve(qsizetype(text.size()));
     for (char c : text) {
@@ -44,7 +36,7 @@ QString ReceivedLog::displayText(std::string_view text) {
     return shown;
 }
 
-QString ReceivedLog::breakLongLines(const QString& shown) {
+QString LogViewFeed::breakLongLines(const QString& shown) {
     QString result;
     result.reserve(shown.size() + shown.size() / kLongestViewLine);
     for (QChar c : shown) {
@@ -59,22 +51,10 @@ QString ReceivedLog::breakLongLines(const QString& shown) {
     return result;
 }
 
-void ReceivedLog::append(std::string_view text, bool lineEnd) {
-    if (m_keepText) {
-        m_text.append(text);
-        if (lineEnd)
-            m_text.append("\r\n");
-    }
-    if (!m_listeners.empty()) {
-        const std::string told = lineEnd ? std::string(text) + "\r\n" : std::string(text);
-        for (const auto& listener : m_listeners)
-            listener(told);
-    }
+void LogViewFeed::appended(std::string_view text) {
     if (!m_view)
         return;
     m_pendingView += breakLongLines(displayText(text));
-    if (lineEnd)
-        m_pendingView += breakLongLines(QStringLiteral("\n"));
     const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : kRefreshMs;
     if (since >= kRefreshMs)
         flushView();
@@ -82,7 +62,7 @@ void ReceivedLog::append(std::string_view text, bool lineEnd) {
         m_refresh.start(int(kRefreshMs - since));
 }
 
-void ReceivedLog::flushView() {
+void LogViewFeed::flushView() {
     m_refresh.stop();
     m_sinceFlush.start();
     if (!m_view || m_pendingView.isEmpty())
@@ -95,7 +75,7 @@ void ReceivedLog::flushView() {
     end.insertText(m_pendingView);
     end.endEditBlock();
     m_pendingView.clear();
-    m_shownLength = m_text.size();
+    m_shownLength = m_log.text().size();
     // The caret goes to the end and the end comes into view, also when the operator had
     // scrolled up. A caret already at the end has moved along with the text, and moving it
     // again would repaint the view once more.
@@ -105,38 +85,38 @@ void ReceivedLog::flushView() {
     m_view->ensureCursorVisible();
 }
 
-std::string ReceivedLog::textBetween(qsizetype viewFrom, qsizetype viewTo) const {
+std::string LogViewFeed::textBetween(qsizetype viewFrom, qsizetype viewTo) const {
+    const std::string& text = m_log.text();
     if (viewFrom > viewTo)
         std::swap(viewFrom, viewTo);
     // Walks the log as the view was built from it: a CR shows nothing and goes with the
     // character after it, and a line running longer than kLongestViewLine gets a break of its
     // own that stands for no character of the log.
-    const std::size_t shown = std::min(m_shownLength, m_text.size());
+    const std::size_t shown = std::min(m_shownLength, text.size());
     std::size_t from = shown;
     qsizetype position = 0;
     qsizetype lineLength = 0;
     std::size_t i = 0;
     while (i < shown) {
         const std::size_t at = i;
-        while (i < shown && m_text[i] == '\r')
+        while (i < shown && text[i] == '\r')
             ++i;
         if (i == shown)
             break;
-        const char c = m_text[i];
+        const char c = text[i];
         const qsizetype width = (c != '\n' && lineLength == kLongestViewLine) ? 2 : 1;
         if (position + width > viewFrom && from == shown)
             from = at;
         if (position + width > viewTo)
-            return m_text.substr(std::min(from, at), at - std::min(from, at));
+            return text.substr(std::min(from, at), at - std::min(from, at));
         position += width;
         lineLength = c == '\n' ? 0 : (width == 2 ? 1 : lineLength + 1);
         ++i;
     }
-    return from < shown ? m_text.substr(from, shown - from) : std::string();
+    return from < shown ? text.substr(from, shown - from) : std::string();
 }
 
-void ReceivedLog::clear() {
-    m_text.clear();
+void LogViewFeed::cleared() {
     m_pendingView.clear();
     m_viewLineLength = 0;
     m_shownLength = 0;

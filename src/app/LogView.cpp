@@ -1,8 +1,8 @@
-#include "link/LogView.h"
+#include "app/LogView.h"
 
-#include "link/LogDocumentLayout.h"
-#include "link/LogScrollBar.h"
-#include "link/ReceivedLog.h"
+#include "app/LogDocumentLayout.h"
+#include "app/LogScrollBar.h"
+#include "app/LogViewFeed.h"
 
 #include <QMimeData>
 #include <QTextBlock>
@@ -38,9 +38,9 @@ void LogView::repaintFrom(const QTextBlock& first) {
 
 QMimeData* LogView::createMimeDataFromSelection() const {
     const QTextCursor cursor = textCursor();
-    if (!m_log || !cursor.hasSelection())
+    if (!m_feed || !cursor.hasSelection())
         return QPlainTextEdit::createMimeDataFromSelection();
-    const std::string text = m_log->textBetween(cursor.selectionStart(), cursor.selectionEnd());
+    const std::string text = m_feed->textBetween(cursor.selectionStart(), cursor.selectionEnd());
     auto* data = new QMimeData;
     // One character per byte, as the table sent it.
     data->setText(QString::fromLatin1(text.data(), qsizetype(text.size())));

@@ -1,4 +1,4 @@
-#include "lighting/ColourTable.h"
+#include "protocol/ColourTable.h"
 
 namespace glowdeck {
 

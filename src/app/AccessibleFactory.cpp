@@ -1,4 +1,4 @@
-#include "res/AccessibleFactory.h"
+#include "app/AccessibleFactory.h"
 
 #include "lighting/ColourSwatch.h"
 #include "lighting/SwatchAccessible.h"

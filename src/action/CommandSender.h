@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/Notice.h"
-#include "link/TableLink.h"
+#include "action/Notice.h"
+#include "action/TableLink.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "app/PortDiscovery.h"
+#include "connect/PortDiscovery.h"
 
 #include <QSerialPortInfo>
 

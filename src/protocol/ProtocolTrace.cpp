@@ -1,6 +1,6 @@
-#include "link/ProtocolTrace.h"
+#include "protocol/ProtocolTrace.h"
 
-#include "link/CommandSet.h"
+#include "protocol/CommandSet.h"
 
 #include <cerrno>
 #include <chrono>

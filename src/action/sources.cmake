@@ -1,0 +1,4 @@
+# What every controller acts through: the table link, its notices, the sender (standard C++).
+list(APPEND GLOWDECK_CORE_SOURCES
+  action/CommandSender.cpp
+)
