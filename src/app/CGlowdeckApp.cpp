@@ -1,5 +1,6 @@
 #include "app/CGlowdeckApp.h"
 
+#include "app/AccessibleFactory.h"
 #include "app/CGlowdeckDlg.h"
 #include "debugger/CDebugger.h"
 #include "settings/CSettingsDlg.h"
@@ -11,8 +12,11 @@
 namespace glowdeck {
 
 CGlowdeckApp::CGlowdeckApp(Services services)
-    : m_panel(std::move(services)), m_settings(std::make_unique<CSettingsDlg>(*this)),
-      m_debugger(std::make_unique<CDebugger>(*this)) {
+    : m_panel(std::move(services)) {
+    // Before any window: screen readers see the lists and swatches through it.
+    AccessibleFactory::install();
+    m_settings = std::make_unique<CSettingsDlg>(*this);
+    m_debugger = std::make_unique<CDebugger>(*this);
     // Keys during a wait are dialog keys again inside a box or dialog opened after it began.
     m_panel.waits().setModalProbe(
         []() -> const void* { return QApplication::activeModalWidget(); });

@@ -2,6 +2,7 @@
 
 #include "connect/BluetoothDiscovery.h"
 #include "app/CGlowdeckApp.h"
+#include "app/LogView.h"
 #include "app/LogViewFeed.h"
 #include "connect/PortDiscovery.h"
 #include "connect/PortList.h"
@@ -34,7 +35,8 @@ const QString kNoPorts = QStringLiteral("No Active Ports Found");
 }
 
 CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
-    : TemplateDialog(Templates::mainWindow(), app.panel().waits()), m_app(app),
+    : TemplateDialog(Templates::mainWindow(), app.panel().waits(), &CGlowdeckDlg::makeControl),
+      m_app(app),
       m_panel(app.panel()), m_feedback(this, app.panel()), m_firstPorts(firstPorts) {
     // The application's own window, not a dialog: its own taskbar entry, a resizable frame, a
     // minimise box and no maximise box.
@@ -129,6 +131,21 @@ CGlowdeckDlg::~CGlowdeckDlg() {
     m_logFeed.reset();
     m_panel.lightingController().setChangeListener({});
     m_panel.console().setChangeListener({});
+}
+
+QWidget* CGlowdeckDlg::makeControl(const ControlTemplate& control, QWidget* parent) {
+    switch (control.kind) {
+    case ControlKind::PortList:
+        return new PortList(parent);
+    case ControlKind::ColourChooser:
+        return new CColourPickerCB(parent);
+    case ControlKind::Swatch:
+        return new ColourSwatch(parent);
+    case ControlKind::MultiLineEdit:
+        return new LogView(parent);
+    default:
+        return nullptr;
+    }
 }
 
 void CGlowdeckDlg::OnInitDialog() {

@@ -79,6 +79,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The main window's own kinds of control.
+    static QWidget* makeControl(const ControlTemplate& control, QWidget* parent);
     void OnInitDialog();
     void OnTimer();
     void OnClose();

@@ -1,10 +1,5 @@
 #include "res/TemplateBuilder.h"
 
-#include "connect/PortList.h"
-#include "lighting/CColourPickerCB.h"
-#include "lighting/ColourSwatch.h"
-#include "app/LogView.h"
-#include "app/AccessibleFactory.h"
 #include "res/WrappingPushButton.h"
 
 #include <QCheckBox>
@@ -14,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSlider>
 
 namespace glowdeck {
@@ -27,8 +23,7 @@ int scale(int units, int base, int divisor) {
     return (units * base + divisor / 2) / divisor;
 }
 
-QComboBox* makeCombo(QWidget* parent, const ControlTemplate& c, bool editable) {
-    auto* combo = c.kind == ControlKind::PortList ? new PortList(parent) : new QComboBox(parent);
+void setUpCombo(QComboBox* combo, const ControlTemplate& c, bool editable) {
     combo->setEditable(editable);
     // Typed text is only ever read, never added to the list.
     combo->setInsertPolicy(QComboBox::NoInsert);
@@ -43,16 +38,16 @@ QComboBox* makeCombo(QWidget* parent, const ControlTemplate& c, bool editable) {
         QObject::disconnect(combo->lineEdit(), &QLineEdit::returnPressed, combo, nullptr);
         QObject::disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
     }
-    return combo;
 }
 
-QWidget* makeControl(QWidget* parent, const ControlTemplate& c) {
+// The controls of the kinds every dialog has; a dialog makes its own kinds (the port list, the
+// colour chooser, the swatches, the log view) with its maker.
+QWidget* makeStandardControl(QWidget* parent, const ControlTemplate& c) {
     switch (c.kind) {
     case ControlKind::Edit:
         return new QLineEdit(parent);
     case ControlKind::MultiLineEdit: {
-        auto* edit = new LogView(parent);
-        edit->setReadOnly(c.styles & StyleReadOnly);
+        auto* edit = new QPlainTextEdit(parent);
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         edit->setUndoRedoEnabled(false);
         return edit;
@@ -65,15 +60,13 @@ QWidget* makeControl(QWidget* parent, const ControlTemplate& c) {
     }
     case ControlKind::ComboDropDown:
     case ControlKind::PortList:
-        return makeCombo(parent, c, true);
     case ControlKind::ComboDropDownList:
-        return makeCombo(parent, c, false);
     case ControlKind::ColourChooser:
-        return new CColourPickerCB(parent);
+        return new QComboBox(parent);
     case ControlKind::Label:
         return new QLabel(text(c.caption), parent);
     case ControlKind::Swatch:
-        return new ColourSwatch(parent);
+        return new QWidget(parent);
     case ControlKind::PushButton: {
         QPushButton* button = (c.styles & StyleMultiLine)
                                   ? new WrappingPushButton(text(c.caption), parent)
@@ -93,6 +86,18 @@ QWidget* makeControl(QWidget* parent, const ControlTemplate& c) {
     }
     return nullptr;
 }
+
+QWidget* makeControl(QWidget* parent, const ControlTemplate& c,
+                     const TemplateBuilder::ControlMaker& maker) {
+    QWidget* widget = maker ? maker(c, parent) : nullptr;
+    if (!widget)
+        widget = makeStandardControl(parent, c);
+    if (auto* combo = qobject_cast<QComboBox*>(widget); combo && c.kind != ControlKind::ColourChooser)
+        setUpCombo(combo, c, c.kind != ControlKind::ComboDropDownList);
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(widget))
+        edit->setReadOnly(c.styles & StyleReadOnly);
+    return widget;
+}
 } // namespace
 
 QSize TemplateBuilder::dialogBase(const QFont& font) {
@@ -109,14 +114,13 @@ QRect TemplateBuilder::toPixels(const QFont& font, int x, int y, int width, int 
             scale(height, base.height(), 8)};
 }
 
-void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t) {
-    AccessibleFactory::install();
+void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t, const ControlMaker& maker) {
     dialog->setWindowTitle(text(t.caption));
     const QFont font = dialog->font();
     QWidget* previousTabStop = nullptr;
     std::vector<QWidget*> widgets;
     for (const ControlTemplate& c : t.controls) {
-        QWidget* widget = makeControl(dialog, c);
+        QWidget* widget = makeControl(dialog, c, maker);
         widgets.push_back(widget);
         if (c.id != -1)
             widget->setObjectName(QString::number(c.id));

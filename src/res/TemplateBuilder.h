@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QDialog;
 class QFont;
 
@@ -17,7 +19,11 @@ namespace glowdeck {
 // identifier gets it as its objectName; the tab order is the template's order.
 class TemplateBuilder {
 public:
-    static void build(QDialog* dialog, const DialogTemplate& dialogTemplate);
+    // Makes a control of a kind the dialog has its own class for; nullptr for the others.
+    using ControlMaker = std::function<QWidget*(const ControlTemplate& control, QWidget* parent)>;
+
+    static void build(QDialog* dialog, const DialogTemplate& dialogTemplate,
+                      const ControlMaker& maker = {});
     // Pixels per 4 horizontal and per 8 vertical dialog units.
     static QSize dialogBase(const QFont& font);
     static QRect toPixels(const QFont& font, int x, int y, int width, int height);

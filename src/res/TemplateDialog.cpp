@@ -11,9 +11,9 @@
 namespace glowdeck {
 
 TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, const WaitQueue& waits,
-                               QWidget* parent)
+                               const TemplateBuilder::ControlMaker& maker, QWidget* parent)
     : QDialog(parent), m_waits(waits) {
-    TemplateBuilder::build(this, dialogTemplate);
+    TemplateBuilder::build(this, dialogTemplate, maker);
     // A focused push button takes Enter itself; during a wait it must not.
     for (QPushButton* button : findChildren<QPushButton*>())
         button->installEventFilter(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "res/DialogTemplate.h"
+#include "res/TemplateBuilder.h"
 
 #include <QDialog>
 
@@ -15,7 +16,7 @@ class TemplateDialog : public QDialog {
     Q_OBJECT
 public:
     TemplateDialog(const DialogTemplate& dialogTemplate, const WaitQueue& waits,
-                   QWidget* parent = nullptr);
+                   const TemplateBuilder::ControlMaker& maker = {}, QWidget* parent = nullptr);
 
     template <class Widget> Widget* control(int id) const {
         return findChild<Widget*>(QString::number(id), Qt::FindDirectChildrenOnly);
