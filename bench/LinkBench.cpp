@@ -3,11 +3,11 @@
 #include "app/CGlowdeckDlg.h"
 #include "app/LogViewFeed.h"
 #include "app/Services.h"
-#include "protocol/CommandSet.h"
 #include "link/Connection.h"
-#include "protocol/ReceiveMachine.h"
-#include "log/ReceivedLog.h"
 #include "link/SerialPort.h"
+#include "log/ReceivedLog.h"
+#include "protocol/CommandSet.h"
+#include "protocol/ReceiveMachine.h"
 #include "res/Templates.h"
 #include "sim/SimulatedTable.h"
 
@@ -61,8 +61,7 @@ struct ConnectedWindow {
     explicit ConnectedWindow(sim::SimOptions options = {}) : table(options) {
         table.start();
         app = std::make_unique<CGlowdeckApp>(quietSystem());
-        window = std::make_unique<CGlowdeckDlg>(
-            *app, QStringList{QString::fromStdString(table.devicePath())});
+        window = app->makeMainWindow(QStringList{QString::fromStdString(table.devicePath())});
         window->show();
         window->control<QPushButton>(IDC_CONNECT)->click();
         (void)QTest::qWaitFor([this] { return app->connection().connected(); }, 5000);
@@ -201,7 +200,8 @@ void BM_EventLatencyWhileOpening(benchmark::State& state) {
     CGlowdeckApp app(quietSystem());
     app.connection().setPortFactory(
         [](const QString&) -> std::unique_ptr<Port> { return std::make_unique<SlowPort>(5000); });
-    CGlowdeckDlg window(app, {QString::fromStdString(table.devicePath())});
+    const auto owned = app.makeMainWindow({QString::fromStdString(table.devicePath())});
+    CGlowdeckDlg& window = *owned;
     window.show();
     for (auto _ : state) {
         QElapsedTimer clock;
@@ -251,7 +251,8 @@ void BM_StartUpToShownWindow(benchmark::State& state) {
         QElapsedTimer timer;
         timer.start();
         CGlowdeckApp app(quietSystem());
-        CGlowdeckDlg window(app);
+        const auto owned = app.makeMainWindow();
+        CGlowdeckDlg& window = *owned;
         window.show();
         benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&window));
         total += double(timer.nsecsElapsed()) / 1e6;
@@ -270,7 +271,8 @@ int main(int argc, char** argv) {
     {
         // The panel as it stands after start: application, main window shown, nothing logged.
         CGlowdeckApp app(quietSystem());
-        CGlowdeckDlg window(app);
+        const auto owned = app.makeMainWindow();
+        CGlowdeckDlg& window = *owned;
         window.show();
         benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&window));
         summary()["7 resident memory after start"] =

@@ -5,7 +5,7 @@
 #include "FuzzCheck.h"
 
 #include "control/RequestDecoder.h"
-#include "protocol/DebuggerCommands.h"
+#include "protocol/TableVocabulary.h"
 
 #include <QByteArrayView>
 #include <QStringDecoder>
@@ -14,9 +14,9 @@
 #include <cstdint>
 
 using glowdeck::ControlRequest;
-using glowdeck::DebuggerCommands;
 using glowdeck::DecodedLine;
 using glowdeck::RequestDecoder;
+using glowdeck::TableVocabulary;
 
 namespace {
 
@@ -33,7 +33,7 @@ void checkRequest(const ControlRequest& r) {
     using Command = ControlRequest::Command;
     switch (r.command) {
     case Command::Mode:
-        FUZZ_CHECK(r.mode >= 0 && r.mode < RequestDecoder::kModeCount);
+        FUZZ_CHECK(r.mode >= 0 && r.mode < TableVocabulary::kModeCount);
         break;
     case Command::Underlight:
     case Command::Signs:
@@ -48,10 +48,10 @@ void checkRequest(const ControlRequest& r) {
         break;
     case Command::Debugger:
         if (r.debuggerAction == ControlRequest::DebuggerAction::Test) {
-            FUZZ_CHECK(DebuggerCommands::find(r.debugList, r.debugIndex) != nullptr);
+            FUZZ_CHECK(TableVocabulary::routine(r.debugList, r.debugIndex) != nullptr);
             if (r.speed)
-                FUZZ_CHECK(*r.speed >= DebuggerCommands::kSpeedMin &&
-                           *r.speed <= DebuggerCommands::kSpeedMax);
+                FUZZ_CHECK(*r.speed >= TableVocabulary::kSpeedMin &&
+                           *r.speed <= TableVocabulary::kSpeedMax);
         }
         break;
     default:

@@ -2,6 +2,7 @@
 
 #include "protocol/Colour.h"
 #include "protocol/CommandSet.h"
+#include "protocol/TableVocabulary.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,10 +11,6 @@
 namespace glowdeck::sim {
 
 namespace {
-const char* const kModeNames[TableModel::kModeCount] = {
-    "Default Mode",  "Game Mode",     "Chill Mode",    "Rave Mode",     "Music Mode #1",
-    "Music Mode #2", "Music Mode #3", "Music Mode #4", "Music Mode #5", "Custom Game Mode"};
-
 Colour colourAt(const std::uint8_t* p) {
     return makeColour(p[0], p[1], p[2]);
 }
@@ -252,11 +249,12 @@ std::string TableModel::apply(std::uint16_t code, const std::uint8_t* payload, s
 
 std::string TableModel::setMode(const std::uint8_t* payload) {
     const int mode = payload[0];
-    if (mode >= kModeCount)
+    if (mode >= TableVocabulary::kModeCount)
         return "Mode " + std::to_string(mode) + " out of range (0-9) - ignored\r\n";
     m_state.mode = mode;
-    std::string line = "Mode set: " + std::to_string(mode) + " " + kModeNames[mode];
-    if (mode == kModeCount - 1) {
+    std::string line = "Mode set: " + std::to_string(mode) + " " +
+                       std::string(TableVocabulary::modes()[std::size_t(mode)]);
+    if (mode == TableVocabulary::kCustomGameMode) {
         auto& cups = m_state.cupColours;
         for (std::size_t i = 0; i < cups.size(); ++i)
             cups[i] = colourAt(payload + 1 + 3 * i);

@@ -29,7 +29,6 @@ public:
     static constexpr std::size_t kEepromSize = SimulatedTable::kEepromSize;
     using Eeprom = std::array<std::uint8_t, kEepromSize>;
     static constexpr std::size_t kEepromTestAddress = 0x7FF0;
-    static constexpr int kModeCount = 10;
     static constexpr int kMaxSpeed = 100;
     static constexpr int kPodCount = 20;
     static constexpr const char* kVersionLine = "Firmware version 1.0 (simulated)\r\n";

@@ -1,6 +1,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+// Marks a text shown to the operator where it is written; it is translated where it is shown,
+// in the context "Notice" (lupdate: -tr-function-alias QT_TRANSLATE_NOOP+=GLOWDECK_NOTICE_TEXT).
+#define GLOWDECK_NOTICE_TEXT(text) text
 
 namespace glowdeck {
 
@@ -12,9 +17,16 @@ enum class BoxIcon { None, Error, Warning, Information };
 // writes it to stderr.
 struct Notice {
     std::string title;
+    // In the program's own English; %1, %2... stand for the arguments, in order.
     std::string text;
     BoxIcon icon = BoxIcon::Error;
     bool owned = true; // false: a box without an owner window
+    std::vector<std::string> arguments = {};
+
+    // The text with its arguments in place, untranslated.
+    std::string shownText() const { return fill(text, arguments); }
+    // Puts arguments into a text (or its translation) at %1, %2...
+    static std::string fill(const std::string& text, const std::vector<std::string>& arguments);
 
     bool operator==(const Notice&) const = default;
 };

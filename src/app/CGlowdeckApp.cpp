@@ -11,12 +11,14 @@
 
 namespace glowdeck {
 
-CGlowdeckApp::CGlowdeckApp(Services services)
-    : m_panel(std::move(services)) {
+CGlowdeckApp::CGlowdeckApp(Services services) : m_panel(std::move(services)) {
     // Before any window: screen readers see the lists and swatches through it.
     AccessibleFactory::install();
-    m_settings = std::make_unique<CSettingsDlg>(*this);
-    m_debugger = std::make_unique<CDebugger>(*this);
+    const WindowKit kit{m_panel.waits(), m_panel.runner(), m_panel.services().showBox,
+                        [this] { return m_panel.ending(); }};
+    m_settings = std::make_unique<CSettingsDlg>(m_panel.settingsController(), kit,
+                                                [this] { endProgram({}); });
+    m_debugger = std::make_unique<CDebugger>(m_panel.debuggerController(), kit);
     // Keys during a wait are dialog keys again inside a box or dialog opened after it began.
     m_panel.waits().setModalProbe(
         []() -> const void* { return QApplication::activeModalWidget(); });
@@ -40,7 +42,8 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
     m_panel.reconnector().setEnabled(options.reconnect);
     if (options.control && !m_panel.startControl(options.controlSocket, *this))
         std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
-    CGlowdeckDlg window(*this, firstPorts);
+    const std::unique_ptr<CGlowdeckDlg> owned = makeMainWindow(firstPorts);
+    CGlowdeckDlg& window = *owned;
     m_mainWindow = &window;
     // The program runs until the main window has ended.
     QObject::connect(&window, &QDialog::finished, qApp, &QCoreApplication::quit,
@@ -49,6 +52,13 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
     QApplication::exec();
     m_mainWindow = nullptr;
     return 0;
+}
+
+std::unique_ptr<CGlowdeckDlg> CGlowdeckApp::makeMainWindow(const QStringList& firstPorts) {
+    return std::make_unique<CGlowdeckDlg>(m_panel,
+                                          CGlowdeckDlg::Dialogs{[this] { m_settings->runModal(); },
+                                                                [this] { m_debugger->runModal(); }},
+                                          firstPorts);
 }
 
 void CGlowdeckApp::endProgram(const QString&) {

@@ -37,6 +37,8 @@ public:
     CDebugger& debugger() { return *m_debugger; }
     CSettingsDlg& settings() { return *m_settings; }
 
+    // A main window of this program, as InitInstance makes it.
+    std::unique_ptr<CGlowdeckDlg> makeMainWindow(const QStringList& firstPorts = {});
     // The main window while it exists.
     CGlowdeckDlg* mainWindow() const { return m_mainWindow; }
     void setMainWindow(CGlowdeckDlg* window) { m_mainWindow = window; }

@@ -1,18 +1,17 @@
 #include "app/CGlowdeckDlg.h"
 
-#include "connect/BluetoothDiscovery.h"
-#include "app/CGlowdeckApp.h"
+#include "action/CommandSender.h"
 #include "app/LogView.h"
 #include "app/LogViewFeed.h"
+#include "app/Panel.h"
+#include "connect/BluetoothDiscovery.h"
 #include "connect/PortDiscovery.h"
 #include "connect/PortList.h"
-#include "debugger/CDebugger.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
-#include "action/CommandSender.h"
+#include "protocol/TableVocabulary.h"
 #include "res/AppIcon.h"
 #include "res/Templates.h"
-#include "settings/CSettingsDlg.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -34,10 +33,11 @@ namespace {
 const QString kNoPorts = QStringLiteral("No Active Ports Found");
 }
 
-CGlowdeckDlg::CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts)
-    : TemplateDialog(Templates::mainWindow(), app.panel().waits(), &CGlowdeckDlg::makeControl),
-      m_app(app),
-      m_panel(app.panel()), m_feedback(this, app.panel()), m_firstPorts(firstPorts) {
+CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs, const QStringList& firstPorts)
+    : TemplateDialog(Templates::mainWindow(), panel.waits(), &CGlowdeckDlg::makeControl),
+      m_panel(panel), m_dialogs(std::move(dialogs)),
+      m_feedback(this, panel.services().showBox, [&panel] { return panel.ending(); }),
+      m_firstPorts(firstPorts) {
     // The application's own window, not a dialog: its own taskbar entry, a resizable frame, a
     // minimise box and no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -157,7 +157,7 @@ void CGlowdeckDlg::OnInitDialog() {
     m_swatchTimer.start();
     showConnection();
     m_modeList->setCurrentIndex(0);
-    m_colourChooser->setCurrentIndex(1);
+    m_colourChooser->setCurrentIndex(TableVocabulary::kRedIndex);
     refreshCurrentColour();
 }
 
@@ -282,13 +282,13 @@ Sequence<> CGlowdeckDlg::disconnect() {
 void CGlowdeckDlg::OnBnClickedSettings() {
     if (CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
             .requireConnection())
-        m_app.settings().runModal();
+        m_dialogs.openSettings();
 }
 
 void CGlowdeckDlg::OnBnClickedDebug() {
     if (CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
             .requireConnection())
-        m_app.debugger().runModal();
+        m_dialogs.openDebugger();
 }
 
 void CGlowdeckDlg::OnTimer() {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "res/BoxFeedback.h"
 #include "protocol/Colour.h"
+#include "res/BoxFeedback.h"
 #include "res/TemplateDialog.h"
 #include "sequence/Sequence.h"
 
@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,7 +25,6 @@ namespace glowdeck {
 
 class BluetoothDiscovery;
 class CColourPickerCB;
-class CGlowdeckApp;
 class ColourSwatch;
 class LogViewFeed;
 class Panel;
@@ -39,8 +39,14 @@ class CGlowdeckDlg : public TemplateDialog {
 public:
     static constexpr int kSwatchTimerMs = 200;
 
+    // The dialogs its Settings and Debug buttons open.
+    struct Dialogs {
+        std::function<void()> openSettings;
+        std::function<void()> openDebugger;
+    };
+
     // firstPorts are listed before the discovered ports (the simulated table's port).
-    explicit CGlowdeckDlg(CGlowdeckApp& app, const QStringList& firstPorts = {});
+    CGlowdeckDlg(Panel& panel, Dialogs dialogs, const QStringList& firstPorts = {});
     ~CGlowdeckDlg() override;
 
     void AppendToLog(std::string_view text, bool lineEnd);
@@ -99,8 +105,8 @@ private:
     void cupSwatchClicked(int cup);
     void manualModeClicked(TeamLights lights, QCheckBox* box);
 
-    CGlowdeckApp& m_app;
     Panel& m_panel;
+    Dialogs m_dialogs;
     BoxFeedback m_feedback;
     QStringList m_firstPorts;
 

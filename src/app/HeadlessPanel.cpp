@@ -1,7 +1,7 @@
 #include "app/HeadlessPanel.h"
 
 #include "connect/PortDiscovery.h"
-#include "protocol/ColourTable.h"
+#include "protocol/TableVocabulary.h"
 
 #include <QCoreApplication>
 
@@ -70,7 +70,7 @@ QStringList HeadlessPanel::portList() {
 }
 
 Colour HeadlessPanel::currentColour() {
-    return ColourTable::entries()[ColourTable::kRedIndex].colour;
+    return TableVocabulary::colours()[TableVocabulary::kRedIndex].colour;
 }
 
 void HeadlessPanel::endProgram(const QString& why) {

@@ -1,10 +1,10 @@
 #include "app/PanelRequests.h"
 
+#include "action/CommandSender.h"
 #include "app/Panel.h"
 #include "app/PanelHost.h"
 #include "control/ColourText.h"
 #include "control/ReplyText.h"
-#include "action/CommandSender.h"
 #include "sequence/SequenceRunner.h"
 #include "settings/DumpCsv.h"
 
@@ -19,7 +19,7 @@ namespace {
 class ReplyFeedback : public Feedback {
 public:
     void notify(const Notice& notice) override {
-        const QString text = ReplyText::fromBox(notice.text);
+        const QString text = ReplyText::fromBox(notice.shownText());
         if (notice.icon == BoxIcon::Information)
             m_reply.insert(QStringLiteral("notice"), text);
         else if (!m_reply.contains(QStringLiteral("error")))
@@ -170,7 +170,7 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
             break;
         case ControlRequest::DebuggerAction::Test:
             co_await debugger.runTest(request.debugList, request.debugIndex,
-                                      request.speed.value_or(DebuggerCommands::kSpeedStart),
+                                      request.speed.value_or(TableVocabulary::kSpeedStart),
                                       feedback);
             break;
         case ControlRequest::DebuggerAction::StepMode:

@@ -2,7 +2,7 @@
 
 #include "connect/PortDiscovery.h"
 #include "protocol/Colour.h"
-#include "action/Notice.h"
+#include "res/MessageBoxes.h"
 
 #include <QDBusConnection>
 #include <QString>
@@ -10,16 +10,7 @@
 #include <functional>
 #include <optional>
 
-class QWidget;
-
 namespace glowdeck {
-
-struct BoxRequest {
-    QWidget* owner; // nullptr: a box without an owner window
-    QString text;
-    QString title;
-    BoxIcon icon;
-};
 
 // What the panel asks of the system around it. The program is built with the system's own;
 // tests build it with doubles that answer at once.
@@ -29,7 +20,7 @@ struct Services {
     // Where BlueZ is asked about paired tables.
     std::function<QDBusConnection()> bluezBus;
     // A modal message box with one OK button; returns once it has been dismissed.
-    std::function<void(const BoxRequest&)> showBox;
+    ShowBox showBox;
     // The colour picker, starting from black; nullopt when cancelled.
     std::function<std::optional<Colour>()> pickColour;
 

@@ -5,7 +5,7 @@
 namespace glowdeck {
 
 void StderrFeedback::notify(const Notice& notice) {
-    std::fprintf(stderr, "glowdeck: %s: %s\n", notice.title.c_str(), notice.text.c_str());
+    std::fprintf(stderr, "glowdeck: %s: %s\n", notice.title.c_str(), notice.shownText().c_str());
     std::fflush(stderr);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/DebuggerCommands.h"
 #include "protocol/Colour.h"
+#include "protocol/TableVocabulary.h"
 
 #include <QJsonValue>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "control/RequestDecoder.h"
 
 #include "control/ColourText.h"
-#include "res/Templates.h"
+#include "protocol/TableVocabulary.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,22 +32,6 @@ QString quoted(const QString& name) {
     return QLatin1Char('"') +
            (name.size() > kLongest ? name.left(kLongest) + QStringLiteral("...") : name) +
            QLatin1Char('"');
-}
-
-const std::vector<std::string_view>& listItems(const DialogTemplate& dialog, int id) {
-    for (const ControlTemplate& control : dialog.controls)
-        if (control.id == id)
-            return control.items;
-    static const std::vector<std::string_view> none;
-    return none;
-}
-
-int indexOfName(const std::vector<std::string_view>& items, const QString& name) {
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (name.compare(QLatin1StringView(items[i].data(), qsizetype(items[i].size())),
-                         Qt::CaseInsensitive) == 0)
-            return int(i);
-    return -1;
 }
 
 // The request's members, read by name: each read notes the member as known, so that a member
@@ -166,34 +150,29 @@ void readLighting(Arguments& args, ControlRequest& request) {
 
 void readMode(Arguments& args, ControlRequest& request) {
     const QJsonValue v = args.value(QStringLiteral("mode"));
-    const auto& names = listItems(Templates::mainWindow(), IDC_MODE_LIST);
     if (v.isString()) {
-        request.mode = indexOfName(names, v.toString());
-        if (request.mode >= 0)
+        if (const std::optional<int> mode =
+                TableVocabulary::modeNamed(v.toString().toStdString())) {
+            request.mode = *mode;
             return;
+        }
     } else if (v.isDouble()) {
         const double d = v.toDouble();
-        if (d >= 0 && d < RequestDecoder::kModeCount && d == std::floor(d)) {
+        if (d >= 0 && d < TableVocabulary::kModeCount && d == std::floor(d)) {
             request.mode = int(d);
             return;
         }
     }
     fail(QStringLiteral("\"mode\" must be 0 to 9 or a name in the Mode list, e.g. \"%1\"")
-             .arg(QLatin1StringView(names.empty() ? std::string_view() : names.back())));
+             .arg(QLatin1StringView(TableVocabulary::modes().back())));
 }
 
 void readRoutine(Arguments& args, ControlRequest& request) {
     const QString name = args.string(QStringLiteral("routine"));
-    const std::pair<DebugList, int> lists[] = {{DebugList::Grid, IDC_DBG_GRID_LIST},
-                                               {DebugList::Pod, IDC_DBG_POD_LIST},
-                                               {DebugList::Ring, IDC_DBG_RING_LIST}};
-    for (const auto& [list, id] : lists) {
-        const int index = indexOfName(listItems(Templates::debugger(), id), name);
-        if (index >= 0 && DebuggerCommands::find(list, index)) {
-            request.debugList = list;
-            request.debugIndex = index;
-            return;
-        }
+    if (const auto place = TableVocabulary::routineNamed(name.toStdString())) {
+        request.debugList = place->list;
+        request.debugIndex = place->index;
+        return;
     }
     fail(QStringLiteral("\"routine\" must name an entry of the debugger's lists, e.g. "
                         "\"Fill Grid\", not %1")
@@ -208,8 +187,8 @@ void readDebugger(Arguments& args, ControlRequest& request) {
     case Action::Test:
         readRoutine(args, request);
         if (args.has(QStringLiteral("speed")))
-            request.speed = args.integer(QStringLiteral("speed"), DebuggerCommands::kSpeedMin,
-                                         DebuggerCommands::kSpeedMax);
+            request.speed = args.integer(QStringLiteral("speed"), TableVocabulary::kSpeedMin,
+                                         TableVocabulary::kSpeedMax);
         break;
     case Action::StepMode:
         request.on = args.boolean(QStringLiteral("on"));
@@ -248,7 +227,10 @@ const CommandEntry kCommands[] = {
     {"bluetooth-name", Command::BluetoothName,
      [](Arguments& a, ControlRequest& r) { r.text = a.bytes(QStringLiteral("name")); }},
     {"sensitivity", Command::Sensitivity,
-     [](Arguments& a, ControlRequest& r) { r.value = a.integer(QStringLiteral("value"), 1, 10); }},
+     [](Arguments& a, ControlRequest& r) {
+         r.value = a.integer(QStringLiteral("value"), TableVocabulary::kSensitivityMin,
+                             TableVocabulary::kSensitivityMax);
+     }},
     {"eeprom", Command::Eeprom,
      [](Arguments& a, ControlRequest& r) {
          r.eepromAction = ControlRequest::EepromAction(

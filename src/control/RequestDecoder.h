@@ -30,7 +30,6 @@ struct DecodedLine {
 class RequestDecoder {
 public:
     static constexpr qsizetype kMaxLineBytes = 4096;
-    static constexpr int kModeCount = 10;
 
     static DecodedLine decode(QByteArrayView line);
 };

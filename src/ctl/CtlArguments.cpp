@@ -1,6 +1,6 @@
 #include "ctl/CtlArguments.h"
 
-#include "res/Templates.h"
+#include "protocol/TableVocabulary.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,14 +29,6 @@ QJsonValue onOff(const QString& word) {
 
 // The names the panel takes are the entries of the window's lists, read where the dialogs keep
 // them so that the help cannot name an entry the panel no longer has.
-const std::vector<std::string_view>& listItems(const DialogTemplate& dialog, int id) {
-    for (const ControlTemplate& control : dialog.controls)
-        if (control.id == id)
-            return control.items;
-    static const std::vector<std::string_view> none;
-    return none;
-}
-
 QString text(std::string_view name) {
     return QString::fromLatin1(name.data(), qsizetype(name.size()));
 }
@@ -76,13 +68,13 @@ QString CtlArguments::synopsis() {
 
 QString CtlArguments::names() {
     QString out = QStringLiteral("Modes, for mode N|NAME:\n");
-    const auto& modes = listItems(Templates::mainWindow(), IDC_MODE_LIST);
+    const auto& modes = TableVocabulary::modes();
     for (std::size_t i = 0; i < modes.size(); ++i)
         out += QStringLiteral("  %1  %2\n").arg(i).arg(text(modes[i]));
     out += QStringLiteral("\nTest routines, for debugger test ROUTINE:\n");
-    for (const int list : {IDC_DBG_GRID_LIST, IDC_DBG_POD_LIST, IDC_DBG_RING_LIST})
-        for (const std::string_view routine : listItems(Templates::debugger(), list))
-            out += QStringLiteral("  %1\n").arg(text(routine));
+    for (const DebugList list : TableVocabulary::kDebugLists)
+        for (const TestRoutine& routine : TableVocabulary::routines(list))
+            out += QStringLiteral("  %1\n").arg(text(routine.name));
     return out;
 }
 

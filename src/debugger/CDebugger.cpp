@@ -1,8 +1,8 @@
 #include "debugger/CDebugger.h"
 
-#include "app/CGlowdeckApp.h"
 #include "debugger/DebuggerController.h"
 #include "res/Templates.h"
+#include "sequence/SequenceRunner.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -13,9 +13,9 @@
 
 namespace glowdeck {
 
-CDebugger::CDebugger(CGlowdeckApp& app)
-    : TemplateDialog(Templates::debugger(), app.panel().waits()), m_panel(app.panel()),
-      m_controller(app.panel().debuggerController()), m_feedback(this, app.panel()) {
+CDebugger::CDebugger(DebuggerController& controller, const WindowKit& kit)
+    : TemplateDialog(Templates::debugger(), kit.waits), m_controller(controller),
+      m_runner(kit.runner), m_feedback(this, kit.showBox, kit.ending) {
     // Caption and close box only: no help, minimise or maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -54,18 +54,18 @@ void CDebugger::showEvent(QShowEvent* event) {
 
 void CDebugger::OnInitDialog() {
     m_ending = false;
-    m_speed->setRange(DebuggerCommands::kSpeedMin, DebuggerCommands::kSpeedMax);
-    m_speed->setValue(DebuggerCommands::kSpeedStart);
+    m_speed->setRange(TableVocabulary::kSpeedMin, TableVocabulary::kSpeedMax);
+    m_speed->setValue(TableVocabulary::kSpeedStart);
     m_gridList->setCurrentIndex(0);
     m_podList->setCurrentIndex(0);
     m_ringList->setCurrentIndex(0);
     m_stepMode->setChecked(false);
     m_speed->setFocus(Qt::OtherFocusReason);
-    m_panel.run(m_controller.open(m_feedback));
+    m_runner.start(m_controller.open(m_feedback), SequenceRunner::Bound::Link);
 }
 
 void CDebugger::execute(DebugList list, QComboBox* combo) {
-    m_panel.run<bool>(
+    m_runner.start<bool>(
         m_controller.runTest(list, combo->currentIndex(), m_speed->value(), m_feedback),
         SequenceRunner::Bound::Link);
 }
@@ -81,20 +81,21 @@ void CDebugger::OnExecuteRing() {
 }
 
 void CDebugger::OnStepMode() {
-    m_panel.run(m_controller.setStepMode(m_stepMode->isChecked(), m_feedback));
+    m_runner.start(m_controller.setStepMode(m_stepMode->isChecked(), m_feedback),
+                   SequenceRunner::Bound::Link);
 }
 
 void CDebugger::OnNext() {
-    m_panel.run<bool>(m_controller.next(m_feedback), SequenceRunner::Bound::Link);
+    m_runner.start<bool>(m_controller.next(m_feedback), SequenceRunner::Bound::Link);
 }
 
 void CDebugger::OnCancelCommand() {
-    m_panel.run(m_controller.cancel(m_feedback));
+    m_runner.start(m_controller.cancel(m_feedback), SequenceRunner::Bound::Link);
 }
 
 void CDebugger::OnExitDebugger() {
     // The window closes once the table has been told (the controller says so).
-    m_panel.run(m_controller.exit(m_feedback));
+    m_runner.start(m_controller.exit(m_feedback), SequenceRunner::Bound::Link);
 }
 
 void CDebugger::done(int result) {

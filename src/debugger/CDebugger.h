@@ -1,8 +1,9 @@
 #pragma once
 
+#include "protocol/TableVocabulary.h"
 #include "res/BoxFeedback.h"
-#include "protocol/DebuggerCommands.h"
 #include "res/TemplateDialog.h"
+#include "res/WindowKit.h"
 
 class QCheckBox;
 class QComboBox;
@@ -10,9 +11,8 @@ class QSlider;
 
 namespace glowdeck {
 
-class CGlowdeckApp;
 class DebuggerController;
-class Panel;
+class SequenceRunner;
 
 // The hardware test routines: LED grid, RGB pods and LED rings, with speed, step mode and cancel.
 // One object serves every opening; each opening starts from the same state and tells the table
@@ -20,7 +20,7 @@ class Panel;
 class CDebugger : public TemplateDialog {
     Q_OBJECT
 public:
-    explicit CDebugger(CGlowdeckApp& app);
+    CDebugger(DebuggerController& controller, const WindowKit& kit);
 
     void done(int result) override;
 
@@ -40,8 +40,8 @@ private:
     void OnInitDialog();
     void execute(DebugList list, QComboBox* combo);
 
-    Panel& m_panel;
     DebuggerController& m_controller;
+    SequenceRunner& m_runner;
     BoxFeedback m_feedback;
     QSlider* m_speed;
     QComboBox* m_gridList;

@@ -21,7 +21,7 @@ Sequence<> DebuggerController::open(Feedback& feedback) {
 
 Sequence<bool> DebuggerController::runTest(DebugList list, int index, int speed,
                                            Feedback& feedback) {
-    const DebugEntry* entry = DebuggerCommands::find(list, index);
+    const TestRoutine* entry = TableVocabulary::routine(list, index);
     if (!entry) {
         feedback.notify({"Error", "Please choose a valid option.", BoxIcon::Error, true});
         co_return false;
@@ -29,7 +29,7 @@ Sequence<bool> DebuggerController::runTest(DebugList list, int index, int speed,
     Bytes payload;
     if (entry->carriesSpeed)
         payload.push_back(std::uint8_t(
-            std::clamp(speed, DebuggerCommands::kSpeedMin, DebuggerCommands::kSpeedMax)));
+            std::clamp(speed, TableVocabulary::kSpeedMin, TableVocabulary::kSpeedMax)));
     co_await send(entry->code, feedback, std::move(payload));
     co_return true;
 }

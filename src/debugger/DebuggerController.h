@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/DebuggerCommands.h"
 #include "action/TableLink.h"
+#include "protocol/TableVocabulary.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,7 +3,7 @@
 #include "lighting/QtColour.h"
 
 #include "lighting/ColourDialog.h"
-#include "protocol/ColourTable.h"
+#include "protocol/TableVocabulary.h"
 
 #include <QAbstractItemView>
 #include <QPainter>
@@ -57,9 +57,10 @@ CColourPickerCB::CColourPickerCB(QWidget* parent) : QComboBox(parent) {
 }
 
 void CColourPickerCB::fill() {
-    for (const ColourEntry& entry : ColourTable::entries())
+    for (const ColourEntry& entry : TableVocabulary::colours())
         addItem(latin1(entry.name), QVariant::fromValue<uint>(entry.colour));
-    addItem(latin1(ColourTable::kCustomName), QVariant::fromValue<uint>(ColourTable::kCustomStart));
+    addItem(latin1(TableVocabulary::kCustomColourName),
+            QVariant::fromValue<uint>(TableVocabulary::kCustomColourStart));
     setCurrentIndex(0);
 }
 
@@ -68,7 +69,7 @@ Colour CColourPickerCB::colourAt(int index) const {
 }
 
 void CColourPickerCB::OnCbnSelchange(int) {
-    if (currentText() != latin1(ColourTable::kCustomName))
+    if (currentText() != latin1(TableVocabulary::kCustomColourName))
         return;
     const std::optional<Colour> picked = m_picker ? m_picker() : ColourDialog::pick();
     // The selection is read again: it may have moved while the dialog was open.

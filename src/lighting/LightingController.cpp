@@ -82,19 +82,19 @@ Sequence<bool> LightingController::setCupColour(int cup, Colour colour, int list
                                                 Feedback& feedback) {
     if (cup < 0 || cup >= kCups)
         co_return false;
-    if (m_state.currentMode != Payloads::kCustomGameMode) {
+    if (m_state.currentMode != TableVocabulary::kCustomGameMode) {
         feedback.notify(warning(kCupWarning));
         co_return false;
     }
     m_state.cupColours[std::size_t(cup)] = colour;
     changed({LightingChange::Item::CupColour, TeamLights::Underlight, cup});
-    if (listedMode == Payloads::kCustomGameMode)
+    if (listedMode == TableVocabulary::kCustomGameMode)
         co_await selectMode(listedMode, feedback);
     co_return true;
 }
 
 Sequence<> LightingController::selectMode(int index, Feedback& feedback) {
-    const int mode = index >= 0 && index < kModes ? index : 0;
+    const int mode = index >= 0 && index < TableVocabulary::kModeCount ? index : 0;
     m_state.currentMode = mode;
     changed({LightingChange::Item::Mode});
     co_await CommandSender(m_link, feedback, RefusalOwner::MainWindow)(

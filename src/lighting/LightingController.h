@@ -28,7 +28,6 @@ struct LightingChange {
 // the table.
 class LightingController {
 public:
-    static constexpr int kModes = 10;
     // Team 1 Cup On, Team 1 Cup Off, Team 2 Cup On, Team 2 Cup Off.
     static constexpr int kCups = 4;
 

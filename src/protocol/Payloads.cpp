@@ -5,7 +5,7 @@ namespace glowdeck {
 std::vector<std::uint8_t> Payloads::mode(int modeNumber, const std::array<Colour, 4>& cupColours) {
     std::vector<std::uint8_t> payload(kModeLength, 0);
     payload[0] = std::uint8_t(modeNumber);
-    if (modeNumber == kCustomGameMode) {
+    if (modeNumber == TableVocabulary::kCustomGameMode) {
         std::uint8_t* out = payload.data() + 1;
         for (Colour c : cupColours)
             out = putColour(out, c);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/Colour.h"
+#include "protocol/TableVocabulary.h"
 
 #include <array>
 #include <cstddef>
@@ -17,10 +18,9 @@ public:
     static constexpr std::size_t kModeLength = 13;
     static constexpr std::size_t kManualColoursLength = 7;
     static constexpr std::size_t kScrollingTextField = 64;
-    static constexpr std::size_t kScrollingTextMax = 62;
+    static constexpr std::size_t kScrollingTextMax = TableVocabulary::kScrollingTextMax;
     static constexpr std::size_t kBluetoothNameField = 10;
-    static constexpr std::size_t kBluetoothNameMax = 9;
-    static constexpr int kCustomGameMode = 9;
+    static constexpr std::size_t kBluetoothNameMax = TableVocabulary::kBluetoothNameMax;
 
     // Bytes 1 to 12 carry the cup colours only for the custom game mode; otherwise zero.
     static std::vector<std::uint8_t> mode(int modeNumber, const std::array<Colour, 4>& cupColours);

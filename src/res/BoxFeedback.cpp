@@ -1,15 +1,17 @@
 #include "res/BoxFeedback.h"
 
-#include "app/Panel.h"
+#include <QCoreApplication>
 
 namespace glowdeck {
 
 void BoxFeedback::notify(const Notice& notice) {
-    if (m_panel.ending())
+    if (m_muted && m_muted())
         return;
-    m_panel.services().showBox({notice.owned ? m_window : nullptr,
-                                QString::fromStdString(notice.text),
-                                QString::fromStdString(notice.title), notice.icon});
+    QString text = QCoreApplication::translate("Notice", notice.text.c_str());
+    for (const std::string& argument : notice.arguments)
+        text = text.arg(QString::fromStdString(argument));
+    m_show({notice.owned ? m_window : nullptr, text,
+            QCoreApplication::translate("Notice", notice.title.c_str()), notice.icon});
 }
 
 } // namespace glowdeck

@@ -1,23 +1,26 @@
 #pragma once
 
 #include "action/Notice.h"
+#include "res/MessageBoxes.h"
+
+#include <functional>
 
 class QWidget;
 
 namespace glowdeck {
 
-class Panel;
-
 // A window's feedback: each notice is a message box, owned by the window or by none as the
-// notice has it. Once the panel is ending no box appears.
+// notice has it, in the operator's language. Once the program is ending no box appears.
 class BoxFeedback : public Feedback {
 public:
-    BoxFeedback(QWidget* window, Panel& panel) : m_window(window), m_panel(panel) {}
+    BoxFeedback(QWidget* window, ShowBox show, std::function<bool()> muted)
+        : m_window(window), m_show(std::move(show)), m_muted(std::move(muted)) {}
     void notify(const Notice& notice) override;
 
 private:
     QWidget* m_window;
-    Panel& m_panel;
+    ShowBox m_show;
+    std::function<bool()> m_muted;
 };
 
 } // namespace glowdeck

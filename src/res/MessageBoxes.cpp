@@ -1,7 +1,5 @@
 #include "res/MessageBoxes.h"
 
-#include "app/Services.h"
-
 #include <QMessageBox>
 
 namespace glowdeck {

@@ -1,9 +1,23 @@
 #include "res/Templates.h"
 
+#include "protocol/TableVocabulary.h"
+
 namespace glowdeck {
 
-// clang-format off
 namespace {
+// The lists show the table's own words.
+std::vector<std::string_view> modeNames() {
+    const auto& modes = TableVocabulary::modes();
+    return {modes.begin(), modes.end()};
+}
+std::vector<std::string_view> routineNames(DebugList list) {
+    std::vector<std::string_view> names;
+    for (const TestRoutine& routine : TableVocabulary::routines(list))
+        names.push_back(routine.name);
+    return names;
+}
+
+// clang-format off
 using K = ControlKind;
 constexpr unsigned Tab = StyleTabStop;
 
@@ -20,7 +34,7 @@ const DialogTemplate kMainWindow{
         {-1, K::Label, "Port:", 0, 19, 20, 17, 8, {}, {}, IDC_PORT_LIST},
         {IDC_STATUS, K::Label, "Status: Disconnected", 0, 19, 36, 69, 8},
         {IDC_CONNECT, K::PushButton, "Connect", Tab, 17, 51, 84, 14},
-        {IDC_MODE_LIST, K::ComboDropDown, "", Tab, 7, 84, 103, 134, {"Default Mode", "Game Mode", "Chill Mode", "Rave Mode", "Music Mode #1", "Music Mode #2", "Music Mode #3", "Music Mode #4", "Music Mode #5", "Custom Game Mode"}},
+        {IDC_MODE_LIST, K::ComboDropDown, "", Tab, 7, 84, 103, 134, modeNames()},
         {-1, K::Label, "Mode", 0, 48, 75, 18, 8, {}, {}, IDC_MODE_LIST},
         {-1, K::GroupBox, "Underlighting", StyleCentred, 7, 104, 103, 54},
         {IDC_UNDERLIGHT_MANUAL, K::CheckBox, "Manual Mode", Tab, 15, 116, 58, 10, {}, "Underlighting manual mode"},
@@ -65,13 +79,13 @@ const DialogTemplate kDebugger{
     {
         {IDC_DBG_SPEED, K::Trackbar, "", Tab, 9, 141, 177, 15, {}, "Test speed"},
         {-1, K::GroupBox, "Speed", StyleCentred, 5, 134, 181, 24},
-        {IDC_DBG_GRID_LIST, K::ComboDropDownList, "", Tab, 8, 16, 87, 81, {"Pixel Test", "Column Test", "Row Test", "Fill Grid", "Clear Grid", "Alternate Grid"}, "LED grid debug command"},
+        {IDC_DBG_GRID_LIST, K::ComboDropDownList, "", Tab, 8, 16, 87, 81, routineNames(DebugList::Grid), "LED grid debug command"},
         {-1, K::Label, "LED Grid Debug Commands", 0, 9, 7, 87, 8, {}, {}, IDC_DBG_GRID_LIST},
         {IDC_DBG_GRID_EXECUTE, K::PushButton, "Execute", Tab, 31, 31, 37, 13, {}, "Execute LED grid command"},
-        {IDC_DBG_POD_LIST, K::ComboDropDownList, "", Tab, 7, 59, 87, 81, {"Pod Test", "Cycle Colors", "Sensor Test", "Read Sensors", "Read Sensors (Short)", "Underlighting/Sign Test"}, "RGB pod debug command"},
+        {IDC_DBG_POD_LIST, K::ComboDropDownList, "", Tab, 7, 59, 87, 81, routineNames(DebugList::Pod), "RGB pod debug command"},
         {-1, K::Label, "RGB Pod Debug Commands", 0, 9, 50, 88, 8, {}, {}, IDC_DBG_POD_LIST},
         {IDC_DBG_POD_EXECUTE, K::PushButton, "Execute", Tab, 31, 74, 37, 13, {}, "Execute RGB pod command"},
-        {IDC_DBG_RING_LIST, K::ComboDropDownList, "", Tab, 7, 102, 87, 81, {"Cycle Rings", "Group Test"}, "LED ring debug command"},
+        {IDC_DBG_RING_LIST, K::ComboDropDownList, "", Tab, 7, 102, 87, 81, routineNames(DebugList::Ring), "LED ring debug command"},
         {-1, K::Label, "LED Ring Debug Commands", 0, 8, 93, 88, 8, {}, {}, IDC_DBG_RING_LIST},
         {IDC_DBG_RING_EXECUTE, K::PushButton, "Execute", Tab, 31, 117, 37, 13, {}, "Execute LED ring command"},
         {-1, K::GroupBox, "Controls", StyleCentred, 107, 7, 79, 120},

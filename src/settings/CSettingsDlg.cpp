@@ -1,7 +1,8 @@
 #include "settings/CSettingsDlg.h"
 
-#include "app/CGlowdeckApp.h"
+#include "protocol/TableVocabulary.h"
 #include "res/Templates.h"
+#include "sequence/SequenceRunner.h"
 #include "settings/DumpCsv.h"
 
 #include <QCheckBox>
@@ -12,9 +13,11 @@
 
 namespace glowdeck {
 
-CSettingsDlg::CSettingsDlg(CGlowdeckApp& app)
-    : TemplateDialog(Templates::settings(), app.panel().waits()), m_app(app), m_panel(app.panel()),
-      m_controller(app.panel().settingsController()), m_feedback(this, app.panel()),
+CSettingsDlg::CSettingsDlg(SettingsController& controller, const WindowKit& kit,
+                           std::function<void()> endProgram)
+    : TemplateDialog(Templates::settings(), kit.waits), m_controller(controller),
+      m_runner(kit.runner), m_endProgram(std::move(endProgram)),
+      m_feedback(this, kit.showBox, kit.ending),
       m_scrollingText(control<QLineEdit>(IDC_SET_SCROLLING_TEXT)),
       m_bluetoothName(control<QLineEdit>(IDC_SET_BLUETOOTH_NAME)),
       m_sensitivity(control<QSlider>(IDC_SET_SENSITIVITY)),
@@ -51,9 +54,8 @@ void CSettingsDlg::OnInitDialog() {
     m_scrollingText->setText(QString());
     m_bluetoothName->setText(QString());
     m_adjustSensitivity->setChecked(false);
-    m_sensitivity->setRange(SettingsController::kSensitivityMin,
-                            SettingsController::kSensitivityMax);
-    m_sensitivity->setValue(SettingsController::kSensitivityStart);
+    m_sensitivity->setRange(TableVocabulary::kSensitivityMin, TableVocabulary::kSensitivityMax);
+    m_sensitivity->setValue(TableVocabulary::kSensitivityStart);
     m_deferredResult.reset();
     updateEnabled();
     control<QPushButton>(IDC_SET_EXIT)->setFocus();
@@ -84,7 +86,7 @@ void CSettingsDlg::request(Sequence<SettingsController::Outcome> action) {
     m_focusBeforeRequest = focusWidget();
     updateEnabled();
     using Outcome = SettingsController::Outcome;
-    m_panel.run<Outcome>(
+    m_runner.start<Outcome>(
         std::move(action), SequenceRunner::Bound::Link,
         [this](Outcome outcome) { requestEnded(outcome); },
         [this](const std::string&) { requestEnded(Outcome::Refused); });
@@ -98,7 +100,7 @@ void CSettingsDlg::requestEnded(SettingsController::Outcome outcome) {
         m_focusBeforeRequest->setFocus();
     if (outcome == SettingsController::Outcome::EndProgram) {
         // The main window's close path says goodbye to the table and ends the link.
-        m_app.endProgram({});
+        m_endProgram();
         done(QDialog::Rejected);
         return;
     }

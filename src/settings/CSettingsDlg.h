@@ -2,10 +2,12 @@
 
 #include "res/BoxFeedback.h"
 #include "res/TemplateDialog.h"
+#include "res/WindowKit.h"
 #include "settings/SettingsController.h"
 
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,15 +18,16 @@ class QSlider;
 
 namespace glowdeck {
 
-class CGlowdeckApp;
-class Panel;
+class SequenceRunner;
 
 // Scrolling text, Bluetooth name, pod sensitivity and the EEPROM operations. While a request
 // runs its sending buttons are off, so a second click cannot start another.
 class CSettingsDlg : public TemplateDialog {
     Q_OBJECT
 public:
-    explicit CSettingsDlg(CGlowdeckApp& app);
+    // endProgram ends the program through the main window's close path.
+    CSettingsDlg(SettingsController& controller, const WindowKit& kit,
+                 std::function<void()> endProgram);
 
     // Every opening starts from the template's fresh state and is modal over every window.
     int runModal();
@@ -53,9 +56,9 @@ private:
     void request(Sequence<SettingsController::Outcome> action);
     void requestEnded(SettingsController::Outcome outcome);
 
-    CGlowdeckApp& m_app;
-    Panel& m_panel;
     SettingsController& m_controller;
+    SequenceRunner& m_runner;
+    std::function<void()> m_endProgram;
     BoxFeedback m_feedback;
     QLineEdit* m_scrollingText;
     QLineEdit* m_bluetoothName;

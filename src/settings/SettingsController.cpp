@@ -3,6 +3,7 @@
 #include "action/CommandSender.h"
 #include "protocol/CommandSet.h"
 #include "protocol/Payloads.h"
+#include "protocol/TableVocabulary.h"
 #include "settings/DumpCsv.h"
 #include "settings/SingleByteText.h"
 
@@ -76,7 +77,7 @@ Sequence<SettingsController::Outcome> SettingsController::saveBluetoothName(std:
 
 Sequence<SettingsController::Outcome> SettingsController::saveSensitivity(int value,
                                                                           Feedback& feedback) {
-    if (value < kSensitivityMin || value > kSensitivityMax)
+    if (value < TableVocabulary::kSensitivityMin || value > TableVocabulary::kSensitivityMax)
         co_return Outcome::Refused;
     co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_SET_POD_SENSITIVITY,
                                                                      Payloads::singleByte(value));

@@ -18,10 +18,6 @@ class Feedback;
 // settings window; the sender's have no owner window.
 class SettingsController {
 public:
-    static constexpr int kSensitivityMin = 1;
-    static constexpr int kSensitivityMax = 10;
-    static constexpr int kSensitivityStart = 8;
-
     // Replaces the file at path with content whole; returns the reason on failure, else "".
     using FileWriter =
         std::function<std::string(const std::string& path, std::string_view content)>;

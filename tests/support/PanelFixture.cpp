@@ -49,7 +49,7 @@ void PanelFixture::SetUp() {
 
 void PanelFixture::startWindow(const QStringList& firstPorts) {
     window.reset();
-    window = std::make_unique<CGlowdeckDlg>(*app, firstPorts);
+    window = app->makeMainWindow(firstPorts);
     app->setMainWindow(window.get());
     window->show();
     window->activateWindow();

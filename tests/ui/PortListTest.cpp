@@ -85,7 +85,7 @@ TEST_F(PortListRefresh, WhileConnectedTheListIsLeftAlone) {
 TEST_F(PortListRefresh, TheNoPortsEntryGivesWayToAPortThatAppears) {
     // A window started without the simulated table and without ports.
     window.reset();
-    window = std::make_unique<CGlowdeckDlg>(*app);
+    window = app->makeMainWindow();
     app->setMainWindow(window.get());
     ASSERT_EQ(items(ports()), QStringList{"No Active Ports Found"});
 
