@@ -55,10 +55,10 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
 }
 
 std::unique_ptr<CGlowdeckDlg> CGlowdeckApp::makeMainWindow(const QStringList& firstPorts) {
-    return std::make_unique<CGlowdeckDlg>(m_panel,
-                                          CGlowdeckDlg::Dialogs{[this] { m_settings->runModal(); },
-                                                                [this] { m_debugger->runModal(); }},
-                                          firstPorts);
+    m_panel.connections().setFirstPorts(firstPorts);
+    return std::make_unique<CGlowdeckDlg>(
+        m_panel, CGlowdeckDlg::Dialogs{[this] { m_settings->runModal(); },
+                                       [this] { m_debugger->runModal(); }});
 }
 
 void CGlowdeckApp::endProgram(const QString&) {
@@ -68,10 +68,6 @@ void CGlowdeckApp::endProgram(const QString&) {
 
 bool CGlowdeckApp::ending() const {
     return m_panel.ending();
-}
-
-QStringList CGlowdeckApp::portList() {
-    return m_mainWindow ? m_mainWindow->portList() : QStringList{};
 }
 
 QString CGlowdeckApp::selectedPort() {

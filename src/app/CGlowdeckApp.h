@@ -48,7 +48,6 @@ public:
     bool ending() const override;
 
     // What scripts see of the window.
-    QStringList portList() override;
     QString selectedPort() override;
     Colour currentColour() override;
 

@@ -29,15 +29,10 @@
 
 namespace glowdeck {
 
-namespace {
-const QString kNoPorts = QStringLiteral("No Active Ports Found");
-}
-
-CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs, const QStringList& firstPorts)
+CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
     : TemplateDialog(Templates::mainWindow(), panel.waits(), &CGlowdeckDlg::makeControl),
-      m_panel(panel), m_dialogs(std::move(dialogs)),
-      m_feedback(this, panel.services().showBox, [&panel] { return panel.ending(); }),
-      m_firstPorts(firstPorts) {
+      m_panel(panel), m_connections(panel.connections()), m_dialogs(std::move(dialogs)),
+      m_feedback(this, panel.services().showBox, [&panel] { return panel.ending(); }) {
     // The application's own window, not a dialog: its own taskbar entry, a resizable frame, a
     // minimise box and no maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -92,11 +87,7 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs, const QStringList& fir
             &CGlowdeckDlg::OnCbnSelendokColourChooser);
     connect(m_modeList, &QComboBox::activated, this, &CGlowdeckDlg::OnCbnSelendokMode);
     if (auto* portList = qobject_cast<PortList*>(m_portList)) {
-        connect(portList, &PortList::aboutToShowPopup, this, [this] {
-            if (!m_panel.connection().connected())
-                m_bluetooth->refresh();
-            refreshPorts();
-        });
+        connect(portList, &PortList::aboutToShowPopup, this, &CGlowdeckDlg::refreshPorts);
         // Queued: the popup is hidden before the entry chosen in it is taken.
         connect(
             portList, &PortList::popupClosed, this,
@@ -107,10 +98,9 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs, const QStringList& fir
             Qt::QueuedConnection);
     }
     // Paired tables that BlueZ names later join the list while it can still be chosen from.
-    m_bluetooth = new BluetoothDiscovery(m_panel.services().bluezBus, this);
-    connect(m_bluetooth, &BluetoothDiscovery::tablesChanged, this, &CGlowdeckDlg::tablesChanged);
-
-    connect(&m_panel.connection(), &Connection::stateChanged, this, &CGlowdeckDlg::showConnection);
+    connect(&m_connections, &ConnectionController::tablesChanged, this,
+            &CGlowdeckDlg::tablesChanged);
+    connect(&m_connections, &ConnectionController::changed, this, &CGlowdeckDlg::showConnection);
     m_panel.lightingController().setChangeListener(
         [this](const LightingChange& change) { showLighting(change); });
     m_panel.console().setChangeListener(
@@ -151,7 +141,6 @@ QWidget* CGlowdeckDlg::makeControl(const ControlTemplate& control, QWidget* pare
 void CGlowdeckDlg::OnInitDialog() {
     setWindowIcon(AppIcon::icon());
     m_debugButton->setVisible(m_panel.console().debugButtonShown());
-    m_bluetooth->refresh();
     fillPortList();
     m_portList->setCurrentIndex(0);
     m_swatchTimer.start();
@@ -163,25 +152,23 @@ void CGlowdeckDlg::OnInitDialog() {
 
 void CGlowdeckDlg::fillPortList() {
     m_portList->clear();
-    m_portList->addItems(m_firstPorts);
-    for (const PortEntry& port : PortDiscovery::sorted(m_panel.services().serialPorts())) {
+    for (const PortEntry& port : m_connections.ports()) {
         m_portList->addItem(port.name);
         if (!port.description.isEmpty())
             m_portList->setItemData(m_portList->count() - 1, port.description, Qt::ToolTipRole);
     }
-    m_portList->addItems(m_bluetooth->knownTables());
     if (m_portList->count() == 0)
-        m_portList->addItem(kNoPorts);
+        m_portList->addItem(tr("No Active Ports Found"));
 }
 
 void CGlowdeckDlg::refreshPorts() {
     // The open port's entry stays as it is while connected.
-    if (m_panel.connection().connected())
+    if (m_connections.connected())
         return;
     const QString shown = m_portList->currentText();
     fillPortList();
     const int index = m_portList->findText(shown);
-    if (index < 0 && shown == kNoPorts) {
+    if (index < 0 && shown == tr("No Active Ports Found")) {
         m_portList->setCurrentIndex(0);
         return;
     }
@@ -200,26 +187,16 @@ void CGlowdeckDlg::tablesChanged() {
     refreshPorts();
 }
 
-QStringList CGlowdeckDlg::portList() {
-    refreshPorts();
-    QStringList names;
-    for (int i = 0; i < m_portList->count(); ++i)
-        names << m_portList->itemText(i);
-    return names;
-}
-
 QString CGlowdeckDlg::selectedPort() const {
     return m_portList->currentText();
 }
 
 void CGlowdeckDlg::showConnection() {
-    const Connection& connection = m_panel.connection();
-    const QString caption =
-        connection.connected() ? QStringLiteral("Disconnect") : QStringLiteral("Connect");
+    const QString caption = m_connections.connected() ? tr("Disconnect") : tr("Connect");
     m_connectButton->setText(caption);
     m_connectButton->setAccessibleName(caption);
-    m_statusText->setText(connection.status());
-    m_statusText->setAccessibleName(connection.status());
+    m_statusText->setText(m_connections.status());
+    m_statusText->setAccessibleName(m_connections.status());
     m_statusText->resize(std::max(m_statusText->width(), m_statusText->sizeHint().width()),
                          m_statusText->height());
 }
@@ -265,18 +242,13 @@ void CGlowdeckDlg::OnBnClickedClear() {
 }
 
 void CGlowdeckDlg::OnBnClickedConnect() {
-    Connection& connection = m_panel.connection();
-    if (!connection.connected()) {
-        m_panel.startConnecting(m_portList->currentText(), m_feedback);
+    if (!m_connections.connected()) {
+        m_connections.startConnecting(m_portList->currentText(), m_feedback);
         return;
     }
-    // The operator takes over from any attempts to bring a lost link back.
-    m_panel.reconnector().stop();
-    m_panel.run(disconnect());
-}
-
-Sequence<> CGlowdeckDlg::disconnect() {
-    co_await CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow).disconnect();
+    m_panel.runner().start<SendResult>(
+        m_connections.disconnect(m_feedback, RefusalOwner::MainWindow),
+        SequenceRunner::Bound::Link);
 }
 
 void CGlowdeckDlg::OnBnClickedSettings() {

@@ -23,7 +23,7 @@ class QPushButton;
 
 namespace glowdeck {
 
-class BluetoothDiscovery;
+class ConnectionController;
 class CColourPickerCB;
 class ColourSwatch;
 class LogViewFeed;
@@ -45,8 +45,7 @@ public:
         std::function<void()> openDebugger;
     };
 
-    // firstPorts are listed before the discovered ports (the simulated table's port).
-    CGlowdeckDlg(Panel& panel, Dialogs dialogs, const QStringList& firstPorts = {});
+    CGlowdeckDlg(Panel& panel, Dialogs dialogs);
     ~CGlowdeckDlg() override;
 
     void AppendToLog(std::string_view text, bool lineEnd);
@@ -70,8 +69,7 @@ public:
     void OnCbnSelendokMode();
 
     Colour currentColour() const { return m_currentColour; }
-    // The port list as it shows when opened, and the port Connect would open.
-    QStringList portList();
+    // The port Connect would open.
     QString selectedPort() const;
     // The close path has begun.
     bool closing() const { return m_closing; }
@@ -99,16 +97,15 @@ private:
     void showConnection();
     void showLighting(const LightingChange& change);
     void paintCupSwatches();
-    Sequence<> disconnect();
     ColourSwatch* teamSwatch(TeamLights lights, int team) const;
     void teamSwatchClicked(TeamLights lights, int team);
     void cupSwatchClicked(int cup);
     void manualModeClicked(TeamLights lights, QCheckBox* box);
 
     Panel& m_panel;
+    ConnectionController& m_connections;
     Dialogs m_dialogs;
     BoxFeedback m_feedback;
-    QStringList m_firstPorts;
 
     QComboBox* m_portList;
     QCheckBox* m_signsManual;
@@ -128,7 +125,6 @@ private:
     QPlainTextEdit* m_receivedData;
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
-    BluetoothDiscovery* m_bluetooth = nullptr;
     std::unique_ptr<LogViewFeed> m_logFeed;
     bool m_tablesWaiting = false;
 

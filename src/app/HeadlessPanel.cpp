@@ -1,6 +1,5 @@
 #include "app/HeadlessPanel.h"
 
-#include "connect/PortDiscovery.h"
 #include "protocol/TableVocabulary.h"
 
 #include <QCoreApplication>
@@ -10,8 +9,7 @@
 
 namespace glowdeck {
 
-HeadlessPanel::HeadlessPanel(Services services)
-    : m_panel(services), m_bluetooth(services.bluezBus) {}
+HeadlessPanel::HeadlessPanel(Services services) : m_panel(std::move(services)) {}
 
 HeadlessPanel::~HeadlessPanel() = default;
 
@@ -20,6 +18,7 @@ int HeadlessPanel::run(const AppOptions& options) {
         return 1;
     if (options.simulate) {
         m_simulatedPort = m_panel.startSimulatedTable();
+        m_panel.connections().setFirstPorts({m_simulatedPort});
         if (m_simulatedPort.isEmpty())
             std::fprintf(stderr, "glowdeck: the simulated table could not start\n");
     }
@@ -42,10 +41,10 @@ int HeadlessPanel::run(const AppOptions& options) {
 
     m_reconnect = options.reconnect;
     m_panel.reconnector().setEnabled(options.reconnect);
-    m_panel.startConnecting(m_port, m_feedback, [this](bool connected) {
+    m_panel.connections().startConnecting(m_port, m_feedback, [this](bool connected) {
         if (connected)
             return;
-        const QString reason = m_panel.connection().lastFailure();
+        const QString reason = m_panel.connections().lastFailure();
         std::fprintf(stderr, "glowdeck: cannot connect to %s%s%s\n", qPrintable(m_port),
                      reason.isEmpty() ? "" : ": ", qPrintable(reason));
         if (m_reconnect)
@@ -55,18 +54,6 @@ int HeadlessPanel::run(const AppOptions& options) {
                 qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     });
     return QCoreApplication::exec();
-}
-
-QStringList HeadlessPanel::portList() {
-    QStringList ports;
-    if (!m_simulatedPort.isEmpty())
-        ports << m_simulatedPort;
-    for (const PortEntry& port : PortDiscovery::sorted(m_panel.services().serialPorts()))
-        ports << port.name;
-    // Paired tables as the window lists them: those BlueZ named last time, and asked again.
-    ports << m_bluetooth.knownTables();
-    m_bluetooth.refresh();
-    return ports;
 }
 
 Colour HeadlessPanel::currentColour() {
@@ -91,8 +78,8 @@ void HeadlessPanel::endProgram(const QString& why) {
                          "returns\n",
                          qPrintable(why));
             m_panel.reconnector().stop();
-            m_panel.runner().end(SequenceRunner::Bound::Link, Panel::kNewConnectionReason);
-            m_panel.run(m_panel.connection().closeForExit(true), SequenceRunner::Bound::Panel,
+            m_panel.runner().end(SequenceRunner::Bound::Link, Panel::kEndingReason);
+            m_panel.run(m_panel.connection().closeForExit(), SequenceRunner::Bound::Panel,
                         [this] { m_panel.reconnector().start(m_port); });
         },
         Qt::QueuedConnection);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/AppOptions.h"
-#include "connect/BluetoothDiscovery.h"
 #include "app/Panel.h"
 #include "app/PanelHost.h"
 #include "app/StderrFeedback.h"
@@ -27,8 +26,6 @@ public:
 
     Panel& panel() { return m_panel; }
 
-    // The simulated table's port first, then the ports present.
-    QStringList portList() override;
     // The port given on the command line.
     QString selectedPort() override { return m_port; }
     // The colour chooser's start colour, as a window shows it before anyone picks one.
@@ -48,7 +45,6 @@ private:
     Panel m_panel;
     StderrFeedback m_feedback;
     QString m_simulatedPort;
-    BluetoothDiscovery m_bluetooth;
     QString m_port;
     bool m_reconnect = false;
 };

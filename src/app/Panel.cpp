@@ -17,6 +17,8 @@ namespace glowdeck {
 
 Panel::Panel(Services services)
     : m_services(std::move(services)), m_connection(m_log, m_waits),
+      m_connections(m_connection, m_reconnector, m_runner,
+                    {m_services.serialPorts, m_services.bluezBus}),
       m_lightingController(m_lighting, m_connection), m_console(m_connection),
       m_debuggerController(m_connection), m_settingsController(m_connection, &Panel::writeFile) {
     QObject::connect(&m_connection, &Connection::connectionLost, &m_clock,
@@ -60,23 +62,6 @@ bool Panel::startRequestedTrace(const QString& path) {
     return false;
 }
 
-Sequence<bool> Panel::connectTable(QString portName, Feedback& feedback) {
-    // The operator's connect takes over from an attempt under way, not from another connect.
-    m_reconnector.stop();
-    if (m_ending || m_connection.opening())
-        co_return false;
-    m_runner.end(SequenceRunner::Bound::Link, kNewConnectionReason);
-    co_return co_await m_connection.connectTo(std::move(portName), feedback);
-}
-
-void Panel::startConnecting(const QString& portName, Feedback& feedback,
-                            std::function<void(bool)> done) {
-    m_reconnector.stop();
-    if (m_ending || m_connection.opening())
-        return;
-    run<bool>(connectTable(portName, feedback), SequenceRunner::Bound::Panel, std::move(done));
-}
-
 void Panel::beginEnding() {
     m_ending = true;
     m_reconnector.stop();
@@ -109,7 +94,7 @@ bool Panel::startControl(const QString& path, PanelHost& host) {
         if (m_control)
             m_control->broadcastLog(text);
     });
-    QObject::connect(&m_connection, &Connection::stateChanged, m_control.get(),
+    QObject::connect(&m_connections, &ConnectionController::changed, m_control.get(),
                      [this, connected = m_connection.connected()]() mutable {
                          if (m_connection.connected() == connected)
                              return;

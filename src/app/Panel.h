@@ -2,13 +2,14 @@
 
 #include "app/QtClock.h"
 #include "app/Services.h"
+#include "connect/ConnectionController.h"
 #include "console/ConsoleController.h"
 #include "debugger/DebuggerController.h"
 #include "lighting/LightingController.h"
 #include "lighting/LightingState.h"
 #include "link/Connection.h"
-#include "log/ReceivedLog.h"
 #include "link/Reconnector.h"
+#include "log/ReceivedLog.h"
 #include "sequence/SequenceRunner.h"
 #include "sequence/WaitQueue.h"
 #include "settings/SettingsController.h"
@@ -67,12 +68,6 @@ public:
         return m_runner.start(std::move(sequence), bound, std::move(done), std::move(ended));
     }
 
-    // The operator's Connect: a new connection ends what acted on the last one and any attempts
-    // to bring it back. Nothing while an open is under way. Runs bound to the panel only.
-    Sequence<bool> connectTable(QString portName, Feedback& feedback);
-    // The same, run now; done learns whether it connected.
-    void startConnecting(const QString& portName, Feedback& feedback,
-                         std::function<void(bool)> done = {});
     // The program has decided to end: every sequence ends at its next step, no attempt to
     // reconnect goes on, no box appears. The close path (connection().closeForExit()) follows.
     void beginEnding();
@@ -82,6 +77,7 @@ public:
     LightingState& lighting() { return m_lighting; }
     Connection& connection() { return m_connection; }
     Reconnector& reconnector() { return m_reconnector; }
+    ConnectionController& connections() { return m_connections; }
     LightingController& lightingController() { return m_lightingController; }
     ConsoleController& console() { return m_console; }
     DebuggerController& debuggerController() { return m_debuggerController; }
@@ -94,7 +90,6 @@ public:
 
     static constexpr const char* kEndingReason = "the panel is ending";
     static constexpr const char* kLinkLostReason = "the link to the table was lost";
-    static constexpr const char* kNewConnectionReason = "a new connection began";
 
 private:
     Services m_services;
@@ -107,6 +102,7 @@ private:
     std::unique_ptr<ProtocolTrace> m_trace; // outlives the connection, which writes to it
     Connection m_connection;
     Reconnector m_reconnector{m_connection, m_runner};
+    ConnectionController m_connections;
     LightingController m_lightingController;
     ConsoleController m_console;
     DebuggerController m_debuggerController;

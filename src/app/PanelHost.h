@@ -11,7 +11,6 @@ namespace glowdeck {
 class PanelHost {
 public:
     virtual ~PanelHost() = default;
-    virtual QStringList portList() = 0;
     // The port the Connect button would open.
     virtual QString selectedPort() = 0;
     virtual Colour currentColour() = 0;

@@ -52,7 +52,7 @@ QJsonObject PanelRequests::status() {
         {QStringLiteral("connected"), connection.connected()},
         {QStringLiteral("port"),
          connection.connected() ? connection.portName() : m_host.selectedPort()},
-        {QStringLiteral("status"), connection.status()},
+        {QStringLiteral("status"), m_panel.connections().status()},
         {QStringLiteral("mode"), lighting.currentMode},
         {QStringLiteral("underlightManual"), lighting.underlightManualMode},
         {QStringLiteral("signsManual"), lighting.signsManualMode},
@@ -82,7 +82,8 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
         return;
     }
     if (request.command == Command::Ports) {
-        done({{QStringLiteral("ports"), QJsonArray::fromStringList(m_host.portList())}});
+        done({{QStringLiteral("ports"),
+               QJsonArray::fromStringList(m_panel.connections().portNames())}});
         return;
     }
     // A connection of its own ends what acted on the last one; everything else acts on the link
@@ -127,19 +128,15 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
                 {"Error", "A connection is being opened already", BoxIcon::Error, true});
             break;
         }
-        const bool connected = co_await m_panel.connectTable(request.port, feedback);
-        if (!connected && !connection.lastFailure().isEmpty())
-            reply.insert(QStringLiteral("reason"), connection.lastFailure());
+        ConnectionController& connections = m_panel.connections();
+        const bool connected = co_await connections.connect(request.port, feedback);
+        if (!connected && !connections.lastFailure().isEmpty())
+            reply.insert(QStringLiteral("reason"), connections.lastFailure());
         break;
     }
-    case Command::Disconnect: {
-        // While the lost link is being tried again, disconnecting means: stop trying.
-        const bool wasTrying = m_panel.reconnector().running();
-        m_panel.reconnector().stop();
-        if (!wasTrying || connection.connected())
-            co_await CommandSender(connection, feedback, RefusalOwner::MainWindow).disconnect();
+    case Command::Disconnect:
+        co_await m_panel.connections().disconnectOrStopTrying(feedback);
         break;
-    }
     case Command::Prompt:
         co_await m_panel.console().enterLine(request.text, feedback);
         break;

@@ -4,6 +4,7 @@ list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
   connect/BluetoothDiscovery.cpp
+  connect/ConnectionController.cpp
   connect/PortDiscovery.cpp
   connect/PortList.cpp
 )

@@ -174,9 +174,9 @@ void readRoutine(Arguments& args, ControlRequest& request) {
         request.debugIndex = place->index;
         return;
     }
-    fail(QStringLiteral("\"routine\" must name an entry of the debugger's lists, e.g. "
-                        "\"Fill Grid\", not %1")
-             .arg(quoted(name)));
+    fail(QStringLiteral("\"routine\" must name an entry of the debugger's lists, e.g. %1, not %2")
+             .arg(quoted(QString::fromLatin1(TableVocabulary::routines(DebugList::Grid)[3].name)),
+                  quoted(name)));
 }
 
 void readDebugger(Arguments& args, ControlRequest& request) {

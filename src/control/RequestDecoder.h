@@ -24,9 +24,8 @@ struct DecodedLine {
 // Turns one line of the control protocol (without its line end) into a checked request. Pure:
 // no I/O, no state, so it can be fed anything.
 //
-// The debugger's "test" names its routine by the entry's text in one of the debugger's three
-// lists ("Fill Grid", "Read Sensors", "Cycle Rings"; case does not matter); "mode" takes the
-// Mode list's index 0 to 9 or the entry's text ("Rave Mode").
+// The debugger's "test" names its routine as the debugger's lists show it, and "mode" takes the
+// Mode list's index 0 to 9 or its entry's text; case does not matter in either.
 class RequestDecoder {
 public:
     static constexpr qsizetype kMaxLineBytes = 4096;

@@ -53,7 +53,7 @@ QString CtlArguments::synopsis() {
         "  signs TEAM #RRGGBB              team 1 or 2 sign colour\n"
         "  cup TEAM on|off #RRGGBB         a team's cup colour\n"
         "  debugger open|next|cancel|exit  the debugger's actions\n"
-        "  debugger test ROUTINE [SPEED]   run a test routine, e.g. 'Fill Grid' 50\n"
+        "  debugger test ROUTINE [SPEED]   run a test routine (see below) at a speed 0-100\n"
         "  debugger step-mode on|off       the debugger's Step Mode\n"
         "  scrolling-text TEXT             save the scrolling text\n"
         "  bluetooth-name NAME             save the Bluetooth name\n"

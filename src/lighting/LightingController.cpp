@@ -16,9 +16,14 @@ const char* const kUnderlightWarning =
 const char* const kSignsWarning =
     "Custom signs are currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t Please select 'Manual "
     "Mode' to use custom colors.";
-const char* const kCupWarning =
-    "This mode can only be used in 'Custom Game Mode'. \n \t\t\t\t\t\t\t Please select 'Custom "
-    "Game Mode' from the 'Mode' dropdown.";
+Notice cupWarning() {
+    Notice notice = warning(GLOWDECK_NOTICE_TEXT("This mode can only be used in '%1'. \n "
+                                                 "\t\t\t\t\t\t\t Please select '%1' from "
+                                                 "the 'Mode' dropdown."));
+    notice.arguments = {
+        std::string(TableVocabulary::modes()[std::size_t(TableVocabulary::kCustomGameMode)])};
+    return notice;
+}
 } // namespace
 
 LightingController::LightingController(LightingState& state, TableLink& link)
@@ -83,7 +88,7 @@ Sequence<bool> LightingController::setCupColour(int cup, Colour colour, int list
     if (cup < 0 || cup >= kCups)
         co_return false;
     if (m_state.currentMode != TableVocabulary::kCustomGameMode) {
-        feedback.notify(warning(kCupWarning));
+        feedback.notify(cupWarning());
         co_return false;
     }
     m_state.cupColours[std::size_t(cup)] = colour;

@@ -1,52 +1,17 @@
 #include "link/Connection.h"
 
+#include "link/PortMaker.h"
+#include "link/ReceiveThread.h"
+#include "link/SerialPort.h"
+#include "log/ReceivedLog.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/CommandSet.h"
-#include "action/Notice.h"
-#include "link/PortMaker.h"
 #include "protocol/ReceiveMachine.h"
-#include "link/ReceiveThread.h"
-#include "log/ReceivedLog.h"
-#include "link/SerialPort.h"
 #include "sequence/WaitQueue.h"
 
 namespace glowdeck {
 
-const QString Connection::kStatusConnected = QStringLiteral("Status: Connected");
-const QString Connection::kStatusDisconnected = QStringLiteral("Status: Disconnected");
-const QString Connection::kStatusComError = QStringLiteral("Status: Disconnected - COM Error");
-const QString Connection::kStatusConnecting = QStringLiteral("Status: Connecting...");
-
 namespace {
-// The line after an open failure that says how to get past it, when the cause is known.
-std::string openFailureAdvice(const ConnectResult& result) {
-    switch (result.openFailure) {
-    case OpenFailure::NoAccess: {
-        if (result.deviceGroup.isEmpty())
-            return "Permission denied: this user may not open the port; ask the administrator "
-                   "for read and write access to it.\r\n";
-        const std::string group = result.deviceGroup.toStdString();
-#ifdef Q_OS_LINUX
-        return "Permission denied: add your user to the " + group + " group (sudo usermod -aG " +
-               group + " $USER) and log in again.\r\n";
-#else
-        return "Permission denied: add your user to the " + group + " group and log in again.\r\n";
-#endif
-    }
-    case OpenFailure::Busy:
-        return "The port is in use by another program: close that program, then connect "
-               "again.\r\n";
-    case OpenFailure::None:
-    case OpenFailure::Other:
-        break;
-    }
-    return {};
-}
-
-Notice errorBox(const char* text, bool owned) {
-    return {"Error", text, BoxIcon::Error, owned};
-}
-
 // Runs its action when the sequence it belongs to ends, however it ends.
 template <class Action> class OnExit {
 public:
@@ -62,14 +27,7 @@ private:
 
 Connection::Connection(ReceivedLog& log, WaitQueue& waits, QObject* parent)
     : QObject(parent), m_log(log), m_waits(waits),
-      m_factory(PortMaker::factory([] { return std::make_unique<SerialPort>(); })),
-      m_status(kStatusDisconnected) {
-    m_showConnecting.setSingleShot(true);
-    connect(&m_showConnecting, &QTimer::timeout, this, [this] {
-        m_status = kStatusConnecting;
-        emit stateChanged();
-    });
-}
+      m_factory(PortMaker::factory([] { return std::make_unique<SerialPort>(); })) {}
 
 Connection::~Connection() {
     // Each thread's destructor closes its port and waits for it.
@@ -77,67 +35,16 @@ Connection::~Connection() {
     m_closing.clear();
 }
 
-Sequence<bool> Connection::connectTo(QString portName, Feedback& feedback) {
-    if (m_opening || m_connected)
-        co_return m_connected;
-    m_showConnecting.start(kShowConnectingMs);
-    OnExit stopShowing([this] { m_showConnecting.stop(); });
-    const ConnectResult result = co_await openPort(portName);
-    m_showConnecting.stop();
-    const char* tabs4 = "\t\t\t\t";
-    const char* tabs5 = "\t\t\t\t\t";
-    auto failed = [&](const char* boxText, const QString& status, const char* logWhat,
-                      const char* tabs) {
-        feedback.notify(errorBox(boxText, true));
-        setState(false, status);
-        appendToLog(std::string("COM Error - ") + logWhat +
-                        "\r\nIf the port is connected in another program, please close " + tabs +
-                        "it and/or restart your PC.\r\n",
-                    false);
-        return false;
-    };
-    switch (result.failedAt) {
-    case ConnectStep::OpenPort:
-        failed("Cannot open Communication PORT.", kStatusDisconnected,
-               "Cannot Open Communication Port", tabs4);
-        if (const std::string advice = openFailureAdvice(result); !advice.empty())
-            appendToLog(advice, false);
-        if (result.logReason && !result.errorText.isEmpty())
-            appendToLog(result.errorText.toLatin1().toStdString() + "\r\n", false);
-        if (!result.hint.isEmpty())
-            appendToLog(result.hint.toLatin1().toStdString() + "\r\n", false);
-        co_return false;
-    case ConnectStep::SetCommState:
-        feedback.notify(errorBox("SetCommState Error", false));
-        co_return failed("Cannot Configure Communication Port", kStatusDisconnected,
-                         "Cannot Configure Communication Port", tabs4);
-    case ConnectStep::GetCommState:
-        feedback.notify(errorBox("GetCommState Error", false));
-        co_return failed("Cannot Configure Communication Port", kStatusDisconnected,
-                         "Cannot Configure Communication Port", tabs4);
-    case ConnectStep::SetCommTimeouts:
-        feedback.notify(
-            {"Com Port Error", "StCommTimeouts function failed", BoxIcon::Error, false});
-        co_return failed("Cannot Configure Communication Timeouts", kStatusComError,
-                         "Cannot Configure Communication Timeouts", tabs5);
-    case ConnectStep::GetCommTimeouts:
-        co_return failed("Cannot Configure Communication Timeouts", kStatusComError,
-                         "Cannot Configure Communication Timeouts", tabs5);
-    case ConnectStep::None:
-        break;
+Sequence<ConnectResult> Connection::connect(QString portName) {
+    if (m_opening || m_connected) {
+        ConnectResult busy;
+        busy.failedAt = ConnectStep::OpenPort;
+        co_return busy;
     }
-    linkUp(portName);
-    co_return true;
-}
-
-Sequence<bool> Connection::tryConnect(QString portName) {
-    if (m_opening || m_connected)
-        co_return m_connected;
-    const ConnectResult result = co_await openPort(portName);
-    if (!result.ok())
-        co_return false;
-    linkUp(portName);
-    co_return true;
+    ConnectResult result = co_await openPort(portName);
+    if (result.ok())
+        bringUp(portName);
+    co_return result;
 }
 
 Sequence<ConnectResult> Connection::openPort(QString portName) {
@@ -147,7 +54,7 @@ Sequence<ConnectResult> Connection::openPort(QString portName) {
     m_closing.clear();
     m_link = std::make_unique<ReceiveThread>(m_factory, m_trace);
     ReceiveThread* link = m_link.get();
-    connect(link, &ReceiveThread::newsArrived, this, [this, link] { takeNews(link); });
+    QObject::connect(link, &ReceiveThread::newsArrived, this, [this, link] { takeNews(link); });
     m_opening = true;
     m_opened.reset();
     // Given up before the answer came (the program ends, or another connect begins): the port
@@ -167,27 +74,30 @@ Sequence<ConnectResult> Connection::openPort(QString portName) {
     co_return result;
 }
 
-void Connection::linkUp(const QString& portName) {
+void Connection::bringUp(const QString& portName) {
     m_portName = portName;
-    setState(true, kStatusConnected);
+    m_connected = true;
     order(WorkerOrder(WorkerOrder::Kind::StartReading));
     appendToLog("Connection Successful\r\n\r\n", false);
+    emit linkUp();
 }
 
 Sequence<SendResult> Connection::disconnectTable() {
     // The table's answer to the exit frame still reaches the log during the wait.
     const SendResult sent = co_await sendCommand(CMD_EXIT);
-    // A link that is already down (never connected, or lost during the wait) keeps its status,
-    // so a "COM Error" stays visible.
+    // A link that is already down (never connected, or lost during the wait) is not taken down
+    // again: what it showed stays.
     const bool wasConnected = m_connected;
     order(WorkerOrder(WorkerOrder::Kind::StopLogging));
     closePort();
-    if (wasConnected)
-        setState(false, kStatusDisconnected);
+    if (wasConnected) {
+        m_connected = false;
+        emit linkDown(LinkEnd::Disconnected);
+    }
     co_return sent;
 }
 
-Sequence<> Connection::closeForExit(bool showDisconnected) {
+Sequence<> Connection::closeForExit() {
     if (!m_connected) {
         closePort();
         co_return;
@@ -196,14 +106,7 @@ Sequence<> Connection::closeForExit(bool showDisconnected) {
     co_await sendCommand(CMD_EXIT);
     m_connected = false;
     closePort();
-    if (showDisconnected)
-        setState(false, kStatusDisconnected);
-}
-
-void Connection::setState(bool connected, const QString& status) {
-    m_connected = connected;
-    m_status = status;
-    emit stateChanged();
+    emit linkDown(LinkEnd::Disconnected);
 }
 
 void Connection::order(WorkerOrder order) {
@@ -217,7 +120,7 @@ void Connection::closePort() {
     ReceiveThread* link = m_link.get();
     link->close();
     // Its last text (read before logging stopped) still comes; then it finishes and goes.
-    connect(link, &ReceiveThread::finished, this, [this, link] {
+    QObject::connect(link, &ReceiveThread::finished, this, [this, link] {
         std::erase_if(m_closing, [link](const auto& closing) { return closing.get() == link; });
     });
     m_closing.push_back(std::move(m_link));
@@ -341,8 +244,9 @@ void Connection::onLost() {
     closePort();
     if (!wasConnected)
         return;
-    setState(false, kStatusComError);
+    m_connected = false;
     appendToLog("COM Error - Connection Lost\r\n", false);
+    emit linkDown(LinkEnd::Lost);
     emit connectionLost();
 }
 

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "link/Port.h"
 #include "action/TableLink.h"
+#include "link/Port.h"
 #include "link/WorkerMail.h"
 #include "sequence/Completion.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <cstdint>
 #include <deque>
@@ -19,16 +18,16 @@
 
 namespace glowdeck {
 
-class Feedback;
 class ProtocolTrace;
 class ReceiveThread;
 class ReceivedLog;
 class WaitQueue;
 
-// The link to the table: the connected state and the status it shows, the receive thread that
-// owns the open port, both ways of ending the link, device loss, and the EEPROM capture. It
-// raises no box: what the operator must be told goes to the caller's Feedback. Nothing here holds
-// the event loop: the port opens and writes on its thread, and each wait yields.
+// The link to the table: the connected state, the receive thread that owns the open port, both
+// ways of ending the link, device loss, and the EEPROM capture. It shows nothing and says nothing
+// but its log lines: what a failed connect means to the operator is the connection controller's.
+// Nothing here holds the event loop: the port opens and writes on its thread, and each wait
+// yields.
 class Connection : public QObject, public TableLink {
     Q_OBJECT
 public:
@@ -38,23 +37,15 @@ public:
     static constexpr int kCaptureWaitMs = 100 + 301 * 20;
     // A frame is out within its own length plus a little; the receive thread answers long before.
     static constexpr int kWriteAnswerMs = 2000;
-    // An open that takes longer than this shows that it is under way.
-    static constexpr int kShowConnectingMs = 500;
-
-    static const QString kStatusConnected;
-    static const QString kStatusDisconnected;
-    static const QString kStatusComError;
-    static const QString kStatusConnecting;
+    // How a link that was up went down.
+    enum class LinkEnd { Disconnected, Lost };
 
     Connection(ReceivedLog& log, WaitQueue& waits, QObject* parent = nullptr);
     ~Connection() override;
 
-    // The connect sequence on the named port. Its failures are told through feedback (each box
-    // owned by the main window or by none, as the step has it), the status and the log.
-    Sequence<bool> connectTo(QString portName, Feedback& feedback);
-    // A connect that, when it fails, leaves everything as it was: no notice, no status, no log
-    // text. On success the link comes up as after connectTo.
-    Sequence<bool> tryConnect(QString portName);
+    // Opens the named port and, when every step of it succeeds, brings the link up. A failure
+    // changes nothing and says nothing: the result names the step and the system's reason.
+    Sequence<ConnectResult> connect(QString portName);
     // An open is under way; a second one waits for its outcome.
     bool opening() const { return m_opening; }
     // Why the last connect failed, in the system's words; empty when it did not say.
@@ -62,12 +53,11 @@ public:
     // The operator's Disconnect: CMD_EXIT (whose answer is still logged), then the link goes
     // down. Returns how the CMD_EXIT frame fared.
     Sequence<SendResult> disconnectTable() override;
-    // The program is ending: the reader stops first (the answer to CMD_EXIT is not logged), the
-    // status stays as it is unless asked to show the link down. An open under way is given up.
-    Sequence<> closeForExit(bool showDisconnected = false);
+    // The program is ending: the reader stops first (the answer to CMD_EXIT is not logged). An
+    // open under way is given up.
+    Sequence<> closeForExit();
 
     bool connected() const override { return m_connected; }
-    const QString& status() const { return m_status; }
     // The port of the link that is up, or was up last.
     const QString& portName() const { return m_portName; }
     bool portOpen() const { return m_link != nullptr; }
@@ -86,22 +76,21 @@ public:
     void setCaptureWaitMs(int milliseconds) { m_captureWaitMs = milliseconds; }
 
 signals:
-    // Connected, disconnected or lost; the status text may have changed.
-    void stateChanged();
+    void linkUp();
+    void linkDown(glowdeck::Connection::LinkEnd end);
     // The device went away while connected; the port is already closed.
     void connectionLost();
     void frameWritten(const QByteArray& frame, bool written);
 
 private:
     Sequence<ConnectResult> openPort(QString portName);
-    void linkUp(const QString& portName);
+    void bringUp(const QString& portName);
     void order(WorkerOrder order);
     void closePort();
     void takeNews(ReceiveThread* from);
     void onNews(ReceiveThread* from, WorkerNews& news);
     void onLost();
     void onCaptureCompleted(std::uint32_t requestId, const QByteArray& bytes);
-    void setState(bool connected, const QString& status);
 
     ReceivedLog& m_log;
     WaitQueue& m_waits;
@@ -109,7 +98,6 @@ private:
     ProtocolTrace* m_trace = nullptr;
     bool m_connected = false;
     bool m_opening = false;
-    QString m_status;
     QString m_portName;
     QString m_lastFailure;
     std::unique_ptr<ReceiveThread> m_link;
@@ -118,7 +106,6 @@ private:
     // News taken from a thread and not yet handled, with the thread it came from.
     std::deque<std::pair<ReceiveThread*, WorkerNews>> m_news;
     Completion<ConnectResult> m_opened;
-    QTimer m_showConnecting;
     std::uint32_t m_lastWrite = 0;
     std::map<std::uint32_t, bool> m_written;
     std::uint32_t m_lastRequest = 0;

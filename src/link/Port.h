@@ -13,10 +13,10 @@ namespace glowdeck {
 enum class ConnectStep {
     None,
     OpenPort,
-    GetCommState,
-    SetCommState,
-    GetCommTimeouts,
-    SetCommTimeouts
+    ReadLineSettings,
+    WriteLineSettings,
+    ReadTimeouts,
+    WriteTimeouts
 };
 
 // Why opening the port failed, as far as the system tells.

@@ -34,9 +34,9 @@ void Reconnector::attempt() {
     // Someone connected meanwhile, or is connecting now.
     if (m_connection.connected() || m_connection.opening())
         return;
-    const SequenceRunner::Ticket ticket =
-        m_runner.start<bool>(m_connection.tryConnect(m_portName), SequenceRunner::Bound::Panel,
-                             [this](bool connected) { attemptEnded(connected); });
+    const SequenceRunner::Ticket ticket = m_runner.start<ConnectResult>(
+        m_connection.connect(m_portName), SequenceRunner::Bound::Panel,
+        [this](const ConnectResult& result) { attemptEnded(result.ok()); });
     if (m_runner.isRunning(ticket))
         m_attempt = ticket;
 }

@@ -88,7 +88,7 @@ ConnectResult SerialPort::openNow(const QString& name) {
         return result;
     }
     if (!settingsReadable(*m_port)) {
-        fail(ConnectStep::GetCommState);
+        fail(ConnectStep::ReadLineSettings);
         return result;
     }
     const bool lineSet = m_port->setBaudRate(115200) && m_port->setDataBits(QSerialPort::Data8) &&
@@ -96,7 +96,7 @@ ConnectResult SerialPort::openNow(const QString& name) {
                          m_port->setStopBits(QSerialPort::OneStop) &&
                          m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!lineSet) {
-        fail(ConnectStep::SetCommState);
+        fail(ConnectStep::WriteLineSettings);
         return result;
     }
     // A pseudo-terminal has no modem lines; that is not a configuration failure.

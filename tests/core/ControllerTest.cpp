@@ -1,11 +1,11 @@
 // The rules of the windows' actions, driven through their controllers against a recording link
 // on a clock the test moves: no window, no pseudo-terminal, no waiting.
+#include "action/Notice.h"
+#include "action/TableLink.h"
 #include "console/ConsoleController.h"
 #include "debugger/DebuggerController.h"
 #include "lighting/LightingController.h"
 #include "protocol/CommandFrame.h"
-#include "action/Notice.h"
-#include "action/TableLink.h"
 #include "sequence/SequenceRunner.h"
 #include "sequence/WaitQueue.h"
 #include "settings/SettingsController.h"
@@ -196,7 +196,7 @@ TEST_F(Controllers, TeamColoursGoOnlyInManualModeWithTheOtherTeamsColourKept) {
 TEST_F(Controllers, CupColoursNeedTheCustomGameModeAndGoOutOnlyWhileTheListShowsIt) {
     EXPECT_FALSE(finish(lighting.setCupColour(0, makeColour(9, 9, 9), 9, feedback)));
     ASSERT_EQ(journal.notices.size(), 1u);
-    EXPECT_EQ(journal.notices[0].text,
+    EXPECT_EQ(journal.notices[0].shownText(),
               "This mode can only be used in 'Custom Game Mode'. \n \t\t\t\t\t\t\t Please select "
               "'Custom Game Mode' from the 'Mode' dropdown.");
     journal.events.clear();

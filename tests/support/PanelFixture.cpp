@@ -56,6 +56,12 @@ void PanelFixture::startWindow(const QStringList& firstPorts) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
 }
 
+void PanelFixture::restartProgram(const QStringList& firstPorts) {
+    window.reset();
+    app = std::make_unique<CGlowdeckApp>(system.services());
+    startWindow(firstPorts);
+}
+
 void PanelFixture::closeWindow() {
     if (!window || !window->isVisible())
         return;

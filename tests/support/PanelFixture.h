@@ -54,6 +54,8 @@ protected:
     void TearDown() override;
     // A window started now, as the program starts it (the one from SetUp goes first).
     void startWindow(const QStringList& firstPorts);
+    // The whole program started again with its window, as a new run has it.
+    void restartProgram(const QStringList& firstPorts);
     // Closes the window through its close path and waits until it has gone.
     void closeWindow();
 

@@ -67,8 +67,8 @@ protected:
         system.ports = {{"ttyUSB0", {}}};
         system.bus = [this] { return bluez.programBus(); };
     }
-    // A window started now, as the program starts it.
-    void startWindow() { PanelFixture::startWindow({QString::fromStdString(table.devicePath())}); }
+    // The program started now, with its window.
+    void startWindow() { restartProgram({QString::fromStdString(table.devicePath())}); }
     QComboBox* ports() const { return control<QComboBox>(IDC_PORT_LIST); }
     QStringList items() const {
         QStringList names;
@@ -82,7 +82,7 @@ protected:
         ports()->hidePopup();
     }
     QString tablePort() const { return QString::fromStdString(table.devicePath()); }
-    BluetoothDiscovery* discovery() const { return window->findChild<BluetoothDiscovery*>(); }
+    BluetoothDiscovery* discovery() const { return &app->panel().connections().bluetooth(); }
     // The rows a person sees whole in the open popup.
     QStringList rowsShown() const {
         const QAbstractItemView* view = ports()->view();
@@ -214,9 +214,7 @@ TEST_F(PairedTablesInPortList, WhileConnectedALateAnswerLeavesTheListAlone) {
     ASSERT_TRUE(bluez.answerSlowly(500));
     startWindow();
     connectTable();
-    const auto* discovery = window->findChild<BluetoothDiscovery*>();
-    ASSERT_NE(discovery, nullptr);
-    ASSERT_TRUE(waitFor([&] { return !discovery->waitingForAnswer(); }, kAnswerMs));
+    ASSERT_TRUE(waitFor([&] { return !discovery()->waitingForAnswer(); }, kAnswerMs));
     EXPECT_EQ(items(), (QStringList{tablePort(), "ttyUSB0"}));
     EXPECT_EQ(ports()->currentText(), tablePort());
 }

@@ -142,11 +142,13 @@ TEST_F(Debugger, StepModeGatesNextAndCancelWorksEitherWay) {
 
         press(IDC_DBG_CANCEL_COMMAND);
         QTest::mouseClick(stepMode, Qt::LeftButton);
+        settle();
         EXPECT_TRUE(stepMode->isChecked());
         press(IDC_DBG_NEXT);
         press(IDC_DBG_NEXT);
         press(IDC_DBG_CANCEL_COMMAND);
         QTest::mouseClick(stepMode, Qt::LeftButton);
+        settle();
         EXPECT_FALSE(stepMode->isChecked());
         press(IDC_DBG_NEXT); // refused again
         press(IDC_DBG_CANCEL_COMMAND);

@@ -167,9 +167,7 @@ TEST_F(Faults, ClosingTheWindowWhileTheTableStreamsEndsCleanly) {
         EXPECT_EQ(tableFrames().front(), (Bytes{0x00, 0x2E}));
         if (!escape) {
             // A fresh program for the second round, as a new run would have.
-            window.reset();
-            app = std::make_unique<CGlowdeckApp>(system.services());
-            startWindow({QString::fromStdString(table.devicePath())});
+            restartProgram({QString::fromStdString(table.devicePath())});
         }
     }
 }

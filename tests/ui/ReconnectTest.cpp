@@ -3,8 +3,8 @@
 #include "support/PortLink.h"
 
 #include "control/LineClient.h"
-#include "protocol/CommandSet.h"
 #include "link/Reconnector.h"
+#include "protocol/CommandSet.h"
 #include "res/Templates.h"
 
 #include <QComboBox>
@@ -110,7 +110,7 @@ TEST_F(Reconnect, FailedAttemptsShowNothingAndChangeNothing) {
     connectTable();
     loseTable();
     const std::string logBefore = log();
-    QSignalSpy changed(&app->connection(), &Connection::stateChanged);
+    QSignalSpy changed(&app->panel().connections(), &ConnectionController::changed);
     QSignalSpy attempts(&reconnector(), &Reconnector::attempted);
     ASSERT_TRUE(waitFor([&] { return attempts.count() >= 3; }));
     EXPECT_EQ(log(), logBefore);
