@@ -3,7 +3,6 @@
 #include "sequence/SequenceContext.h"
 #include "sequence/SequenceRunner.h"
 
-#include <coroutine>
 #include <optional>
 #include <utility>
 

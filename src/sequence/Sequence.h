@@ -1,6 +1,10 @@
 #pragma once
 
+// Qt's moc reads the headers of the classes it compiles and cannot read the standard library's
+// concepts; it needs nothing from there.
+#ifndef Q_MOC_RUN
 #include <coroutine>
+#endif
 #include <exception>
 #include <optional>
 #include <utility>

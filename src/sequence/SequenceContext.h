@@ -1,6 +1,5 @@
 #pragma once
 
-#include <coroutine>
 #include <string>
 
 namespace glowdeck {

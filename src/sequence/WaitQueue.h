@@ -4,7 +4,6 @@
 #include "sequence/SequenceContext.h"
 #include "sequence/SequenceRunner.h"
 
-#include <coroutine>
 #include <functional>
 #include <vector>
 
