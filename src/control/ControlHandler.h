@@ -17,7 +17,7 @@ class ControlHandler {
 public:
     using Done = std::function<void(QJsonObject reply)>;
 
-    virtual ~ControlHandler();
+    virtual ~ControlHandler() = default;
     virtual void handle(const ControlRequest& request, Done done) = 0;
 };
 

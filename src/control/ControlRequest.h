@@ -8,7 +8,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace glowdeck {
 
@@ -58,8 +57,6 @@ struct ControlRequest {
     int value = 0;            // sensitivity, 1 to 10
     EepromAction eepromAction = EepromAction::Test;
 
-    // The "cmd" name of a command, as requests spell it.
-    static std::string_view commandName(Command command);
     // Status and the port list change nothing and need no wait: they are answered at once.
     bool readsOnly() const { return command == Command::Status || command == Command::Ports; }
 };

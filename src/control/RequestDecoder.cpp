@@ -314,4 +314,11 @@ DecodedLine RequestDecoder::decode(QByteArrayView line) {
     return result;
 }
 
+std::string_view RequestDecoder::nameOf(ControlRequest::Command command) {
+    for (const CommandEntry& entry : kCommands)
+        if (entry.command == command)
+            return entry.name;
+    return {};
+}
+
 } // namespace glowdeck

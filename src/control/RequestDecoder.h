@@ -31,6 +31,8 @@ public:
     static constexpr qsizetype kMaxLineBytes = 4096;
 
     static DecodedLine decode(QByteArrayView line);
+    // The "cmd" name of a command, as requests spell it.
+    static std::string_view nameOf(ControlRequest::Command command);
 };
 
 } // namespace glowdeck

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/ControlHandler.h"
+#include "control/RequestDecoder.h"
 
 #include <QJsonObject>
 #include <QTimer>
@@ -28,7 +29,7 @@ public:
         if (request.readsOnly()) {
             handled.push_back(request);
             done({{QStringLiteral("cmd"),
-                   QString::fromUtf8(ControlRequest::commandName(request.command))}});
+                   QString::fromUtf8(RequestDecoder::nameOf(request.command))}});
             return;
         }
         if (running)
@@ -36,7 +37,7 @@ public:
         running = true;
         handled.push_back(request);
         QJsonObject reply{{QStringLiteral("cmd"),
-                           QString::fromUtf8(ControlRequest::commandName(request.command))}};
+                           QString::fromUtf8(RequestDecoder::nameOf(request.command))}};
         if (request.command == ControlRequest::Command::FactoryReset)
             reply.insert(QStringLiteral("error"), QStringLiteral("refused"));
         if (answer == Answer::Later) {

@@ -1,7 +1,0 @@
-#include "control/ControlHandler.h"
-
-namespace glowdeck {
-
-ControlHandler::~ControlHandler() = default;
-
-} // namespace glowdeck
