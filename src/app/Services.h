@@ -1,8 +1,8 @@
 #pragma once
 
+#include "action/Notice.h"
 #include "connect/PortDiscovery.h"
 #include "protocol/Colour.h"
-#include "action/Notice.h"
 
 #include <QDBusConnection>
 #include <QString>
@@ -32,6 +32,10 @@ struct Services {
     std::function<void(const BoxRequest&)> showBox;
     // The colour picker, starting from black; nullopt when cancelled.
     std::function<std::optional<Colour>()> pickColour;
+    // A file to save into, chosen by the operator over the owner window, the suggested name
+    // filled in; nullopt when cancelled.
+    std::function<std::optional<QString>(QWidget* owner, const QString& suggestedName)>
+        chooseSaveFile;
 
     static Services system();
 };
