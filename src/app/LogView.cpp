@@ -152,11 +152,8 @@ void LogView::refresh() {
     if (moved > std::uint64_t(visibleRows())) {
         viewport()->update();
     } else {
-        if (moved > 0) {
-            viewport()->scroll(0, -int(moved) * rowHeight());
-            // The margin above the rows is not moved into.
-            viewport()->update(0, 0, viewport()->width(), kMargin);
-        }
+        if (moved > 0)
+            scrollRows(-int(moved));
         const qint64 y = std::max<qint64>(0, yOfRow(std::max(firstChanged, m_topRow)));
         if (y < viewport()->height())
             viewport()->update(0, int(y), viewport()->width(), viewport()->height() - int(y));
@@ -249,11 +246,15 @@ void LogView::setTop(std::uint64_t row) {
     m_topRow = row;
     if (moved > std::uint64_t(visibleRows()))
         viewport()->update();
-    else {
-        viewport()->scroll(0, (down ? -1 : 1) * int(moved) * rowHeight());
-        viewport()->update(0, 0, viewport()->width(), kMargin);
-    }
+    else
+        scrollRows((down ? -1 : 1) * int(moved));
     updateScrollBar();
+}
+
+void LogView::scrollRows(int rows) {
+    // The margin above the rows stays where it is.
+    viewport()->scroll(0, rows * rowHeight(),
+                       QRect(0, kMargin, viewport()->width(), viewport()->height() - kMargin));
 }
 
 void LogView::scrollContentsBy(int, int) {

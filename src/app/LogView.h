@@ -118,6 +118,8 @@ private:
     void updateScrollBar();
     std::uint64_t lastTop() const;
     void setTop(std::uint64_t row);
+    // Moves what is on screen by whole rows (down when positive).
+    void scrollRows(int rows);
     int rowHeight() const { return m_glyphs.lineHeight(); }
     qint64 yOfRow(std::uint64_t row) const;
     qreal xIn(const RowMap::Row& row, std::uint64_t offset) const;

@@ -170,6 +170,21 @@ TEST_F(StreamedView, AScrollBarWhoseSliderStaysStillIsNotRepaintedAndOneThatMove
     EXPECT_TRUE(onScreen() == freshPaint());
 }
 
+TEST_F(StreamedView, ScrollingByAFewRowsEitherWayLeavesWhatAFreshPaintShows) {
+    std::string lines;
+    for (int i = 0; i < 300; ++i)
+        lines += "Stream line " + std::to_string(i) + "\r\n";
+    append(lines);
+    paintPending();
+    QScrollBar* bar = view->verticalScrollBar();
+    // What the wheel does (three rows a notch), and a drag of a few rows.
+    for (const int step : {-3, -3, -1, -7, 2, 3, 5, -4}) {
+        bar->setValue(bar->value() + step);
+        paintPending();
+        ASSERT_TRUE(onScreen() == freshPaint()) << "after moving " << step << " rows";
+    }
+}
+
 TEST_F(StreamedView, AnyBytesAtAnyPlaceAndWidthPaintAndCopyBack) {
     // Every byte value, long runs without a line end, lone CRs; scrolled anywhere, any width.
     std::mt19937 random(23);
