@@ -121,9 +121,11 @@ void LogView::detach() {
 // ---- Following the log ------------------------------------------------------------------------
 
 void LogView::appended(std::string_view) {
+    // Texts often come several at once (bursts taken together): the refresh waits for the last
+    // of them, on the same wake.
     const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : kRefreshMs;
     if (since >= kEarliestRefreshMs)
-        refresh();
+        m_refresh.start(0);
     else if (!m_refresh.isActive())
         m_refresh.start(int(kRefreshMs - since));
 }
@@ -331,7 +333,7 @@ void LogView::paintEvent(QPaintEvent* event) {
     painter.fillRect(area, palette().base());
     if (!m_log)
         return;
-    m_rows->update();
+    // What came after the last refresh waits for the next one, which scrolls it into place.
     const qint64 firstRel = std::max<qint64>(0, (area.top() - kMargin) / rowHeight());
     const qint64 lastRel = std::max<qint64>(0, (area.bottom() - kMargin) / rowHeight());
     const std::uint64_t count = m_rows->rowCount();
@@ -342,6 +344,7 @@ void LogView::paintEvent(QPaintEvent* event) {
     std::vector<ShownRow> rows;
     rows.reserve(std::size_t(last - first + 1));
     for (RowMap::Row row = m_rows->row(first);; row = m_rows->next(row)) {
+        row.to = std::clamp(m_shownSize, row.from, row.to);
         rows.push_back({row, m_log->bytes().copy(row.from, row.to)});
         if (row.number == last)
             break;
