@@ -83,11 +83,14 @@ void LogFindBar::open(const QString& text) {
 }
 
 void LogFindBar::setFound(bool found) {
+    if (found == m_found)
+        return;
     m_found = found;
     m_status->setVisible(!found);
-    // The field itself shows it too, where the eye is.
+    // The field itself shows it too, where the eye is, and says it to a screen reader.
     m_field->setStyleSheet(found ? QString()
                                  : QStringLiteral("QLineEdit { background: #ffd6d6; }"));
+    m_field->setAccessibleDescription(found ? QString() : m_status->text());
 }
 
 void LogFindBar::keyPressEvent(QKeyEvent* event) {
