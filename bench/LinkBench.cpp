@@ -1,10 +1,12 @@
 // Measurements of the link and the log: run with ./bench.sh (Release build).
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
-#include "app/LogViewFeed.h"
+#include "app/LogFindBar.h"
+#include "app/LogView.h"
 #include "app/Services.h"
 #include "link/Connection.h"
 #include "link/SerialPort.h"
+#include "log/LogSearch.h"
 #include "log/ReceivedLog.h"
 #include "protocol/CommandSet.h"
 #include "protocol/ReceiveMachine.h"
@@ -13,8 +15,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include "BenchFigures.h"
@@ -26,6 +29,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <random>
 
 using namespace glowdeck;
 using namespace glowdeck::bench;
@@ -35,7 +39,8 @@ namespace {
 Services quietSystem() {
     return {[] { return QList<PortEntry>{}; },
             [] { return QDBusConnection(QStringLiteral("no-bus")); }, [](const BoxRequest&) {},
-            [] { return std::nullopt; }};
+            [] { return std::nullopt; },
+            [](QWidget*, const QString&) { return std::optional<QString>(); }};
 }
 
 // Runs one of the panel's actions to its end.
@@ -75,40 +80,163 @@ struct ConnectedWindow {
     }
 };
 
-void BM_AppendToLog(benchmark::State& state) {
-    const std::size_t megabytes = std::size_t(state.range(0));
-    QPlainTextEdit view;
-    view.resize(600, 600);
-    view.show();
+// Lines as the table streams them: 22 bytes, CR LF included.
+std::string streamLines(std::size_t count, std::size_t& numbered) {
+    std::string lines;
+    lines.reserve(count * 22);
+    char line[24];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(line, sizeof line, "Stream line %08zu\r\n", ++numbered % 100000000);
+        lines += line;
+    }
+    return lines;
+}
+
+// Fills the log with streamed lines up to the size, as bursts of about a thousand bytes.
+void fill(ReceivedLog& log, std::uint64_t bytes, std::size_t& numbered) {
+    const std::string burst = streamLines(46, numbered);
+    while (log.size() < bytes)
+        log.append(burst, false);
+}
+
+// A log view of the usual size, shown, on a log of its own.
+struct ShownLog {
     ReceivedLog log;
-    LogViewFeed feed(log, &view);
-    const std::string line(79, 'x');
-    const std::string chunk = [&] {
-        std::string c;
-        for (int i = 0; i < 1000; ++i)
-            c += line + "\r\n";
-        return c;
-    }();
-    while (log.text().size() < megabytes * 1000000)
-        log.append(chunk, false);
+    LogView view;
+    ShownLog() {
+        view.resize(380, 520);
+        view.attach(&log, quietSystem());
+        view.show();
+        (void)QTest::qWaitForWindowExposed(&view);
+    }
+};
+
+void BM_AppendToLog(benchmark::State& state) {
+    const std::uint64_t megabytes = std::uint64_t(state.range(0));
+    ShownLog shown;
+    std::size_t numbered = 0;
+    fill(shown.log, megabytes * 1000000, numbered);
+    shown.view.refreshNow();
     QCoreApplication::processEvents();
+    const std::string line = streamLines(1, numbered);
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        log.append("Mode set: 3 Rave Mode", true);
+        shown.log.append(line, false);
         QCoreApplication::processEvents();
     }
     const double micros =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-    state.counters["log_MB"] = double(log.text().size()) / 1e6;
-    state.counters["rss_MB"] = double(residentKb()) / 1024.0;
+    state.counters["log_MB"] = double(shown.log.size()) / 1e6;
     char key[64];
-    std::snprintf(key, sizeof key, "1 AppendToLog, log of %2zu MB", megabytes);
+    std::snprintf(key, sizeof key, "1 AppendToLog, log of %3llu MB",
+                  static_cast<unsigned long long>(megabytes));
     summary()[key] = format("%.1f us per append", micros / double(state.iterations()));
-    if (megabytes == 50)
-        summary()["8 resident memory with a 50 MB log"] =
-            format("%.0f MB", double(residentKb()) / 1024.0);
 }
-BENCHMARK(BM_AppendToLog)->Arg(0)->Arg(1)->Arg(10)->Arg(50)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendToLog)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(50)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond);
+
+// Dragging the scroll bar to any place of a 200 MB log: the rows there are found and painted.
+void BM_ScrollAndPaint200MB(benchmark::State& state) {
+    ShownLog shown;
+    std::size_t numbered = 0;
+    fill(shown.log, 200000000, numbered);
+    // A few long lines too, wrapped in the view.
+    shown.log.append(std::string(300000, 'w'), true);
+    fill(shown.log, 201000000, numbered);
+    shown.view.refreshNow();
+    QScrollBar* bar = shown.view.verticalScrollBar();
+    std::mt19937 random(5);
+    double longest = 0;
+    double total = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        bar->setValue(int(random() % std::uint32_t(bar->maximum() + 1)));
+        shown.view.viewport()->repaint();
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        longest = std::max(longest, ms);
+        total += ms;
+    }
+    state.counters["longest_ms"] = longest;
+    summary()["9 scroll to any place of a 200 MB log and paint it"] =
+        format("%.2f ms on average, ", total / double(state.iterations())) +
+        format("%.2f ms at most", longest);
+}
+BENCHMARK(BM_ScrollAndPaint200MB)->Iterations(200)->Unit(benchmark::kMillisecond);
+
+// Find over 50 MB where nothing matches, the whole log read: by itself, and from the view's
+// find bar (Enter in the field).
+void BM_Find50MB(benchmark::State& state) {
+    const bool throughView = state.range(0) != 0;
+    ShownLog shown;
+    std::size_t numbered = 0;
+    fill(shown.log, 50000000, numbered);
+    shown.view.refreshNow();
+    if (throughView) {
+        shown.view.openFind();
+        shown.view.findBar()->field()->setText(QStringLiteral("Stream lime"));
+    }
+    double longest = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        if (throughView) {
+            shown.view.findNext();
+        } else {
+            const LogSearch search("stream lime", false);
+            benchmark::DoNotOptimize(search.next(shown.log.bytes(), 1000));
+        }
+        longest = std::max(longest, double(timer.nsecsElapsed()) / 1e6);
+    }
+    state.counters["longest_ms"] = longest;
+    summary()[throughView ? "9 Find over a 50 MB log, from the find bar"
+                          : "9 Find over a 50 MB log, the search alone"] =
+        format("%.0f ms at most (no match: the whole log read)", longest);
+}
+BENCHMARK(BM_Find50MB)->Arg(0)->Arg(1)->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// Resident memory of the panel with its main window as the log grows to 20 and 200 MB of
+// streamed lines, appended as the connection appends them. Run by itself for figures that no
+// other benchmark's freed memory blurs: --benchmark_filter=LogMemory.
+void BM_LogMemory(benchmark::State& state) {
+    for (auto _ : state) {
+        CGlowdeckApp app(quietSystem());
+        CGlowdeckDlg window(app);
+        window.show();
+        (void)QTest::qWaitForWindowExposed(&window);
+        QCoreApplication::processEvents();
+        const double start = double(residentKb()) / 1024.0;
+        std::size_t numbered = 0;
+        const std::string burst = streamLines(46, numbered);
+        auto growTo = [&](std::uint64_t bytes) {
+            while (app.log().size() < bytes) {
+                window.AppendToLog(burst, false);
+                if (app.log().size() % (burst.size() * 1000) == 0)
+                    QCoreApplication::processEvents();
+            }
+            window.control<LogView>(IDC_RECEIVED_DATA)->refreshNow();
+            QCoreApplication::processEvents();
+            return double(residentKb()) / 1024.0;
+        };
+        const double at20 = growTo(20000000);
+        const double at200 = growTo(200000000);
+        state.counters["start_MB"] = start;
+        state.counters["log20_MB"] = at20;
+        state.counters["log200_MB"] = at200;
+        // Resident memory is read in MiB; the log's sizes are 10^6 bytes.
+        const double mib = 1e6 / 1048576.0;
+        summary()["7 resident memory: start / 20 MB log / 200 MB log"] =
+            format("%.1f / ", start) + format("%.1f / ", at20) + format("%.1f MiB", at200) +
+            format(" (start + %.2f x the log at 20 MB, ", (at20 - start) / (20 * mib)) +
+            format("%.2f bytes per byte from 20 to 200 MB)", (at200 - at20) / (180 * mib));
+    }
+}
+BENCHMARK(BM_LogMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_ReceiveMachineThroughput(benchmark::State& state) {
     std::size_t logged = 0;
@@ -142,10 +270,10 @@ void BM_ReceiveIntoLog(benchmark::State& state) {
         panel.table.send(data);
         // Stops early only if bytes went missing; the deadline then bounds the wait.
         const bool all =
-            QTest::qWaitFor([&] { return panel.app->log().text().size() >= data.size(); }, 60000);
+            QTest::qWaitFor([&] { return panel.app->log().size() >= data.size(); }, 60000);
         benchmark::DoNotOptimize(all);
         seconds += double(timer.nsecsElapsed()) / 1e9;
-        lost += double(data.size()) - double(panel.app->log().text().size());
+        lost += double(data.size()) - double(panel.app->log().size());
     }
     state.counters["bytes_lost"] = lost;
     state.SetBytesProcessed(std::int64_t(state.iterations()) * 10 * 1000 * 1000);

@@ -1,5 +1,7 @@
 #include "app/AccessibleFactory.h"
 
+#include "app/LogView.h"
+#include "app/LogViewAccessible.h"
 #include "lighting/ColourSwatch.h"
 #include "lighting/SwatchAccessible.h"
 #include "res/ComboBoxAccessible.h"
@@ -18,6 +20,8 @@ QAccessibleInterface* AccessibleFactory::create(const QString&, QObject* object)
         return new SwatchAccessible(swatch);
     if (auto* combo = qobject_cast<QComboBox*>(object))
         return new ComboBoxAccessible(combo);
+    if (auto* log = qobject_cast<LogView*>(object))
+        return new LogViewAccessible(log);
     return nullptr;
 }
 

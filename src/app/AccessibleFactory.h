@@ -6,8 +6,8 @@ class QString;
 
 namespace glowdeck {
 
-// Hands Qt the program's own accessibility interfaces: combo boxes named by their labels and
-// swatches that are buttons.
+// Hands Qt the program's own accessibility interfaces: combo boxes named by their labels,
+// swatches that are buttons and the log view as text.
 class AccessibleFactory {
 public:
     // Safe to call more than once.

@@ -2,7 +2,6 @@
 
 #include "action/CommandSender.h"
 #include "app/LogView.h"
-#include "app/LogViewFeed.h"
 #include "app/Panel.h"
 #include "connect/BluetoothDiscovery.h"
 #include "connect/PortDiscovery.h"
@@ -21,7 +20,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 
@@ -53,7 +51,7 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
     m_statusText = control<QLabel>(IDC_STATUS);
     m_colourChooser = control<CColourPickerCB>(IDC_COLOUR_CHOOSER);
     m_connectButton = control<QPushButton>(IDC_CONNECT);
-    m_receivedData = control<QPlainTextEdit>(IDC_RECEIVED_DATA);
+    m_receivedData = control<LogView>(IDC_RECEIVED_DATA);
     m_debugButton = control<QPushButton>(IDC_DEBUG);
     m_prompt = control<QLineEdit>(IDC_PROMPT);
     m_cupSwatches = {m_team1CupOnSwatch, m_team1CupOffSwatch, m_team2CupOnSwatch,
@@ -111,14 +109,14 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
     connect(&m_swatchTimer, &QTimer::timeout, this, &CGlowdeckDlg::OnTimer);
 
     m_colourChooser->setPicker(m_panel.services().pickColour);
-    m_logFeed = std::make_unique<LogViewFeed>(m_panel.log(), m_receivedData);
+    m_receivedData->attach(&m_panel.log(), m_panel.services());
     qApp->installEventFilter(this);
     OnInitDialog();
 }
 
 CGlowdeckDlg::~CGlowdeckDlg() {
     qApp->removeEventFilter(this);
-    m_logFeed.reset();
+    m_receivedData->detach();
     m_panel.lightingController().setChangeListener({});
     m_panel.console().setChangeListener({});
 }

@@ -18,7 +18,6 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace glowdeck {
@@ -26,7 +25,7 @@ namespace glowdeck {
 class ConnectionController;
 class CColourPickerCB;
 class ColourSwatch;
-class LogViewFeed;
+class LogView;
 class Panel;
 enum class TeamLights;
 struct LightingChange;
@@ -122,10 +121,9 @@ private:
     QLabel* m_statusText;
     CColourPickerCB* m_colourChooser;
     QPushButton* m_connectButton;
-    QPlainTextEdit* m_receivedData;
+    LogView* m_receivedData;
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
-    std::unique_ptr<LogViewFeed> m_logFeed;
     bool m_tablesWaiting = false;
 
     Colour m_currentColour = 0;

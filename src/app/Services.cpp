@@ -1,13 +1,27 @@
 #include "app/Services.h"
 
-#include "res/MessageBoxes.h"
 #include "lighting/ColourDialog.h"
+#include "res/MessageBoxes.h"
+
+#include <QDir>
+#include <QFileDialog>
 
 namespace glowdeck {
 
+namespace {
+std::optional<QString> askForSaveFile(QWidget* owner, const QString& suggestedName) {
+    const QString path = QFileDialog::getSaveFileName(
+        owner, QStringLiteral("Save As"), QDir::home().filePath(suggestedName),
+        QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+} // namespace
+
 Services Services::system() {
     return {&PortDiscovery::present, [] { return QDBusConnection::systemBus(); },
-            &MessageBoxes::show, &ColourDialog::pick};
+            &MessageBoxes::show, &ColourDialog::pick, &askForSaveFile};
 }
 
 } // namespace glowdeck

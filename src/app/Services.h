@@ -23,6 +23,10 @@ struct Services {
     ShowBox showBox;
     // The colour picker, starting from black; nullopt when cancelled.
     std::function<std::optional<Colour>()> pickColour;
+    // A file to save into, chosen by the operator over the owner window, the suggested name
+    // filled in; nullopt when cancelled.
+    std::function<std::optional<QString>(QWidget* owner, const QString& suggestedName)>
+        chooseSaveFile;
 
     static Services system();
 };

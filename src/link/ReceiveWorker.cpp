@@ -23,16 +23,35 @@ ReceiveWorker::ReceiveWorker(WorkerMail& mail, PortFactory factory, ProtocolTrac
               news.id = requestId;
               tell(std::move(news));
           }),
-      m_gapTimer(this) {
+      m_gapTimer(this), m_mailTimer(this) {
     m_gapTimer.setTimerType(Qt::PreciseTimer);
     m_gapTimer.setSingleShot(true);
     connect(&m_gapTimer, &QTimer::timeout, this, &ReceiveWorker::endBurst);
+    m_mailTimer.setSingleShot(true);
+    connect(&m_mailTimer, &QTimer::timeout, this, &ReceiveWorker::signalNews);
 }
 
 ReceiveWorker::~ReceiveWorker() = default;
 
 void ReceiveWorker::tell(WorkerNews news) {
+    const bool text = news.kind == WorkerNews::Kind::Text;
     m_mail.news.post(std::move(news));
+    if (text) {
+        const bool talking = m_sinceText.isValid() && m_sinceText.elapsed() < kTextMailMs;
+        m_sinceText.start();
+        if (talking && m_sinceMail.isValid() && m_sinceMail.elapsed() < kTextMailMs) {
+            // A later burst passes this on; the timer only when the table falls silent.
+            if (!m_mailTimer.isActive())
+                m_mailTimer.start(kTextMailMs);
+            return;
+        }
+    }
+    signalNews();
+}
+
+void ReceiveWorker::signalNews() {
+    m_mailTimer.stop();
+    m_sinceMail.start();
     if (!m_mail.newsPending.exchange(true))
         emit newsArrived();
 }
@@ -127,10 +146,13 @@ void ReceiveWorker::readAvailable() {
     const QByteArray data = m_port->read(m_port->bytesAvailable());
     if (data.isEmpty())
         return;
+    if (m_gapTimer.isActive() && m_sinceRead.nsecsElapsed() >= qint64(kBurstGapMs) * 1000000)
+        endBurst();
+    m_sinceRead.start();
     traceReceived(data);
     m_machine.feed(reinterpret_cast<const std::uint8_t*>(data.constData()),
                    std::size_t(data.size()));
-    m_gapTimer.start(kBurstGapMs);
+    m_gapTimer.start(m_machine.capturing() ? kBurstGapMs : kQuietMs);
 }
 
 void ReceiveWorker::endBurst() {

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "link/Port.h"
-#include "protocol/ReceiveMachine.h"
 #include "link/WorkerMail.h"
+#include "protocol/ReceiveMachine.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -24,7 +25,17 @@ class ProtocolTrace;
 class ReceiveWorker : public QObject {
     Q_OBJECT
 public:
+    // A burst ends after this long without a byte. While the table keeps talking, that is
+    // noticed when the next bytes come, so a burst costs the thread one wake rather than two
+    // (its bytes, then the end of the gap); a timer ends a burst only once the table has been
+    // silent for kQuietMs, or after the gap itself while a capture waits for its end.
     static constexpr int kBurstGapMs = 2;
+    static constexpr int kQuietMs = 16;
+    // Text is passed on at most this often while the table keeps talking (a burst came less
+    // than this long after the one before): each pass wakes the UI thread, which at the line
+    // rate costs more than the text. The first text after a silence and all other news go at
+    // once, and with them any text before.
+    static constexpr int kTextMailMs = 40;
 
     ReceiveWorker(WorkerMail& mail, PortFactory factory, ProtocolTrace* trace);
     ~ReceiveWorker() override;
@@ -39,6 +50,7 @@ signals:
 private:
     void carryOut(WorkerOrder& order);
     void tell(WorkerNews news);
+    void signalNews();
     void open(const QString& portName);
     void onOpened(const ConnectResult& result);
     void startReading();
@@ -59,7 +71,11 @@ private:
     ProtocolTrace* m_trace;
     ReceiveMachine m_machine;
     std::unique_ptr<Port> m_port;
-    QTimer m_gapTimer; // a child, so that it moves to the receive thread with the worker
+    QTimer m_gapTimer;  // a child, so that it moves to the receive thread with the worker
+    QTimer m_mailTimer; // text held back is passed on when it fires
+    QElapsedTimer m_sinceMail;
+    QElapsedTimer m_sinceText;
+    QElapsedTimer m_sinceRead;
     std::deque<WorkerOrder> m_orders;
     bool m_open = false;
     bool m_reading = false;

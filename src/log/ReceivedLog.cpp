@@ -4,11 +4,16 @@
 
 namespace glowdeck {
 
+void ReceivedLog::keep(std::string_view text) {
+    m_bytes.append(text);
+    m_lines.append(text);
+}
+
 void ReceivedLog::append(std::string_view text, bool lineEnd) {
     if (m_keepText) {
-        m_text.append(text);
+        keep(text);
         if (lineEnd)
-            m_text.append("\r\n");
+            keep("\r\n");
     }
     if (m_listeners.empty() && m_observers.empty())
         return;
@@ -20,7 +25,10 @@ void ReceivedLog::append(std::string_view text, bool lineEnd) {
 }
 
 void ReceivedLog::clear() {
-    m_text.clear();
+    for (Observer* observer : m_observers)
+        observer->clearing();
+    m_bytes.clear();
+    m_lines.clear();
     for (Observer* observer : m_observers)
         observer->cleared();
 }

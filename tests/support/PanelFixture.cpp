@@ -22,7 +22,8 @@ Services TestSystem::services() {
                 if (boxes)
                     boxes->show(request);
             },
-            [this] { return pickColour(); }};
+            [this] { return pickColour(); },
+            [this](QWidget* owner, const QString& name) { return chooseSaveFile(owner, name); }};
 }
 
 std::vector<QString> BoxRecorder::texts() const {

@@ -33,11 +33,14 @@ public:
 };
 
 // The system as a test plays it: no serial ports and no Bluetooth unless the test lists them,
-// boxes recorded and answered at once, the colour picker answered by the test.
+// boxes recorded and answered at once, the colour picker and the file chooser answered by the
+// test.
 struct TestSystem {
     QList<PortEntry> ports;
     std::function<QDBusConnection()> bus = [] { return QDBusConnection(QStringLiteral("no-bus")); };
     std::function<std::optional<Colour>()> pickColour = [] { return std::nullopt; };
+    std::function<std::optional<QString>(QWidget*, const QString&)> chooseSaveFile =
+        [](QWidget*, const QString&) { return std::nullopt; };
     BoxRecorder* boxes = nullptr;
     Services services();
     static TestSystem recordingInto(BoxRecorder& boxes) {

@@ -3,6 +3,8 @@
 // giving its news through the mail as it does on its own thread.
 #include "link/ReceiveWorker.h"
 
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -98,6 +100,45 @@ TEST_F(Worker, ABurstEndsAfterAGapAndReachesTheLogWhole) {
     EXPECT_EQ(count(Kind::Text), 0);
     ASSERT_TRUE(waitFor(Kind::Text));
     EXPECT_EQ(logged(), "Mode set\r\n");
+}
+
+// Bytes a gap apart, as the table sends them: the wait makes the gap, it settles nothing.
+void afterAGap() {
+    QElapsedTimer gap;
+    gap.start();
+    while (gap.nsecsElapsed() < qint64(ReceiveWorker::kBurstGapMs) * 1000000 + 500000)
+        QTest::qWait(1);
+}
+
+TEST_F(Worker, ABurstEndsWhenTheNextBytesComeAfterTheGapAndEachIsLoggedByItself) {
+    port->arrive("first");
+    afterAGap();
+    port->arrive("second");
+    // The gap was seen when the second burst began: the first is logged at once.
+    ASSERT_EQ(count(Kind::Text), 1);
+    ASSERT_TRUE(waitFor(Kind::Text, 2));
+    EXPECT_EQ(news[news.size() - 2].bytes, "first");
+    EXPECT_EQ(news.back().bytes, "second");
+}
+
+TEST_F(Worker, TextWhileTheTableKeepsTalkingWaitsToBePassedOnWithMore) {
+    QSignalSpy told(&worker, &ReceiveWorker::newsArrived);
+    auto taken = [&] {
+        // As the connection takes its news.
+        mail.newsPending.store(false);
+        return collect().size();
+    };
+    taken();
+    port->arrive("a");
+    afterAGap();
+    port->arrive("b");
+    ASSERT_EQ(told.count(), 1) << "the first text after a silence goes at once";
+    ASSERT_EQ(taken(), 2u);
+    afterAGap();
+    port->arrive("c");
+    EXPECT_EQ(told.count(), 1) << "the next, soon after, waits for more";
+    EXPECT_EQ(mail.news.takeAll().size(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.count() == 2; }, 1000)) << "but not for long";
 }
 
 TEST_F(Worker, WhatWasReadBeforeLoggingStopsIsLoggedAndNothingAfter) {

@@ -1,7 +1,7 @@
 #include "support/PanelFixture.h"
 
+#include "app/LogFindBar.h"
 #include "app/LogView.h"
-#include "app/LogViewFeed.h"
 #include "log/ReceivedLog.h"
 #include "protocol/CommandSet.h"
 #include "res/Templates.h"
@@ -12,7 +12,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPlainTextEdit>
+#include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -28,6 +29,16 @@ class ReceivedData : public PanelFixture {
 protected:
     void send(const std::string& text) { table.send(Bytes(text.begin(), text.end())); }
     LogView* view() const { return control<LogView>(IDC_RECEIVED_DATA); }
+    // What the clipboard holds, as the table's bytes.
+    static std::string clipboardBytes() {
+        return QApplication::clipboard()->text().toLatin1().toStdString();
+    }
+    std::string copied() {
+        QApplication::clipboard()->clear();
+        view()->copy();
+        return clipboardBytes();
+    }
+    QPoint pointOf(std::uint64_t offset) const { return view()->caretRect(offset).center(); }
 
     // Every text the log held, in order, until it reads `last`. Events are handled as they come,
     // so each append that reaches the window shows as a state of its own.
@@ -54,7 +65,10 @@ TEST_F(ReceivedData, BurstsReachTheLogInOrderWithoutAddedLineBreaks) {
     ASSERT_TRUE(waitFor([this] { return log() == "Mode "; }));
     send("set\r\nnext line\r\n");
     ASSERT_TRUE(waitFor([this] { return log() == "Mode set\r\nnext line\r\n"; }));
-    ASSERT_TRUE(waitFor([this] { return view()->toPlainText() == "Mode set\nnext line\n"; }));
+    // The view follows within its refresh interval; its last row is the empty line after.
+    ASSERT_TRUE(waitFor([this] { return view()->shownSize() == log().size(); }, 1000));
+    EXPECT_EQ(view()->rowCount(), 3u);
+    EXPECT_EQ(view()->caret(), log().size());
 }
 
 TEST_F(ReceivedData, AGapOfAFewMillisecondsEndsABurst) {
@@ -108,72 +122,99 @@ TEST_F(ReceivedData, SelectAllAndCopyGivesExactlyTheReceivedText) {
         window->AppendToLog(std::string_view(stream).substr(at, burst), false);
         at += burst;
     }
-    view()->feed()->flushView();
+    view()->refreshNow();
     ASSERT_TRUE(log() == stream);
-    ASSERT_GT(view()->document()->blockCount(), 20); // the view did break the long run
+    ASSERT_GT(view()->rowCount(), 100u); // the view did wrap the long run
+    view()->setFocus();
     QApplication::clipboard()->clear();
-    view()->selectAll();
-    view()->copy();
+    QTest::keyClick(view(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view(), Qt::Key_C, Qt::ControlModifier);
     const QString copied = QApplication::clipboard()->text();
     EXPECT_EQ(copied.size(), qsizetype(stream.size()));
     EXPECT_TRUE(copied == QString::fromLatin1(stream)) << "the copy differs from the log";
 }
 
-TEST_F(ReceivedData, DraggingAcrossABreakOfTheViewCopiesOnlyReceivedText) {
+TEST_F(ReceivedData, DraggingAcrossAWrapOfTheViewCopiesOnlyReceivedText) {
     std::string line;
     for (int i = 0; i < 10000; ++i)
         line += char('a' + i % 26);
     app->log().clear();
     window->AppendToLog(line, false);
-    view()->feed()->flushView();
-    // The view breaks the line after kLongestViewLine characters; the drag crosses that break.
-    const int from = int(LogViewFeed::kLongestViewLine) - 6;
-    const int to = int(LogViewFeed::kLongestViewLine) + 4;
-    QTextCursor at(view()->document());
-    at.setPosition(from);
-    view()->setTextCursor(at);
-    view()->ensureCursorVisible();
-    auto pointOf = [&](int position) {
-        QTextCursor cursor(view()->document());
-        cursor.setPosition(position);
-        return view()->cursorRect(cursor).center();
-    };
-    ASSERT_TRUE(view()->viewport()->rect().contains(pointOf(to)));
+    view()->refreshNow();
+    // From a few characters before the end of a row to a few into the next.
+    const std::uint64_t wrap = view()->rowAround(view()->caret()).first;
+    ASSERT_GT(wrap, 10u);
+    const std::uint64_t from = wrap - 6;
+    const std::uint64_t to = wrap + 3;
+    ASSERT_GT(pointOf(to).y(), pointOf(from).y());
+    ASSERT_TRUE(view()->viewport()->rect().contains(pointOf(from)));
     QTest::mousePress(view()->viewport(), Qt::LeftButton, {}, pointOf(from));
     QTest::mouseMove(view()->viewport(), pointOf(to));
     QTest::mouseRelease(view()->viewport(), Qt::LeftButton, {}, pointOf(to));
-    ASSERT_EQ(view()->textCursor().selectionStart(), from);
-    ASSERT_EQ(view()->textCursor().selectionEnd(), to);
-    QApplication::clipboard()->clear();
-    view()->copy();
-    const std::size_t first = std::size_t(from);
-    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), line.substr(first, 9));
+    ASSERT_EQ(view()->selectionStart(), from);
+    ASSERT_EQ(view()->selectionEnd(), to);
+    EXPECT_EQ(copied(), line.substr(from, 9));
 }
 
 TEST_F(ReceivedData, CopiedLinesKeepTheLineEndsTheTableSent) {
     app->log().clear();
+    // The log: first CR LF (0..6), second LF (7..13), third CR LF (14..20), fourth CR LF (21..28).
     window->AppendToLog("first\r\nsecond\nthird\r", false);
     window->AppendToLog("\nfourth", true);
-    view()->feed()->flushView();
+    view()->refreshNow();
     struct Row {
-        int from, to;
+        std::uint64_t from, to;
         std::string copied;
     };
-    // View: "first\nsecond\nthird\nfourth\n"; a CR goes with the line end after it.
+    // A caret never stands between a CR and what follows it: the CR goes with the line end.
     const std::vector<Row> rows{
-        {0, 5, "first"},     {0, 6, "first\r\n"},   {5, 12, "\r\nsecond"},
-        {6, 13, "second\n"}, {13, 19, "third\r\n"}, {19, 26, "fourth\r\n"},
+        {0, 5, "first"},     {0, 6, "first"},       {0, 7, "first\r\n"},    {5, 13, "\r\nsecond"},
+        {7, 14, "second\n"}, {14, 21, "third\r\n"}, {21, 29, "fourth\r\n"},
     };
     for (const Row& row : rows) {
-        QTextCursor cursor(view()->document());
-        cursor.setPosition(row.from);
-        cursor.setPosition(row.to, QTextCursor::KeepAnchor);
-        view()->setTextCursor(cursor);
-        QApplication::clipboard()->clear();
-        view()->copy();
-        EXPECT_EQ(QApplication::clipboard()->text().toStdString(), row.copied)
-            << row.from << ".." << row.to;
+        view()->select(row.from, row.to);
+        EXPECT_EQ(copied(), row.copied) << row.from << ".." << row.to;
     }
+}
+
+TEST_F(ReceivedData, TheKeyboardAndTheMouseSelectAsInAnyTextView) {
+    app->log().clear();
+    window->AppendToLog("Mode set: 3 Rave", true);
+    window->AppendToLog("next line", true);
+    view()->refreshNow();
+    view()->setFocus();
+    auto pressAt = [&](std::uint64_t offset, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(view()->viewport(), Qt::LeftButton, modifiers, pointOf(offset));
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::string selected;
+    };
+    const std::vector<Step> steps{
+        {"a click places the caret", [&] { pressAt(5); }, ""},
+        {"Shift+Right takes a character",
+         [&] { QTest::keyClick(view(), Qt::Key_Right, Qt::ShiftModifier); }, "s"},
+        {"Shift+Ctrl+Right takes the word",
+         [&] { QTest::keyClick(view(), Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier); },
+         "set"},
+        {"Shift+End goes to the end of the row",
+         [&] { QTest::keyClick(view(), Qt::Key_End, Qt::ShiftModifier); }, "set: 3 Rave"},
+        {"Shift+Down goes into the next line",
+         [&] { QTest::keyClick(view(), Qt::Key_Down, Qt::ShiftModifier); },
+         "set: 3 Rave\r\nnext line"},
+        {"Shift+click moves the end", [&] { pressAt(20, Qt::ShiftModifier); }, "set: 3 Rave\r\nne"},
+        {"Left without Shift leaves the selection at its start",
+         [&] { QTest::keyClick(view(), Qt::Key_Left); }, ""},
+        {"a double click takes a word",
+         [&] { QTest::mouseDClick(view()->viewport(), Qt::LeftButton, {}, pointOf(13)); }, "Rave"},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(view()->selectedBytes(), step.selected) << step.what;
+    }
+    EXPECT_EQ(view()->caret(), 16u) << "the caret ends at the word's end";
+    EXPECT_EQ(copied(), "Rave");
 }
 
 TEST_F(ReceivedData, ClearEmptiesLogAndViewAndLaterTextShowsAlone) {
@@ -182,7 +223,9 @@ TEST_F(ReceivedData, ClearEmptiesLogAndViewAndLaterTextShowsAlone) {
     ASSERT_TRUE(waitFor([this] { return logContains("old text"); }));
     clickButton(IDC_CLEAR);
     EXPECT_EQ(log(), "");
-    EXPECT_EQ(view()->toPlainText(), "");
+    EXPECT_EQ(view()->rowCount(), 1u);
+    EXPECT_EQ(view()->caret(), 0u);
+    EXPECT_FALSE(view()->hasSelection());
     send("new\r\n");
     ASSERT_TRUE(waitFor([this] { return log() == "new\r\n"; }));
     EXPECT_TRUE(app->connection().connected());
@@ -191,17 +234,26 @@ TEST_F(ReceivedData, ClearEmptiesLogAndViewAndLaterTextShowsAlone) {
 TEST_F(ReceivedData, EveryAppendShowsTheEndEvenAfterScrollingUp) {
     for (int i = 0; i < 200; ++i)
         window->AppendToLog("line " + std::to_string(i), true);
-    view()->feed()->flushView();
+    view()->refreshNow();
     QScrollBar* bar = view()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);
-    QTextCursor start(view()->document());
-    view()->setTextCursor(start);
+    EXPECT_EQ(view()->topRow(), 0u);
+    view()->select(3, 3);
     window->AppendToLog("last", true);
-    ASSERT_TRUE(waitFor([&] { return view()->toPlainText().endsWith("last\n"); }));
+    ASSERT_TRUE(waitFor([&] { return view()->shownSize() == log().size(); }, 1000));
     EXPECT_EQ(bar->value(), bar->maximum());
-    EXPECT_EQ(view()->textCursor().position(), view()->document()->characterCount() - 1);
+    EXPECT_EQ(view()->topRow() + std::uint64_t(view()->visibleRows()), view()->rowCount());
+    EXPECT_EQ(view()->caret(), log().size());
     EXPECT_EQ(log().substr(log().size() - 6), "last\r\n");
+
+    // A selection survives the append; the view still goes to the end.
+    view()->select(0, 4);
+    bar->setValue(0);
+    window->AppendToLog("one more", true);
+    view()->refreshNow();
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(view()->selectedBytes(), "line");
 }
 
 TEST_F(ReceivedData, ACaptureStoresTheDumpReplyAndAnAbandonedOneStartsClean) {
