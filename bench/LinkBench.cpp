@@ -1,8 +1,8 @@
 // Measurements of the link and the log: run with ./bench.sh (Release build).
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
-#include "app/LogFindBar.h"
-#include "app/LogView.h"
+#include "logview/LogFindBar.h"
+#include "logview/LogView.h"
 #include "app/Services.h"
 #include "link/Connection.h"
 #include "link/SerialPort.h"
@@ -105,7 +105,7 @@ struct ShownLog {
     LogView view;
     ShownLog() {
         view.resize(380, 520);
-        view.attach(&log, quietSystem());
+        view.attach(&log, {}, {});
         view.show();
         (void)QTest::qWaitForWindowExposed(&view);
     }
@@ -206,7 +206,8 @@ BENCHMARK(BM_Find50MB)->Arg(0)->Arg(1)->Iterations(10)->Unit(benchmark::kMillise
 void BM_LogMemory(benchmark::State& state) {
     for (auto _ : state) {
         CGlowdeckApp app(quietSystem());
-        CGlowdeckDlg window(app);
+        const std::unique_ptr<CGlowdeckDlg> mainWindow = app.makeMainWindow();
+        CGlowdeckDlg& window = *mainWindow;
         window.show();
         (void)QTest::qWaitForWindowExposed(&window);
         QCoreApplication::processEvents();

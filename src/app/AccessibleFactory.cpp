@@ -1,7 +1,7 @@
 #include "app/AccessibleFactory.h"
 
-#include "app/LogView.h"
-#include "app/LogViewAccessible.h"
+#include "logview/LogView.h"
+#include "logview/LogViewAccessible.h"
 #include "lighting/ColourSwatch.h"
 #include "lighting/SwatchAccessible.h"
 #include "res/ComboBoxAccessible.h"

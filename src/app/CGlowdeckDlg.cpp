@@ -1,7 +1,7 @@
 #include "app/CGlowdeckDlg.h"
 
 #include "action/CommandSender.h"
-#include "app/LogView.h"
+#include "logview/LogView.h"
 #include "app/Panel.h"
 #include "connect/BluetoothDiscovery.h"
 #include "connect/PortDiscovery.h"
@@ -109,7 +109,8 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
     connect(&m_swatchTimer, &QTimer::timeout, this, &CGlowdeckDlg::OnTimer);
 
     m_colourChooser->setPicker(m_panel.services().pickColour);
-    m_receivedData->attach(&m_panel.log(), m_panel.services());
+    m_receivedData->attach(&m_panel.log(), m_panel.services().chooseSaveFile,
+                           m_panel.services().showBox);
     qApp->installEventFilter(this);
     OnInitDialog();
 }

@@ -4,11 +4,6 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/AccessibleFactory.cpp
   app/Services.cpp
   app/QtClock.cpp
-  app/LogFindBar.cpp
-  app/LogGlyphs.cpp
-  app/LogScrollBar.cpp
-  app/LogView.cpp
-  app/LogViewAccessible.cpp
   app/Panel.cpp
   app/PanelRequests.cpp
   app/CGlowdeckApp.cpp

@@ -1,11 +1,10 @@
 // The log view by itself, on a log the test fills: what it leaves on screen while text streams
 // in, finding, saving, its menu and what a screen reader is told.
-#include "app/LogView.h"
+#include "logview/LogView.h"
 #include "app/AccessibleFactory.h"
-#include "app/LogFindBar.h"
-#include "app/LogGlyphs.h"
-#include "app/LogScrollBar.h"
-#include "app/Services.h"
+#include "logview/LogFindBar.h"
+#include "logview/LogGlyphs.h"
+#include "logview/LogScrollBar.h"
 #include "log/ReceivedLog.h"
 
 #include <QAccessible>
@@ -51,14 +50,14 @@ protected:
         auto* layout = new QVBoxLayout(&window);
         view = new LogView;
         layout->addWidget(view);
-        Services services;
-        services.chooseSaveFile = [this](QWidget* owner, const QString& name) {
-            askedOwner = owner;
-            askedName = name;
-            return savePath;
-        };
-        services.showBox = [this](const BoxRequest& box) { boxes.push_back(box); };
-        view->attach(&log, services);
+        view->attach(
+            &log,
+            [this](QWidget* owner, const QString& name) {
+                askedOwner = owner;
+                askedName = name;
+                return savePath;
+            },
+            [this](const BoxRequest& box) { boxes.push_back(box); });
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }

@@ -1,7 +1,7 @@
 #include "support/PanelFixture.h"
 
-#include "app/LogFindBar.h"
-#include "app/LogView.h"
+#include "logview/LogFindBar.h"
+#include "logview/LogView.h"
 #include "log/ReceivedLog.h"
 #include "protocol/CommandSet.h"
 #include "res/Templates.h"

@@ -1,4 +1,4 @@
-#include "app/LogFindBar.h"
+#include "logview/LogFindBar.h"
 
 #include <QAction>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
-#include "app/LogViewAccessible.h"
+#include "logview/LogViewAccessible.h"
 
-#include "app/LogView.h"
+#include "logview/LogView.h"
 #include "log/LogNavigation.h"
 
 #include <algorithm>

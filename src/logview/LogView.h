@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/LogGlyphs.h"
-#include "app/Services.h"
 #include "log/LogNavigation.h"
 #include "log/LogSearch.h"
 #include "log/ReceivedLog.h"
 #include "log/RowMap.h"
+#include "logview/LogGlyphs.h"
+#include "res/MessageBoxes.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -44,9 +44,14 @@ public:
     explicit LogView(QWidget* parent = nullptr);
     ~LogView() override;
 
-    // Shows this log (nullptr: none) and asks these services for a file to save into and to
-    // tell of a failure.
-    void attach(ReceivedLog* log, const Services& services);
+    // A file to save into, chosen by the operator over the owner window, the suggested name
+    // filled in; nullopt when cancelled.
+    using ChooseSaveFile =
+        std::function<std::optional<QString>(QWidget* owner, const QString& suggestedName)>;
+
+    // Shows this log (nullptr: none); Save As asks chooseFile where to and tells of a failure
+    // through showBox.
+    void attach(ReceivedLog* log, ChooseSaveFile chooseFile, ShowBox showBox);
     void detach();
 
     void appended(std::string_view text) override;
@@ -147,8 +152,8 @@ private:
     std::optional<RowMap> m_rows;
     std::optional<LogNavigation> m_navigation;
     LogGlyphs m_glyphs;
-    std::function<std::optional<QString>(QWidget*, const QString&)> m_chooseSaveFile;
-    std::function<void(const BoxRequest&)> m_showBox;
+    ChooseSaveFile m_chooseSaveFile;
+    ShowBox m_showBox;
 
     std::uint64_t m_topRow = 0;
     std::uint64_t m_anchor = 0;

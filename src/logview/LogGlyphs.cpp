@@ -1,4 +1,4 @@
-#include "app/LogGlyphs.h"
+#include "logview/LogGlyphs.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>

@@ -1,4 +1,4 @@
-#include "app/LogScrollBar.h"
+#include "logview/LogScrollBar.h"
 
 #include <QPaintEvent>
 #include <QStyle>

@@ -1,7 +1,7 @@
-#include "app/LogView.h"
+#include "logview/LogView.h"
 
-#include "app/LogFindBar.h"
-#include "app/LogScrollBar.h"
+#include "logview/LogFindBar.h"
+#include "logview/LogScrollBar.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -90,10 +90,10 @@ LogView::~LogView() {
     detach();
 }
 
-void LogView::attach(ReceivedLog* log, const Services& services) {
+void LogView::attach(ReceivedLog* log, ChooseSaveFile chooseFile, ShowBox showBox) {
     detach();
-    m_chooseSaveFile = services.chooseSaveFile;
-    m_showBox = services.showBox;
+    m_chooseSaveFile = std::move(chooseFile);
+    m_showBox = std::move(showBox);
     m_log = log;
     if (!m_log)
         return;
