@@ -3,8 +3,10 @@
 namespace glowdeck {
 
 Notice CommandSender::notConnected(RefusalOwner owner) {
-    return {"Connection Error", "No bluetooth device is connected. Please connect to a device.",
-            BoxIcon::Error, owner == RefusalOwner::MainWindow};
+    return {
+        GLOWDECK_TR_NOOP("Notice", "Connection Error"),
+        GLOWDECK_TR_NOOP("Notice", "No bluetooth device is connected. Please connect to a device."),
+        BoxIcon::Error, owner == RefusalOwner::MainWindow};
 }
 
 Sequence<SendResult> CommandSender::operator()(std::uint16_t code, Bytes payload) {
@@ -24,8 +26,9 @@ Sequence<SendResult> CommandSender::disconnect() {
 bool CommandSender::requireConnection() {
     if (m_link.connected())
         return true;
-    m_feedback.notify(
-        {"Error", "Please connect to the bluetooth module first.", BoxIcon::Error, true});
+    m_feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
+                       GLOWDECK_TR_NOOP("Notice", "Please connect to the bluetooth module first."),
+                       BoxIcon::Error, true});
     return false;
 }
 

@@ -1,11 +1,9 @@
 #pragma once
 
+#include "action/Translatable.h"
+
 #include <string>
 #include <vector>
-
-// Marks a text shown to the operator where it is written; it is translated where it is shown,
-// in the context "Notice" (lupdate: -tr-function-alias QT_TRANSLATE_NOOP+=GLOWDECK_NOTICE_TEXT).
-#define GLOWDECK_NOTICE_TEXT(text) text
 
 namespace glowdeck {
 
@@ -16,6 +14,7 @@ enum class BoxIcon { None, Error, Warning, Information };
 // that acted, or by none), a script gets it as its request's error, a panel without a window
 // writes it to stderr.
 struct Notice {
+    // Title and text are marked with GLOWDECK_TR_NOOP("Notice", ...) where they are written.
     std::string title;
     // In the program's own English; %1, %2... stand for the arguments, in order.
     std::string text;

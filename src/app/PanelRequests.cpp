@@ -119,13 +119,17 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
         break;
     case Command::Connect: {
         if (connection.connected()) {
-            feedback.notify({"Error", "Already connected to " + connection.portName().toStdString(),
-                             BoxIcon::Error, true});
+            feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
+                             GLOWDECK_TR_NOOP("Notice", "Already connected to %1"),
+                             BoxIcon::Error,
+                             true,
+                             {connection.portName().toStdString()}});
             break;
         }
         if (connection.opening()) {
-            feedback.notify(
-                {"Error", "A connection is being opened already", BoxIcon::Error, true});
+            feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
+                             GLOWDECK_TR_NOOP("Notice", "A connection is being opened already"),
+                             BoxIcon::Error, true});
             break;
         }
         ConnectionController& connections = m_panel.connections();

@@ -3,6 +3,7 @@
 #include "lighting/ColourDialog.h"
 #include "res/MessageBoxes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 
@@ -11,8 +12,9 @@ namespace glowdeck {
 namespace {
 std::optional<QString> askForSaveFile(QWidget* owner, const QString& suggestedName) {
     const QString path = QFileDialog::getSaveFileName(
-        owner, QStringLiteral("Save As"), QDir::home().filePath(suggestedName),
-        QStringLiteral("Text files (*.txt);;All files (*)"));
+        owner, QCoreApplication::translate("LogView", "Save As"),
+        QDir::home().filePath(suggestedName),
+        QCoreApplication::translate("LogView", "Text files (*.txt);;All files (*)"));
     if (path.isEmpty())
         return std::nullopt;
     return path;

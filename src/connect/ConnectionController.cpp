@@ -36,7 +36,7 @@ std::string openFailureAdvice(const ConnectResult& result) {
 }
 
 Notice errorBox(const char* text, bool owned) {
-    return {GLOWDECK_NOTICE_TEXT("Error"), text, BoxIcon::Error, owned};
+    return {GLOWDECK_TR_NOOP("Notice", "Error"), text, BoxIcon::Error, owned};
 }
 } // namespace
 
@@ -122,7 +122,7 @@ void ConnectionController::reportFailure(const ConnectResult& result, Feedback& 
     };
     switch (result.failedAt) {
     case ConnectStep::OpenPort:
-        failed(GLOWDECK_NOTICE_TEXT("Cannot open Communication PORT."), statusDisconnected(),
+        failed(GLOWDECK_TR_NOOP("Notice", "Cannot open Communication PORT."), statusDisconnected(),
                "Cannot Open Communication Port", tabs4);
         if (const std::string advice = openFailureAdvice(result); !advice.empty())
             m_connection.appendToLog(advice, false);
@@ -132,25 +132,25 @@ void ConnectionController::reportFailure(const ConnectResult& result, Feedback& 
             m_connection.appendToLog(result.hint.toLatin1().toStdString() + "\r\n", false);
         return;
     case ConnectStep::WriteLineSettings:
-        feedback.notify(errorBox(GLOWDECK_NOTICE_TEXT("SetCommState Error"), false));
-        failed(GLOWDECK_NOTICE_TEXT("Cannot Configure Communication Port"), statusDisconnected(),
-               "Cannot Configure Communication Port", tabs4);
+        feedback.notify(errorBox(GLOWDECK_TR_NOOP("Notice", "SetCommState Error"), false));
+        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Port"),
+               statusDisconnected(), "Cannot Configure Communication Port", tabs4);
         return;
     case ConnectStep::ReadLineSettings:
-        feedback.notify(errorBox(GLOWDECK_NOTICE_TEXT("GetCommState Error"), false));
-        failed(GLOWDECK_NOTICE_TEXT("Cannot Configure Communication Port"), statusDisconnected(),
-               "Cannot Configure Communication Port", tabs4);
+        feedback.notify(errorBox(GLOWDECK_TR_NOOP("Notice", "GetCommState Error"), false));
+        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Port"),
+               statusDisconnected(), "Cannot Configure Communication Port", tabs4);
         return;
     case ConnectStep::WriteTimeouts:
-        feedback.notify({GLOWDECK_NOTICE_TEXT("Com Port Error"),
-                         GLOWDECK_NOTICE_TEXT("StCommTimeouts function failed"), BoxIcon::Error,
-                         false});
-        failed(GLOWDECK_NOTICE_TEXT("Cannot Configure Communication Timeouts"), statusComError(),
-               "Cannot Configure Communication Timeouts", tabs5);
+        feedback.notify({GLOWDECK_TR_NOOP("Notice", "Com Port Error"),
+                         GLOWDECK_TR_NOOP("Notice", "StCommTimeouts function failed"),
+                         BoxIcon::Error, false});
+        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Timeouts"),
+               statusComError(), "Cannot Configure Communication Timeouts", tabs5);
         return;
     case ConnectStep::ReadTimeouts:
-        failed(GLOWDECK_NOTICE_TEXT("Cannot Configure Communication Timeouts"), statusComError(),
-               "Cannot Configure Communication Timeouts", tabs5);
+        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Timeouts"),
+               statusComError(), "Cannot Configure Communication Timeouts", tabs5);
         return;
     case ConnectStep::None:
         return;

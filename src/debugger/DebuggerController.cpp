@@ -23,7 +23,9 @@ Sequence<bool> DebuggerController::runTest(DebugList list, int index, int speed,
                                            Feedback& feedback) {
     const TestRoutine* entry = TableVocabulary::routine(list, index);
     if (!entry) {
-        feedback.notify({"Error", "Please choose a valid option.", BoxIcon::Error, true});
+        feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
+                         GLOWDECK_TR_NOOP("Notice", "Please choose a valid option."),
+                         BoxIcon::Error, true});
         co_return false;
     }
     Bytes payload;
@@ -42,7 +44,9 @@ Sequence<> DebuggerController::setStepMode(bool on, Feedback& feedback) {
 
 Sequence<bool> DebuggerController::next(Feedback& feedback) {
     if (!m_stepMode) {
-        feedback.notify({"ERROR", "Check \"Step Mode\" To Enable Stepping", BoxIcon::Error, true});
+        feedback.notify({GLOWDECK_TR_NOOP("Notice", "ERROR"),
+                         GLOWDECK_TR_NOOP("Notice", "Check \"Step Mode\" To Enable Stepping"),
+                         BoxIcon::Error, true});
         co_return false;
     }
     co_await send(CMD_STEP, feedback);

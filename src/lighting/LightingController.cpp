@@ -8,18 +8,18 @@ namespace glowdeck {
 
 namespace {
 Notice warning(const char* text) {
-    return {"Warning", text, BoxIcon::Warning, true};
+    return {GLOWDECK_TR_NOOP("Notice", "Warning"), text, BoxIcon::Warning, true};
 }
 const char* const kUnderlightWarning =
-    "Underlighting is currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t Please select 'Manual "
-    "Mode' to use custom colors.";
+    GLOWDECK_TR_NOOP("Notice", "Underlighting is currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t "
+                               "Please select 'Manual Mode' to use custom colors.");
 const char* const kSignsWarning =
-    "Custom signs are currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t Please select 'Manual "
-    "Mode' to use custom colors.";
+    GLOWDECK_TR_NOOP("Notice", "Custom signs are currently in 'Automatic Mode'. \n \t\t\t\t\t\t\t "
+                               "Please select 'Manual Mode' to use custom colors.");
 Notice cupWarning() {
-    Notice notice = warning(GLOWDECK_NOTICE_TEXT("This mode can only be used in '%1'. \n "
-                                                 "\t\t\t\t\t\t\t Please select '%1' from "
-                                                 "the 'Mode' dropdown."));
+    Notice notice = warning(GLOWDECK_TR_NOOP("Notice", "This mode can only be used in '%1'. \n "
+                                                       "\t\t\t\t\t\t\t Please select '%1' from "
+                                                       "the 'Mode' dropdown."));
     notice.arguments = {
         std::string(TableVocabulary::modes()[std::size_t(TableVocabulary::kCustomGameMode)])};
     return notice;
@@ -42,9 +42,11 @@ bool LightingController::manualMode(TeamLights lights) const {
 Sequence<bool> LightingController::setManualMode(TeamLights lights, bool manual,
                                                  Feedback& feedback) {
     if (!m_link.connected()) {
-        feedback.notify({"Error",
-                         "Please connect to the Glowdeck through bluetooth to use this operation.",
-                         BoxIcon::Error, true});
+        feedback.notify(
+            {GLOWDECK_TR_NOOP("Notice", "Error"),
+             GLOWDECK_TR_NOOP("Notice", "Please connect to the Glowdeck through bluetooth "
+                                        "to use this operation."),
+             BoxIcon::Error, true});
         co_return false;
     }
     (lights == TeamLights::Underlight ? m_state.underlightManualMode : m_state.signsManualMode) =

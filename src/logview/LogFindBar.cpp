@@ -21,17 +21,17 @@ QToolButton* toolButton(QWidget* parent, const QString& text, const QString& nam
 } // namespace
 
 LogFindBar::LogFindBar(QWidget* parent) : QWidget(parent) {
-    setAccessibleName(QStringLiteral("Find in received data"));
+    setAccessibleName(tr("Find in received data"));
     m_field = new QLineEdit(this);
-    m_field->setPlaceholderText(QStringLiteral("Find"));
-    m_field->setAccessibleName(QStringLiteral("Text to find"));
+    m_field->setPlaceholderText(tr("Find"));
+    m_field->setAccessibleName(tr("Text to find"));
     m_field->setClearButtonEnabled(true);
-    m_previous = toolButton(this, QStringLiteral("\u2191"), QStringLiteral("Previous match"));
-    m_next = toolButton(this, QStringLiteral("\u2193"), QStringLiteral("Next match"));
-    m_case = toolButton(this, QStringLiteral("Aa"), QStringLiteral("Match case"));
+    m_previous = toolButton(this, QStringLiteral("\u2191"), tr("Previous match"));
+    m_next = toolButton(this, QStringLiteral("\u2193"), tr("Next match"));
+    m_case = toolButton(this, QStringLiteral("Aa"), tr("Match case"));
     m_case->setCheckable(true);
-    auto* close = toolButton(this, QStringLiteral("\u00d7"), QStringLiteral("Close find bar"));
-    m_status = new QLabel(QStringLiteral("Not found"), this);
+    auto* close = toolButton(this, QStringLiteral("\u00d7"), tr("Close find bar"));
+    m_status = new QLabel(tr("Not found"), this);
     m_status->hide();
 
     auto* layout = new QHBoxLayout(this);

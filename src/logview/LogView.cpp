@@ -729,18 +729,17 @@ QMenu* LogView::createContextMenu() {
     };
     const bool any = m_log && m_log->size() > 0;
     add(
-        QStringLiteral("&Copy"), QKeySequence::Copy, [this] { copy(); }, hasSelection())
+        tr("&Copy"), QKeySequence::Copy, [this] { copy(); }, hasSelection())
         ->setObjectName(QStringLiteral("copy"));
     add(
-        QStringLiteral("Select &All"), QKeySequence::SelectAll, [this] { selectAll(); }, any)
+        tr("Select &All"), QKeySequence::SelectAll, [this] { selectAll(); }, any)
         ->setObjectName(QStringLiteral("selectAll"));
     menu->addSeparator();
     add(
-        QStringLiteral("&Find..."), QKeySequence::Find, [this] { openFind(); }, m_log != nullptr)
+        tr("&Find..."), QKeySequence::Find, [this] { openFind(); }, m_log != nullptr)
         ->setObjectName(QStringLiteral("find"));
     add(
-        QStringLiteral("Save &As..."), QKeySequence::UnknownKey, [this] { saveAs(); },
-        m_log != nullptr)
+        tr("Save &As..."), QKeySequence::UnknownKey, [this] { saveAs(); }, m_log != nullptr)
         ->setObjectName(QStringLiteral("saveAs"));
     return menu;
 }
@@ -849,8 +848,8 @@ void LogView::saveAs() {
     const QString reason = file.errorString();
     file.cancelWriting();
     if (m_showBox)
-        m_showBox({window(), QStringLiteral("Cannot write %1: %2").arg(*path, reason),
-                   QStringLiteral("Error"), BoxIcon::Error});
+        m_showBox(
+            {window(), tr("Cannot write %1: %2").arg(*path, reason), tr("Error"), BoxIcon::Error});
 }
 
 } // namespace glowdeck

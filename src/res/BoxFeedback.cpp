@@ -7,9 +7,10 @@ namespace glowdeck {
 void BoxFeedback::notify(const Notice& notice) {
     if (m_muted && m_muted())
         return;
-    QString text = QCoreApplication::translate("Notice", notice.text.c_str());
-    for (const std::string& argument : notice.arguments)
-        text = text.arg(QString::fromStdString(argument));
+    // In one pass, so that an argument holding "%2" (a file name may) stays as it is.
+    const QString text = QString::fromStdString(
+        Notice::fill(QCoreApplication::translate("Notice", notice.text.c_str()).toStdString(),
+                     notice.arguments));
     m_show({notice.owned ? m_window : nullptr, text,
             QCoreApplication::translate("Notice", notice.title.c_str()), notice.icon});
 }

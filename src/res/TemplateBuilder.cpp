@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -17,6 +18,13 @@ namespace glowdeck {
 namespace {
 QString text(std::string_view s) {
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+// Captions and accessible names, marked where the templates write them; list items are the
+// table's own words and stay as they are.
+QString caption(std::string_view s) {
+    return s.empty() ? QString()
+                     : QCoreApplication::translate("DialogTemplate", std::string(s).c_str());
 }
 
 int scale(int units, int base, int divisor) {
@@ -53,7 +61,7 @@ QWidget* makeStandardControl(QWidget* parent, const ControlTemplate& c) {
         return edit;
     }
     case ControlKind::GroupBox: {
-        auto* group = new QGroupBox(text(c.caption), parent);
+        auto* group = new QGroupBox(caption(c.caption), parent);
         if (c.styles & StyleCentred)
             group->setAlignment(Qt::AlignHCenter);
         return group;
@@ -64,20 +72,20 @@ QWidget* makeStandardControl(QWidget* parent, const ControlTemplate& c) {
     case ControlKind::ColourChooser:
         return new QComboBox(parent);
     case ControlKind::Label:
-        return new QLabel(text(c.caption), parent);
+        return new QLabel(caption(c.caption), parent);
     case ControlKind::Swatch:
         return new QWidget(parent);
     case ControlKind::PushButton: {
         QPushButton* button = (c.styles & StyleMultiLine)
-                                  ? new WrappingPushButton(text(c.caption), parent)
-                                  : new QPushButton(text(c.caption), parent);
+                                  ? new WrappingPushButton(caption(c.caption), parent)
+                                  : new QPushButton(caption(c.caption), parent);
         // Only the button the template marks as default answers Enter.
         button->setAutoDefault(false);
         button->setDefault(c.styles & StyleDefault);
         return button;
     }
     case ControlKind::CheckBox:
-        return new QCheckBox(text(c.caption), parent);
+        return new QCheckBox(caption(c.caption), parent);
     case ControlKind::Trackbar: {
         auto* slider = new QSlider(Qt::Horizontal, parent);
         slider->setTickPosition(QSlider::NoTicks);
@@ -92,7 +100,8 @@ QWidget* makeControl(QWidget* parent, const ControlTemplate& c,
     QWidget* widget = maker ? maker(c, parent) : nullptr;
     if (!widget)
         widget = makeStandardControl(parent, c);
-    if (auto* combo = qobject_cast<QComboBox*>(widget); combo && c.kind != ControlKind::ColourChooser)
+    if (auto* combo = qobject_cast<QComboBox*>(widget);
+        combo && c.kind != ControlKind::ColourChooser)
         setUpCombo(combo, c, c.kind != ControlKind::ComboDropDownList);
     if (auto* edit = qobject_cast<QPlainTextEdit*>(widget))
         edit->setReadOnly(c.styles & StyleReadOnly);
@@ -115,7 +124,7 @@ QRect TemplateBuilder::toPixels(const QFont& font, int x, int y, int width, int 
 }
 
 void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t, const ControlMaker& maker) {
-    dialog->setWindowTitle(text(t.caption));
+    dialog->setWindowTitle(caption(t.caption));
     const QFont font = dialog->font();
     QWidget* previousTabStop = nullptr;
     std::vector<QWidget*> widgets;
@@ -127,7 +136,7 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t, const Cont
         // Captions like "Factory  Reset" are spaced for the button's look, not for reading out.
         const std::string_view name = c.accessibleName.empty() ? c.caption : c.accessibleName;
         if (!name.empty())
-            widget->setAccessibleName(text(name).simplified());
+            widget->setAccessibleName(caption(name).simplified());
         QRect rect = toPixels(font, c.x, c.y, c.width, c.height);
         if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             // The template's height includes the drop-down list; the closed field is one line.
@@ -172,7 +181,7 @@ void TemplateBuilder::build(QDialog* dialog, const DialogTemplate& t, const Cont
             continue;
         label->setBuddy(named);
         if (named->accessibleName().isEmpty())
-            named->setAccessibleName(text(c.caption));
+            named->setAccessibleName(caption(c.caption));
     }
     const QRect client = toPixels(font, 0, 0, t.width, t.height);
     if (t.resizable)

@@ -4,8 +4,9 @@
 
 namespace glowdeck {
 
-// Control identifiers that the code refers to by name.
-enum ControlId : int {
+// Control identifiers that the code refers to by name, one set a dialog: identifiers are unique
+// within their dialog only.
+enum MainControlId : int {
     IDC_PORT_LIST = 1000,
     IDC_STATUS = 1003,
     IDC_MODE_LIST = 1004,
@@ -26,7 +27,9 @@ enum ControlId : int {
     IDC_SETTINGS = 1020,
     IDC_DEBUG = 1021,
     IDC_PROMPT = 1022,
+};
 
+enum DebuggerControlId : int {
     IDC_DBG_SPEED = 1048,
     IDC_DBG_GRID_LIST = 1090,
     IDC_DBG_GRID_EXECUTE = 1089,
@@ -38,7 +41,9 @@ enum ControlId : int {
     IDC_DBG_NEXT = 1038,
     IDC_DBG_CANCEL_COMMAND = 1084,
     IDC_DBG_EXIT = 1095,
+};
 
+enum SettingsControlId : int {
     IDC_SET_EXIT = 1,
     IDC_SET_ERASE = 1068,
     IDC_SET_FACTORY_RESET = 1069,

@@ -10,8 +10,9 @@
 namespace glowdeck {
 
 namespace {
-Notice ownError(std::string text) {
-    return {"Error", std::move(text), BoxIcon::Error, true};
+Notice ownError(std::string text, std::vector<std::string> arguments = {}) {
+    return {GLOWDECK_TR_NOOP("Notice", "Error"), std::move(text), BoxIcon::Error, true,
+            std::move(arguments)};
 }
 } // namespace
 
@@ -22,16 +23,20 @@ std::optional<std::vector<std::uint8_t>>
 SettingsController::textPayload(std::u16string_view text, bool name, Feedback& feedback) {
     const auto bytes = SingleByteText::fromUtf16(text);
     if (!bytes) {
-        feedback.notify(ownError("The Glowdeck can only show Latin-1 characters. Please remove "
-                                 "the other characters."));
+        feedback.notify(ownError(GLOWDECK_TR_NOOP("Notice", "The Glowdeck can only show Latin-1 "
+                                                            "characters. Please remove the other "
+                                                            "characters.")));
         return std::nullopt;
     }
     auto payload = name ? Payloads::bluetoothName(*bytes) : Payloads::scrollingText(*bytes);
     if (!payload)
         feedback.notify(ownError(
-            name ? "Too many characters. Please shorten the name to less than 10 characters)."
-                 : "Too many characters. Please shorten the message to less than 63 "
-                   "characters)."));
+            name
+                ? GLOWDECK_TR_NOOP("Notice", "Too many characters. Please shorten the name to less "
+                                             "than 10 characters).")
+                : GLOWDECK_TR_NOOP("Notice",
+                                   "Too many characters. Please shorten the message to less "
+                                   "than 63 characters).")));
     return payload;
 }
 
@@ -54,8 +59,8 @@ SettingsController::sendBeforeEnding(std::uint16_t code, Bytes payload, Feedback
     if (sent == SendResult::Written)
         co_return Outcome::EndProgram;
     if (sent == SendResult::NotWritten)
-        feedback.notify(
-            ownError("The command could not be sent to the Glowdeck. Please try again."));
+        feedback.notify(ownError(GLOWDECK_TR_NOOP(
+            "Notice", "The command could not be sent to the Glowdeck. Please try again.")));
     co_return Outcome::Refused;
 }
 
@@ -67,11 +72,12 @@ Sequence<SettingsController::Outcome> SettingsController::saveBluetoothName(std:
     const Outcome sent = co_await sendBeforeEnding(CMD_SET_BLUETOOTH_NAME, *payload, feedback);
     if (sent != Outcome::EndProgram)
         co_return Outcome::Refused;
-    feedback.notify({"Please Wait",
-                     "This program will now exit and the Glowdeck will reset itself. The "
-                     "bluetooth name should then be changed after powering the Glowdeck off and "
-                     "on once.",
-                     BoxIcon::Information, true});
+    feedback.notify(
+        {GLOWDECK_TR_NOOP("Notice", "Please Wait"),
+         GLOWDECK_TR_NOOP("Notice", "This program will now exit and the Glowdeck will reset "
+                                    "itself. The bluetooth name should then be changed "
+                                    "after powering the Glowdeck off and on once."),
+         BoxIcon::Information, true});
     co_return Outcome::EndProgram;
 }
 
@@ -104,10 +110,11 @@ Sequence<SettingsController::Outcome> SettingsController::factoryReset(Feedback&
     const Outcome sent = co_await sendBeforeEnding(CMD_FACTORY_RESET, Bytes{}, feedback);
     if (sent != Outcome::EndProgram)
         co_return Outcome::Refused;
-    feedback.notify({"Resetting",
-                     "This program will now exit and the Zenta will reset itself to its factory "
-                     "default state\r\n",
-                     BoxIcon::Information, true});
+    feedback.notify(
+        {GLOWDECK_TR_NOOP("Notice", "Resetting"),
+         GLOWDECK_TR_NOOP("Notice", "This program will now exit and the Zenta will reset "
+                                    "itself to its factory default state\r\n"),
+         BoxIcon::Information, true});
     co_return Outcome::EndProgram;
 }
 
@@ -119,20 +126,21 @@ Sequence<SettingsController::Outcome> SettingsController::dumpEeprom(std::string
         feedback.notify(CommandSender::notConnected(RefusalOwner::NoWindow));
         co_return Outcome::Refused;
     case SendResult::NotWritten:
-        feedback.notify(
-            ownError("The command could not be sent to the Glowdeck. Please try again."));
+        feedback.notify(ownError(GLOWDECK_TR_NOOP(
+            "Notice", "The command could not be sent to the Glowdeck. Please try again.")));
         co_return Outcome::Refused;
     case SendResult::Written:
         break;
     }
     if (!outcome.image) {
-        feedback.notify(
-            {"Glowdeck", "Timeout Error - Please Try The Command Again", BoxIcon::None, true});
+        feedback.notify({GLOWDECK_TR_NOOP("Notice", "Glowdeck"),
+                         GLOWDECK_TR_NOOP("Notice", "Timeout Error - Please Try The Command Again"),
+                         BoxIcon::None, true});
         co_return Outcome::Refused;
     }
     const std::string error = m_writeFile(path, DumpCsv::render(outcome.image->data()));
     if (!error.empty()) {
-        feedback.notify(ownError("Cannot write " + path + ": " + error));
+        feedback.notify(ownError(GLOWDECK_TR_NOOP("Notice", "Cannot write %1: %2"), {path, error}));
         co_return Outcome::Refused;
     }
     co_return Outcome::Done;

@@ -366,5 +366,5 @@ TEST_F(Controllers, ADumpIsWrittenWholeOrTellsWhyNot) {
     writeError = "Permission denied";
     finish(settings.dumpEeprom("/locked/d.csv", feedback));
     ASSERT_EQ(journal.notices.size(), 1u);
-    EXPECT_EQ(journal.notices[0].text, "Cannot write /locked/d.csv: Permission denied");
+    EXPECT_EQ(journal.notices[0].shownText(), "Cannot write /locked/d.csv: Permission denied");
 }

@@ -1,6 +1,7 @@
 #include "support/PanelFixture.h"
 
 #include "protocol/CommandSet.h"
+#include "res/BoxFeedback.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 
@@ -587,6 +588,16 @@ TEST_F(Settings, AFileThatCannotBeWrittenIsReportedAndTheCaptureKept) {
         }
         EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), c.oldFile ? 1 : 0);
     }
+}
+
+// A dump's file name goes into the box as it is, even one that holds a placeholder's "%2".
+TEST(BoxFeedbackTest, ArgumentsGoInOnce) {
+    std::vector<BoxRequest> shown;
+    BoxFeedback feedback(nullptr, [&](const BoxRequest& box) { shown.push_back(box); }, {});
+    feedback.notify(
+        {"Error", "Cannot write %1: %2", BoxIcon::Error, true, {"/tmp/a%2.csv", "Full"}});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("Cannot write /tmp/a%2.csv: Full"));
 }
 
 } // namespace
