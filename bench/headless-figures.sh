@@ -9,40 +9,17 @@ build=${1:-build}
 idle=${2:-30}
 bin=$build/src
 sim=$build/sim/glowdeck-sim
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=bench/session.sh
+source "$(dirname "$0")/session.sh"
 
-ticks=$(getconf CLK_TCK)
-rss_mb() { awk '/^VmRSS/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # CPU-seconds a minute over the given seconds.
 cpu_per_minute() {
   local pid=$1 seconds=$2 before after
-  before=$(cpu_ticks "$pid")
+  before=$(ticks "$pid")
   sleep "$seconds"
-  after=$(cpu_ticks "$pid")
-  awk -v t="$((after - before))" -v hz="$ticks" -v s="$seconds" \
+  after=$(ticks "$pid")
+  awk -v t="$((after - before))" -v hz="$hz" -v s="$seconds" \
     'BEGIN {printf "%.3f", t / hz * 60 / s}'
-}
-wait_for() { # condition, seconds
-  local deadline=$((SECONDS + $2))
-  until eval "$1"; do
-    ((SECONDS < deadline)) || { echo "timed out waiting for: $1" >&2; exit 1; }
-    sleep 0.1
-  done
-}
-start_sim() { # link, more options
-  local link=$1
-  shift
-  "$sim" --link "$link" "$@" >/dev/null 2>&1 &
-  pids+=($!)
-  wait_for "[[ -L $link ]]" 10
 }
 row() { printf '| %-52s | %10s | %16s |\n' "$1" "$2" "$3"; }
 
@@ -50,48 +27,48 @@ row "panel" "RSS (MB)" "CPU-s per minute"
 row "---" "---" "---"
 
 # Headless, connected and idle.
-start_sim "$work/table"
+start_table "$sim" table
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/glowdeck" --headless \
   --port "$work/table" --control-socket "$work/headless" >"$work/out" 2>"$work/err" &
 panel=$!
-pids+=($panel)
+pids+=("$panel")
 wait_for "grep -q 'Connection Successful' $work/out" 10
 sleep 2
-row "headless, connected, idle" "$(rss_mb $panel)" "$(cpu_per_minute $panel "$idle")"
+row "headless, connected, idle" "$(rss_mib $panel)" "$(cpu_per_minute $panel "$idle")"
 kill $panel
 
 # Headless, trying a port that is not there.
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/glowdeck" --headless --reconnect \
   --port "$work/missing" --control-socket "$work/trying" >"$work/out2" 2>/dev/null &
 panel=$!
-pids+=($panel)
+pids+=("$panel")
 wait_for "grep -q 'Reconnecting' $work/out2" 10
-row "headless, reconnect attempts running (first ${idle} s)" "$(rss_mb $panel)" \
+row "headless, reconnect attempts running (first ${idle} s)" "$(rss_mib $panel)" \
   "$(cpu_per_minute $panel "$idle")"
-row "headless, reconnect attempts every 10 s" "$(rss_mb $panel)" "$(cpu_per_minute $panel "$idle")"
+row "headless, reconnect attempts every 10 s" "$(rss_mib $panel)" "$(cpu_per_minute $panel "$idle")"
 kill $panel
 
 # The window, connected and idle.
 QT_QPA_PLATFORM=offscreen "$bin/glowdeck" --control-socket "$work/window" >/dev/null 2>&1 &
 panel=$!
-pids+=($panel)
+pids+=("$panel")
 wait_for "[[ -S $work/window ]]" 10
 "$bin/glowdeck-ctl" --socket "$work/window" connect "$work/table" >/dev/null
 sleep 2
-row "window (offscreen), connected, idle" "$(rss_mb $panel)" "$(cpu_per_minute $panel "$idle")"
+row "window (offscreen), connected, idle" "$(rss_mib $panel)" "$(cpu_per_minute $panel "$idle")"
 "$bin/glowdeck-ctl" --socket "$work/window" disconnect >/dev/null
 kill $panel
 
 # Headless through an hour of text.
 bytes=41472000
-start_sim "$work/flood" --flood "$bytes"
+start_table "$sim" flood --flood "$bytes"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/glowdeck" --headless \
   --port "$work/flood" --control-socket "$work/flooded" >"$work/text" 2>/dev/null &
 panel=$!
-pids+=($panel)
+pids+=("$panel")
 wait_for "grep -q 'Connection Successful' $work/text" 10
 sleep 1
-before=$(rss_mb $panel)
+before=$(rss_mib $panel)
 start=$(date +%s.%N)
 "$bin/glowdeck-ctl" --socket "$work/flooded" prompt %CMD:DEBUG_TEST >/dev/null
 # Every byte but the NULs reaches stdout; wait until the text stops coming.
@@ -103,7 +80,7 @@ while :; do
   sleep 1
 done
 seconds=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {printf "%.1f", e - s - 1}')
-after=$(rss_mb $panel)
+after=$(rss_mib $panel)
 row "headless, before 41 MB of text" "$before" ""
 row "headless, after 41 MB of text ($((last / 1000000)) MB on stdout, ${seconds} s)" "$after" ""
 kill $panel
