@@ -11,6 +11,10 @@
 
 namespace glowdeck {
 
+// Who a client is: an operator may do everything; a guest (a player with the guest link) may
+// read the state and change the lighting, and reads none of the table's text.
+enum class ControlRole { Operator, Guest };
+
 // One request of the control interface, checked and typed: every value is present and in range
 // for its command. Which members a command uses is noted beside each.
 struct ControlRequest {
@@ -59,6 +63,21 @@ struct ControlRequest {
 
     // Status and the port list change nothing and need no wait: they are answered at once.
     bool readsOnly() const { return command == Command::Status || command == Command::Ports; }
+    bool allowedFor(ControlRole role) const {
+        if (role == ControlRole::Operator)
+            return true;
+        switch (command) {
+        case Command::Status:
+        case Command::Mode:
+        case Command::Underlight:
+        case Command::Signs:
+        case Command::Cup:
+        case Command::Subscribe:
+            return true;
+        default:
+            return false;
+        }
+    }
 };
 
 } // namespace glowdeck

@@ -1,5 +1,6 @@
 #include "FakeHandler.h"
 
+#include "control/ControlClients.h"
 #include "control/ControlServer.h"
 #include "ctl/CtlArguments.h"
 #include "res/Templates.h"
@@ -159,7 +160,8 @@ protected:
     QTemporaryDir folder;
     QString path;
     FakeHandler handler;
-    ControlServer server{handler};
+    ControlClients clients{handler};
+    ControlServer server{clients};
 };
 
 TEST_F(CtlProcessTest, DoneRefusedAndNoPanelGiveTheirExitStatus) {
@@ -267,13 +269,13 @@ TEST_F(CtlProcessTest, FollowPrintsTheTablesBytesAsTheyArrive) {
     QByteArray out;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            server.broadcastLog("\xE9t\xE9\r\n");
+            clients.broadcastLog("\xE9t\xE9\r\n");
             out += process.readAllStandardOutput();
             return !out.isEmpty();
         },
         10000));
-    server.broadcastConnection(false);
-    server.broadcastLog("end");
+    clients.broadcastConnection(false);
+    clients.broadcastLog("end");
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             out += process.readAllStandardOutput();
