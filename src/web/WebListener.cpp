@@ -130,8 +130,12 @@ void WebListener::vet(QTcpSocket* socket) {
     delete socket->findChild<QTimer*>();
     socket->setReadBufferSize(0);
     watch(socket, verdict.upgrade);
-    addPendingConnection(socket);
-    emit newConnection();
+    if (verdict.upgrade) {
+        emit webSocketRequested(socket);
+    } else {
+        addPendingConnection(socket);
+        emit newConnection();
+    }
     // The head is still unread: the server reads on the next readyRead, which the client may
     // never send, so it is told once more from the event loop.
     QMetaObject::invokeMethod(

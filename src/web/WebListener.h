@@ -10,11 +10,11 @@ class QTcpSocket;
 namespace glowdeck {
 
 // The web page's listening socket, in front of the HTTP server: a connection reaches the server
-// only once its request's head has come whole, within kHeadBytes and kHeadTime, as a GET without
-// a body; one for the WebSocket only at its path and from the page's own origin. Anything else
-// is answered with an error status and closed here, and no more than kMaxConnections are open at
-// once, so what a client sends is bounded before Qt's HTTP code reads any of it. With a TLS
-// configuration it speaks https.
+// (or the WebSocket server, for a WebSocket) only once its request's head has come whole, within
+// kHeadBytes and kHeadTime, as a GET without a body; one for the WebSocket only at its path and
+// from the page's own origin. Anything else is answered with an error status and closed here, and
+// no more than kMaxConnections are open at once, so what a client sends is bounded before Qt's HTTP
+// code reads any of it. With a TLS configuration it speaks https.
 class WebListener : public QTcpServer {
     Q_OBJECT
 public:
@@ -38,6 +38,10 @@ public:
         bool upgrade = false;
     };
     static Verdict judge(QByteArrayView head, bool tls);
+
+signals:
+    // A WebSocket's request that may go on, its head still unread, for the WebSocket server.
+    void webSocketRequested(QTcpSocket* socket);
 
 protected:
     void incomingConnection(qintptr descriptor) override;

@@ -171,7 +171,9 @@ WebServer::WebServer(ControlClients& clients, WebKeys keys, QObject* parent)
         response.setHeader("Cache-Control", "no-store");
         return response;
     });
-    connect(&m_http, &QAbstractHttpServer::newWebSocketConnection, this, &WebServer::onWebSocket);
+    // The listener has checked the request and its origin; TLS, if any, is already done.
+    m_webSockets.setHandshakeTimeout(WebListener::kHeadTimeMs);
+    connect(&m_webSockets, &QWebSocketServer::newConnection, this, &WebServer::onWebSocket);
 }
 
 WebServer::~WebServer() {
@@ -222,6 +224,8 @@ bool WebServer::listen(const WebEndpoint& endpoint, QString* error) {
         return false;
     }
     m_http.bind(m_listener);
+    connect(m_listener, &WebListener::webSocketRequested, &m_webSockets,
+            &QWebSocketServer::handleConnection);
     m_port = m_listener->serverPort();
     m_host = networkHost(endpoint.address);
     return true;
@@ -255,8 +259,8 @@ QJsonObject WebServer::welcome(ControlRole role) const {
 }
 
 void WebServer::onWebSocket() {
-    while (m_http.hasPendingWebSocketConnections()) {
-        QWebSocket* socket = m_http.nextPendingWebSocketConnection().release();
+    while (m_webSockets.hasPendingConnections()) {
+        QWebSocket* socket = m_webSockets.nextPendingConnection();
         if (!socket)
             continue;
         socket->setParent(this);

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
+#include <QWebSocketServer>
 
 #include <cstdint>
 #include <map>
@@ -80,6 +81,7 @@ private:
     WebKeys m_keys;
     HelloGate m_gate;
     QHttpServer m_http;
+    QWebSocketServer m_webSockets{QStringLiteral("Glowdeck"), QWebSocketServer::NonSecureMode};
     WebListener* m_listener = nullptr; // the HTTP server's
     quint16 m_port = 0;
     QString m_host;
