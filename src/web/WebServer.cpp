@@ -150,8 +150,9 @@ std::optional<WebEndpoint> WebEndpoint::parse(const QString& text, QString* erro
     }
     bool ok = false;
     const uint port = portText.toUInt(&ok);
-    if (!ok || port == 0 || port > 65535) {
-        *error = QStringLiteral("\"%1\" is not a port from 1 to 65535").arg(portText);
+    // Port 0 takes any free port; the links name the one taken.
+    if (!ok || port > 65535) {
+        *error = QStringLiteral("\"%1\" is not a port from 0 to 65535").arg(portText);
         return std::nullopt;
     }
     endpoint.port = quint16(port);
