@@ -37,6 +37,7 @@ struct ControlRequest {
         Dump, // path (empty: the dialog's default file)
         ClearLog,
         Subscribe,
+        WebLink, // guest
     };
     enum class DebuggerAction { Open, Test, StepMode, Next, Cancel, Exit };
     enum class EepromAction { Test, Erase, Format };
@@ -58,11 +59,15 @@ struct ControlRequest {
     int debugIndex = 0;       // the entry's index in its list
     std::optional<int> speed; // 0 to 100; unset: the speed the debugger shows
     bool on = false;          // step mode
+    bool guest = false;       // the guest's link rather than the operator's
     int value = 0;            // sensitivity, 1 to 10
     EepromAction eepromAction = EepromAction::Test;
 
     // Status and the port list change nothing and need no wait: they are answered at once.
-    bool readsOnly() const { return command == Command::Status || command == Command::Ports; }
+    bool readsOnly() const {
+        return command == Command::Status || command == Command::Ports ||
+               command == Command::WebLink;
+    }
     bool allowedFor(ControlRole role) const {
         if (role == ControlRole::Operator)
             return true;

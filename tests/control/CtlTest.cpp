@@ -80,6 +80,9 @@ TEST(CtlArguments, EachSubcommandBecomesItsRequest) {
         {{"debugger", "next", "now"}, nullptr},
         {{"debugger", "step-mode"}, nullptr},
         {{"dump", "a", "b"}, nullptr},
+        {{"web-link", "--guest"}, R"({"cmd":"web-link","guest":true})"},
+        {{"web-link"}, R"({"cmd":"web-link","guest":false})"},
+        {{"web-link", "--operator"}, nullptr},
     };
     for (const WordsCase& c : cases) {
         SCOPED_TRACE(c.words.join(QLatin1Char(' ')).toStdString());
