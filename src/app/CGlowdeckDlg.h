@@ -26,6 +26,7 @@ namespace glowdeck {
 class ConnectionController;
 class CColourPickerCB;
 class ColourSwatch;
+class WebLinksWindow;
 class LogViewFeed;
 class Panel;
 enum class TeamLights;
@@ -53,6 +54,8 @@ public:
     void OnBnClickedClear();
     void OnBnClickedSettings();
     void OnBnClickedDebug();
+    // The page's links and their QR codes, in a window of their own.
+    void showWebLinks();
 
     // Lighting.
     void OnCbnSelendokColourChooser();
@@ -126,6 +129,7 @@ private:
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
     std::unique_ptr<LogViewFeed> m_logFeed;
+    std::unique_ptr<WebLinksWindow> m_webLinks;
     bool m_tablesWaiting = false;
 
     Colour m_currentColour = 0;

@@ -1,7 +1,7 @@
 #include "app/Services.h"
 
-#include "res/MessageBoxes.h"
 #include "lighting/ColourDialog.h"
+#include "res/MessageBoxes.h"
 
 namespace glowdeck {
 

@@ -15,4 +15,5 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/EndSignals.cpp
   app/StderrFeedback.cpp
   app/HeadlessPanel.cpp
+  app/WebLinksWindow.cpp
 )

@@ -67,6 +67,7 @@ const DialogTemplate kMainWindow{
         {IDC_SETTINGS, K::PushButton, "Settings", Tab, 7, 342, 50, 14},
         {IDC_DEBUG, K::PushButton, "Debug", Tab | StyleHidden, 62, 342, 50, 14},
         {-1, K::Label, "Prompt", 0, 220, 334, 24, 8},
+        {IDC_WEB_LINKS, K::PushButton, "Phone Links", Tab | StyleHidden, 288, 4, 55, 12},
     },
 };
 

@@ -26,6 +26,7 @@ enum ControlId : int {
     IDC_SETTINGS = 1020,
     IDC_DEBUG = 1021,
     IDC_PROMPT = 1022,
+    IDC_WEB_LINKS = 1023, // shown only while the page for phones is served
 
     IDC_DBG_SPEED = 1048,
     IDC_DBG_GRID_LIST = 1090,
