@@ -23,6 +23,7 @@ protected:
         if (Browser::executable().isEmpty())
             GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh installs it)";
         PanelFixture::SetUp();
+        m_started = true;
         ASSERT_TRUE(m_dir.isValid());
         m_savedConfig = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
@@ -33,6 +34,8 @@ protected:
         ASSERT_TRUE(app->panel().startWeb(*endpoint, false, *app)) << log();
     }
     void TearDown() override {
+        if (!m_started)
+            return; // skipped before anything was set up
         qputenv("XDG_CONFIG_HOME", m_savedConfig);
         PanelFixture::TearDown();
     }
@@ -50,6 +53,7 @@ protected:
         return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
+    bool m_started = false;
     QTemporaryDir m_dir;
     QByteArray m_savedConfig;
     QString m_socket;

@@ -186,3 +186,46 @@ TEST_F(WebServerTest, ThePageIsSmallSelfContainedAndCannotBeFramed) {
 
 } // namespace
 } // namespace glowdeck::test
+
+namespace glowdeck::test {
+namespace {
+
+// A certificate and key made for these tests only (EC, self-signed, for 127.0.0.1).
+TEST(WebServerTls, ThePageAndItsWebSocketGoOverTlsOnly) {
+    FakeHandler handler;
+    ControlClients clients{handler};
+    WebServer server{clients, kKeys};
+    WebEndpoint endpoint;
+    endpoint.address = QHostAddress::LocalHost;
+    endpoint.certPath = QString::fromUtf8(GLOWDECK_TEST_DATA "/test.crt");
+    endpoint.keyPath = QString::fromUtf8(GLOWDECK_TEST_DATA "/test.key");
+    QString error;
+    ASSERT_TRUE(server.listen(endpoint, &error)) << error.toStdString();
+    EXPECT_TRUE(server.link(ControlRole::Guest).startsWith(QStringLiteral("https://")));
+
+    QWebSocket secure;
+    QObject::connect(&secure, &QWebSocket::sslErrors, &secure,
+                     [&secure] { secure.ignoreSslErrors(); });
+    QList<QJsonObject> heard;
+    QObject::connect(&secure, &QWebSocket::textMessageReceived, [&](const QString& text) {
+        heard.append(QJsonDocument::fromJson(text.toUtf8()).object());
+    });
+    secure.open(QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(server.port())));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return secure.state() == QAbstractSocket::ConnectedState; }, 10000));
+    secure.sendTextMessage(QStringLiteral(R"({"cmd":"hello","key":"%1"})")
+                               .arg(QString::fromStdString(kKeys.guestKey)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.isEmpty(); }, 5000));
+    EXPECT_EQ(heard[0]["role"], "guest");
+
+    Client plain(server.port());
+    EXPECT_FALSE(plain.waitOpen());
+
+    endpoint.keyPath = endpoint.certPath; // a certificate where the key should be
+    WebServer wrong{clients, kKeys};
+    EXPECT_FALSE(wrong.listen(endpoint, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("no private key"))) << error.toStdString();
+}
+
+} // namespace
+} // namespace glowdeck::test
