@@ -88,14 +88,15 @@ TEST_F(WebPage, TheOperatorsTapReachesTheTableAndAScriptsColourReachesThePage) {
     EXPECT_TRUE(
         browser.evaluate(QStringLiteral("$('signsManual').classList.contains('on')")).toBool());
 
+    // The README's picture of the page.
+    if (const QByteArray shot = qgetenv("GLOWDECK_WEB_SCREENSHOT"); !shot.isEmpty())
+        browser.screenshot(QString::fromLocal8Bit(shot));
+
     // A refusal shows the window's words on the page.
     browser.evaluate(QStringLiteral("document.querySelector('#modes [data-mode=\"0\"]').click()"));
     browser.evaluate(ask(R"({cmd: "cup", team: 1, state: "on", colour: "#FF0000"})"));
     EXPECT_TRUE(
         browser.waitUntil(QStringLiteral("$('refusal').textContent.includes('Custom Game Mode')")));
-
-    if (const QByteArray shot = qgetenv("GLOWDECK_WEB_SCREENSHOT"); !shot.isEmpty())
-        browser.screenshot(QString::fromLocal8Bit(shot));
 }
 
 TEST_F(WebPage, AGuestsPageHasNoOperatorControlsAndThePanelRefusesThemToo) {
