@@ -2,6 +2,7 @@
 // panel and the simulated table: what a tap does at the table, what a script changes on the
 // page, and what a guest's page cannot do.
 #include "support/Browser.h"
+#include "support/ChildProcess.h"
 #include "support/PanelFixture.h"
 
 #include "control/ControlRequest.h"
@@ -9,6 +10,7 @@
 
 #include <QComboBox>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include "res/Templates.h"
@@ -148,4 +150,48 @@ TEST_F(WebPage, AWrongKeyAndAnotherSitesScriptAreTurnedAway) {
                        "s.onopen = () => done('open'); s.onclose = () => done('refused'); })")
             .arg(ws);
     EXPECT_EQ(other.evaluate(attempt).toString(), QStringLiteral("refused"));
+}
+
+TEST(WebPageRestart, ThePageComesBackByItselfWhenThePanelStartsAgain) {
+    if (Browser::executable().isEmpty())
+        GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh installs it)";
+    QTemporaryDir config;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), config.path());
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    QByteArray said;
+    const auto start = [&](QProcess& panel) {
+        panel.setProcessEnvironment(environment);
+        panel.start(QStringLiteral(GLOWDECK_PANEL),
+                    {QStringLiteral("--headless"), QStringLiteral("--simulate"),
+                     QStringLiteral("--web"), QStringLiteral("127.0.0.1:%1").arg(port)});
+        return QTest::qWaitFor(
+            [&] {
+                said += panel.readAllStandardError();
+                return said.contains("guests: ") && said.endsWith('\n');
+            },
+            10000);
+    };
+    QProcess first;
+    ASSERT_TRUE(start(first)) << said.toStdString();
+    const QByteArray guest = said.mid(said.indexOf("guests: ") + 8).trimmed();
+    Browser browser;
+    QString error;
+    ASSERT_TRUE(browser.start(QString::fromUtf8(guest), &error)) << error.toStdString();
+    ASSERT_TRUE(browser.waitUntil(QStringLiteral("$('link').textContent.startsWith('Connected')")));
+
+    stopProcess(first);
+    EXPECT_TRUE(browser.waitUntil(QStringLiteral("$('link').textContent === 'Panel gone'")));
+    said.clear();
+    QProcess second;
+    ASSERT_TRUE(start(second)) << said.toStdString();
+    EXPECT_TRUE(
+        browser.waitUntil(QStringLiteral("$('link').textContent.startsWith('Connected')"), 20000));
+    stopProcess(second);
 }
