@@ -1,5 +1,6 @@
 // Measurements of the control interface: run with ./bench.sh (Release build). The server runs on
 // a thread of its own with its event loop, as in the panel; the clients block, as a script does.
+#include "control/ControlClients.h"
 #include "control/ControlHandler.h"
 #include "control/ControlServer.h"
 
@@ -54,7 +55,8 @@ public:
         QMetaObject::invokeMethod(
             &m_context,
             [this] {
-                m_server = std::make_unique<ControlServer>(m_handler);
+                m_clients = std::make_unique<ControlClients>(m_handler);
+                m_server = std::make_unique<ControlServer>(*m_clients);
                 QString error;
                 if (!m_server->listen(m_folder.filePath(QStringLiteral("control")), &error))
                     std::fprintf(stderr, "cannot listen: %s\n", qPrintable(error));
@@ -63,7 +65,12 @@ public:
     }
     ~ServerThread() {
         QMetaObject::invokeMethod(
-            &m_context, [this] { m_server.reset(); }, Qt::BlockingQueuedConnection);
+            &m_context,
+            [this] {
+                m_server.reset();
+                m_clients.reset();
+            },
+            Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
     }
@@ -74,6 +81,7 @@ private:
     QThread m_thread;
     QObject m_context;
     BenchHandler m_handler;
+    std::unique_ptr<ControlClients> m_clients;
     std::unique_ptr<ControlServer> m_server;
 };
 

@@ -1,13 +1,14 @@
 // Measurements of the link and the log: run with ./bench.sh (Release build).
+#include "QuietSystem.h"
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
-#include "logview/LogFindBar.h"
-#include "logview/LogView.h"
 #include "app/Services.h"
 #include "link/Connection.h"
 #include "link/SerialPort.h"
 #include "log/LogSearch.h"
 #include "log/ReceivedLog.h"
+#include "logview/LogFindBar.h"
+#include "logview/LogView.h"
 #include "protocol/CommandSet.h"
 #include "protocol/ReceiveMachine.h"
 #include "res/Templates.h"
@@ -36,13 +37,6 @@ using namespace glowdeck::bench;
 
 namespace {
 // The system as the benchmarks have it: no serial ports, no Bluetooth, boxes answered at once.
-Services quietSystem() {
-    return {[] { return QList<PortEntry>{}; },
-            [] { return QDBusConnection(QStringLiteral("no-bus")); }, [](const BoxRequest&) {},
-            [] { return std::nullopt; },
-            [](QWidget*, const QString&) { return std::optional<QString>(); }};
-}
-
 // Runs one of the panel's actions to its end.
 template <class T> T finish(Panel& panel, Sequence<T> action) {
     std::optional<T> result;

@@ -6,7 +6,8 @@ packages=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev qt6-c
           libgl-dev dbus python3-dbusmock
           libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core
           desktop-file-utils appstream
-          xvfb xdotool x11-utils dbus at-spi2-core python3-pyatspi)
+          xvfb xdotool x11-utils dbus at-spi2-core python3-pyatspi
+          qt6-httpserver-dev qt6-websockets-dev libqrencode-dev chromium)
 [[ $# -gt 0 ]] && packages+=("$@")
 missing=()
 for p in "${packages[@]}"; do

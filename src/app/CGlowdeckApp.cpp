@@ -42,6 +42,8 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
     m_panel.reconnector().setEnabled(options.reconnect);
     if (options.control && !m_panel.startControl(options.controlSocket, *this))
         std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
+    if (options.web && !m_panel.startWeb(*options.web, options.webNewKeys, *this))
+        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
     const std::unique_ptr<CGlowdeckDlg> owned = makeMainWindow(firstPorts);
     CGlowdeckDlg& window = *owned;
     m_mainWindow = &window;

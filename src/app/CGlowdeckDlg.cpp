@@ -3,6 +3,7 @@
 #include "action/CommandSender.h"
 #include "logview/LogView.h"
 #include "app/Panel.h"
+#include "app/WebLinksWindow.h"
 #include "connect/BluetoothDiscovery.h"
 #include "connect/PortDiscovery.h"
 #include "connect/PortList.h"
@@ -62,6 +63,7 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
         {control<QPushButton>(IDC_CLEAR), &CGlowdeckDlg::OnBnClickedClear},
         {control<QPushButton>(IDC_SETTINGS), &CGlowdeckDlg::OnBnClickedSettings},
         {m_debugButton, &CGlowdeckDlg::OnBnClickedDebug},
+        {control<QPushButton>(IDC_WEB_LINKS), &CGlowdeckDlg::showWebLinks},
     };
     for (const auto& [button, handler] : buttons)
         connect(button, &QPushButton::clicked, this, handler);
@@ -137,8 +139,23 @@ QWidget* CGlowdeckDlg::makeControl(const ControlTemplate& control, QWidget* pare
     }
 }
 
+void CGlowdeckDlg::showWebLinks() {
+    if (!m_panel.web())
+        return;
+    if (!m_webLinks)
+        m_webLinks = std::make_unique<WebLinksWindow>(*m_panel.web(), this);
+    m_webLinks->show();
+    m_webLinks->raise();
+    m_webLinks->activateWindow();
+}
+
 void CGlowdeckDlg::OnInitDialog() {
     setWindowIcon(AppIcon::icon());
+    // The links are at hand while the page is served: shown at start, and again from the button
+    // once closed.
+    control<QPushButton>(IDC_WEB_LINKS)->setVisible(m_panel.web() != nullptr);
+    if (m_panel.web())
+        QMetaObject::invokeMethod(this, &CGlowdeckDlg::showWebLinks, Qt::QueuedConnection);
     m_debugButton->setVisible(m_panel.console().debugButtonShown());
     fillPortList();
     m_portList->setCurrentIndex(0);

@@ -26,6 +26,7 @@ class ConnectionController;
 class CColourPickerCB;
 class ColourSwatch;
 class LogView;
+class WebLinksWindow;
 class Panel;
 enum class TeamLights;
 struct LightingChange;
@@ -52,6 +53,8 @@ public:
     void OnBnClickedClear();
     void OnBnClickedSettings();
     void OnBnClickedDebug();
+    // The page's links and their QR codes, in a window of their own.
+    void showWebLinks();
 
     // Lighting.
     void OnCbnSelendokColourChooser();
@@ -124,6 +127,7 @@ private:
     LogView* m_receivedData;
     QPushButton* m_debugButton;
     QLineEdit* m_prompt;
+    std::unique_ptr<WebLinksWindow> m_webLinks;
     bool m_tablesWaiting = false;
 
     Colour m_currentColour = 0;

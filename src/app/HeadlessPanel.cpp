@@ -32,6 +32,10 @@ int HeadlessPanel::run(const AppOptions& options) {
         std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
         return 1;
     }
+    if (options.web && !m_panel.startWeb(*options.web, options.webNewKeys, *this)) {
+        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
+        return 1;
+    }
     m_panel.log().setKeepText(false);
     m_panel.log().addListener(&HeadlessPanel::writeOut);
 #ifdef SIGPIPE

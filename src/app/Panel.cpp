@@ -1,8 +1,11 @@
 #include "app/Panel.h"
 
 #include "app/PanelRequests.h"
+#include "control/ControlClients.h"
 #include "control/ControlServer.h"
 #include "protocol/ProtocolTrace.h"
+#include "web/WebKeys.h"
+#include "web/WebServer.h"
 #ifdef GLOWDECK_HAVE_SIMULATOR
 #include "sim/SimulatedTable.h"
 #endif
@@ -26,7 +29,9 @@ Panel::Panel(Services services)
 }
 
 Panel::~Panel() {
+    m_web.reset();
     m_control.reset();
+    m_clients.reset();
     // Whatever still waits ends before what it waits on goes.
     m_runner.end(SequenceRunner::Bound::Panel, kEndingReason);
 #ifdef GLOWDECK_HAVE_SIMULATOR
@@ -81,26 +86,55 @@ QString Panel::startSimulatedTable() {
 #endif
 }
 
-bool Panel::startControl(const QString& path, PanelHost& host) {
+void Panel::startClients(PanelHost& host) {
+    if (m_clients)
+        return;
     m_requests = std::make_unique<PanelRequests>(*this, host);
-    auto server = std::make_unique<ControlServer>(*m_requests);
+    m_clients = std::make_unique<ControlClients>(*m_requests);
+    m_log.addListener([this](std::string_view text) {
+        if (m_clients)
+            m_clients->broadcastLog(text);
+    });
+    QObject::connect(&m_connections, &ConnectionController::changed, m_clients.get(),
+                     [this, connected = m_connection.connected()]() mutable {
+                         if (m_connection.connected() == connected)
+                             return;
+                         connected = m_connection.connected();
+                         m_clients->broadcastConnection(connected);
+                         m_clients->broadcastState(m_requests->status());
+                     });
+    m_lightingController.addObserver([this](const LightingChange&) {
+        if (m_clients)
+            m_clients->broadcastState(m_requests->status());
+    });
+}
+
+bool Panel::startControl(const QString& path, PanelHost& host) {
+    startClients(host);
+    auto server = std::make_unique<ControlServer>(*m_clients);
     QString error;
     if (!server->listen(path, &error)) {
         m_log.append("The control interface is off because " + error.toStdString(), true);
         return false;
     }
     m_control = std::move(server);
-    m_log.addListener([this](std::string_view text) {
-        if (m_control)
-            m_control->broadcastLog(text);
-    });
-    QObject::connect(&m_connections, &ConnectionController::changed, m_control.get(),
-                     [this, connected = m_connection.connected()]() mutable {
-                         if (m_connection.connected() == connected)
-                             return;
-                         connected = m_connection.connected();
-                         m_control->broadcastConnection(connected);
-                     });
+    return true;
+}
+
+bool Panel::startWeb(const WebEndpoint& endpoint, bool newKeys, PanelHost& host) {
+    startClients(host);
+    QString error;
+    std::optional<WebKeys> keys = WebKeys::load(WebKeys::defaultPath(), newKeys, &error);
+    auto server = keys ? std::make_unique<WebServer>(*m_clients, std::move(*keys)) : nullptr;
+    if (!server || !server->listen(endpoint, &error)) {
+        m_log.append("The web page is off because " + error.toStdString(), true);
+        return false;
+    }
+    m_web = std::move(server);
+    std::fprintf(stderr,
+                 "glowdeck: the page for the operator: %s\nglowdeck: the page for guests: %s\n",
+                 qPrintable(m_web->link(ControlRole::Operator)),
+                 qPrintable(m_web->link(ControlRole::Guest)));
     return true;
 }
 

@@ -20,7 +20,10 @@
 
 namespace glowdeck {
 
+class ControlClients;
 class ControlServer;
+class WebServer;
+struct WebEndpoint;
 class PanelHost;
 class PanelRequests;
 class ProtocolTrace;
@@ -52,6 +55,12 @@ public:
     // path). When it cannot listen, the log says why and the panel runs on without it.
     bool startControl(const QString& path, PanelHost& host);
     ControlServer* control() const { return m_control.get(); }
+    // Serves the page for phones there, with the keys from the user's configuration folder (new
+    // ones first with newKeys), and writes both links to stderr. When it cannot, the log says
+    // why and the panel runs on without it.
+    bool startWeb(const WebEndpoint& endpoint, bool newKeys, PanelHost& host);
+    WebServer* web() const { return m_web.get(); }
+    ControlClients* clients() const { return m_clients.get(); }
 
     Services& services() { return m_services; }
     WaitQueue& waits() { return m_waits; }
@@ -110,8 +119,13 @@ private:
 #ifdef GLOWDECK_HAVE_SIMULATOR
     std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
 #endif
+    void startClients(PanelHost& host);
+
     std::unique_ptr<PanelRequests> m_requests;
-    std::unique_ptr<ControlServer> m_control; // goes first: its requests use all of the above
+    // The scripts' and the page's clients; their requests use all of the above.
+    std::unique_ptr<ControlClients> m_clients;
+    std::unique_ptr<ControlServer> m_control;
+    std::unique_ptr<WebServer> m_web;
 };
 
 } // namespace glowdeck

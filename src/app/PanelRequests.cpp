@@ -7,6 +7,7 @@
 #include "control/ReplyText.h"
 #include "sequence/SequenceRunner.h"
 #include "settings/DumpCsv.h"
+#include "web/WebServer.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -81,6 +82,17 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
         done(status());
         return;
     }
+    if (request.command == Command::WebLink) {
+        if (!m_panel.web())
+            done({{QStringLiteral("error"),
+                   QStringLiteral(
+                       "the web page is off: start the panel with --web [ADDRESS:]PORT")}});
+        else
+            done({{QStringLiteral("link"),
+                   m_panel.web()->link(request.guest ? ControlRole::Guest
+                                                     : ControlRole::Operator)}});
+        return;
+    }
     if (request.command == Command::Ports) {
         done({{QStringLiteral("ports"),
                QJsonArray::fromStringList(m_panel.connections().portNames())}});
@@ -116,6 +128,7 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
     case Command::Status:
     case Command::Ports:
     case Command::Subscribe:
+    case Command::WebLink:
         break;
     case Command::Connect: {
         if (connection.connected()) {

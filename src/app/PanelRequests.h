@@ -15,6 +15,8 @@ class PanelRequests : public ControlHandler {
 public:
     PanelRequests(Panel& panel, PanelHost& host) : m_panel(panel), m_host(host) {}
     void handle(const ControlRequest& request, Done done) override;
+    // The reply to "status", which the "state" event carries too.
+    QJsonObject status();
 
 private:
     // What a request came to: its reply, and why the program ends after it, if it does.
@@ -23,7 +25,6 @@ private:
         QString endsBecause;
     };
 
-    QJsonObject status();
     Sequence<Outcome> act(ControlRequest request);
 
     Panel& m_panel;

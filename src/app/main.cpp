@@ -81,6 +81,22 @@ struct Options {
                             QStringLiteral("The port a --headless panel connects to."),
                             QStringLiteral("port")};
 
+    QCommandLineOption web{
+        QStringLiteral("web"),
+        QStringLiteral("Serve the page for phones at [<address>:]<port> (every interface when "
+                       "the address is left out); the links go to stderr."),
+        QStringLiteral("[address:]port")};
+    QCommandLineOption webCert{QStringLiteral("web-cert"),
+                               QStringLiteral("Serve the page over https with this certificate "
+                                              "(PEM; with --web-key)."),
+                               QStringLiteral("file")};
+    QCommandLineOption webKey{QStringLiteral("web-key"),
+                              QStringLiteral("The certificate's private key (PEM)."),
+                              QStringLiteral("file")};
+    QCommandLineOption webNewKeys{
+        QStringLiteral("web-new-keys"),
+        QStringLiteral("Replace the page's operator and guest keys: the old links stop working.")};
+
     Options() {
         // Qt's own options are words after one dash (-platform), not letters run together.
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -92,7 +108,8 @@ struct Options {
         parser.addOption(simulate);
 #endif
         for (const QCommandLineOption* option :
-             {&trace, &control, &controlSocket, &reconnect, &headless, &port})
+             {&trace, &control, &controlSocket, &reconnect, &headless, &port, &web, &webCert,
+              &webKey, &webNewKeys})
             parser.addOption(*option);
     }
 
@@ -131,6 +148,21 @@ std::optional<int> readCommandLine(int argc, char** argv, glowdeck::AppOptions& 
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     out = options.read();
+    if (parser.isSet(options.web)) {
+        QString error;
+        out.web = glowdeck::WebEndpoint::parse(parser.value(options.web), &error);
+        if (!out.web) {
+            std::fprintf(stderr, "glowdeck: --web: %s\n", qPrintable(error));
+            return 1;
+        }
+        out.web->certPath = parser.value(options.webCert);
+        out.web->keyPath = parser.value(options.webKey);
+        out.webNewKeys = parser.isSet(options.webNewKeys);
+    } else if (parser.isSet(options.webCert) || parser.isSet(options.webKey) ||
+               parser.isSet(options.webNewKeys)) {
+        std::fprintf(stderr, "glowdeck: --web-cert, --web-key and --web-new-keys go with --web\n");
+        return 1;
+    }
     if (!out.headless && !out.port.isEmpty()) {
         std::fprintf(stderr, "glowdeck: --port is for --headless; in the window, pick the port "
                              "from the list\n");

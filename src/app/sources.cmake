@@ -11,4 +11,5 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/EndSignals.cpp
   app/StderrFeedback.cpp
   app/HeadlessPanel.cpp
+  app/WebLinksWindow.cpp
 )

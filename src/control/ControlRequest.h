@@ -11,6 +11,10 @@
 
 namespace glowdeck {
 
+// Who a client is: an operator may do everything; a guest (a player with the guest link) may
+// read the state and change the lighting, and reads none of the table's text.
+enum class ControlRole { Operator, Guest };
+
 // One request of the control interface, checked and typed: every value is present and in range
 // for its command. Which members a command uses is noted beside each.
 struct ControlRequest {
@@ -33,6 +37,7 @@ struct ControlRequest {
         Dump, // path (empty: the dialog's default file)
         ClearLog,
         Subscribe,
+        WebLink, // guest
     };
     enum class DebuggerAction { Open, Test, StepMode, Next, Cancel, Exit };
     enum class EepromAction { Test, Erase, Format };
@@ -54,11 +59,30 @@ struct ControlRequest {
     int debugIndex = 0;       // the entry's index in its list
     std::optional<int> speed; // 0 to 100; unset: the speed the debugger shows
     bool on = false;          // step mode
+    bool guest = false;       // the guest's link rather than the operator's
     int value = 0;            // sensitivity, 1 to 10
     EepromAction eepromAction = EepromAction::Test;
 
     // Status and the port list change nothing and need no wait: they are answered at once.
-    bool readsOnly() const { return command == Command::Status || command == Command::Ports; }
+    bool readsOnly() const {
+        return command == Command::Status || command == Command::Ports ||
+               command == Command::WebLink;
+    }
+    bool allowedFor(ControlRole role) const {
+        if (role == ControlRole::Operator)
+            return true;
+        switch (command) {
+        case Command::Status:
+        case Command::Mode:
+        case Command::Underlight:
+        case Command::Signs:
+        case Command::Cup:
+        case Command::Subscribe:
+            return true;
+        default:
+            return false;
+        }
+    }
 };
 
 } // namespace glowdeck

@@ -244,6 +244,11 @@ const CommandEntry kCommands[] = {
      }},
     {"clear-log", Command::ClearLog, nullptr},
     {"subscribe", Command::Subscribe, nullptr},
+    {"web-link", Command::WebLink,
+     [](Arguments& a, ControlRequest& r) {
+         if (a.has(QStringLiteral("guest")))
+             r.guest = a.boolean(QStringLiteral("guest"));
+     }},
 };
 
 bool isText(QByteArrayView line, QString* why) {

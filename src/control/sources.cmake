@@ -3,5 +3,6 @@ list(APPEND GLOWDECK_CONTROL_SOURCES
   control/ReplyText.cpp
   control/RequestDecoder.cpp
   control/ControlSocketPath.cpp
+  control/ControlClients.cpp
   control/ControlServer.cpp
 )

@@ -63,6 +63,7 @@ QString CtlArguments::synopsis() {
         "  dump [PATH]                     dump the EEPROM to a CSV file\n"
         "  clear-log                       clear the received data\n"
         "  follow                          print the table's text as it arrives\n"
+        "  web-link [--guest]              the page's operator (or guest) link and its QR code\n"
         "on and off may also be written true and false.\n");
 }
 
@@ -191,6 +192,16 @@ std::optional<CtlCommand> CtlArguments::parse(const QStringList& words, QString*
         // The panel runs in another folder: a relative path means this shell's folder.
         if (!args.isEmpty())
             r.insert(QStringLiteral("path"), QFileInfo(args[0]).absoluteFilePath());
+    } else if (name == QLatin1StringView("web-link")) {
+        if (!arity(0, 1, "web-link [--guest]"))
+            return std::nullopt;
+        if (!args.isEmpty() && args[0] != QLatin1StringView("--guest")) {
+            *error = QStringLiteral("web-link takes only --guest");
+            return std::nullopt;
+        }
+        r = request("web-link");
+        r.insert(QStringLiteral("guest"), !args.isEmpty());
+        command.qrCode = true;
     } else {
         *error = QStringLiteral("unknown command \"%1\" (see --help)").arg(name);
         return std::nullopt;

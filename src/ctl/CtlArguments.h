@@ -12,6 +12,7 @@ namespace glowdeck {
 struct CtlCommand {
     QJsonObject request;
     bool follow = false; // stay subscribed and print the table's text as it comes
+    bool qrCode = false; // the reply's link is printed with its QR code too
 };
 
 // Turns a subcommand and its words into the request the panel takes. Only the shape is checked

@@ -1,5 +1,7 @@
 #include "ctl/CtlSession.h"
 
+#include "web/QrCode.h"
+
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -159,6 +161,10 @@ int CtlSession::run(const CtlCommand& command) {
         return follow();
     if (!m_json)
         printReply(reply);
+    if (command.qrCode && !m_json)
+        if (const auto qr =
+                QrCode::encode(reply.value(QStringLiteral("link")).toString().toStdString()))
+            writeOut(QByteArray::fromStdString(qr->terminalText()));
     return Done;
 }
 

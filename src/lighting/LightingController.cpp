@@ -32,6 +32,8 @@ LightingController::LightingController(LightingState& state, TableLink& link)
 void LightingController::changed(const LightingChange& change) {
     if (m_changed)
         m_changed(change);
+    for (const auto& observer : m_observers)
+        observer(change);
 }
 
 bool LightingController::manualMode(TeamLights lights) const {

@@ -5,6 +5,7 @@
 #include "sequence/Sequence.h"
 
 #include <functional>
+#include <vector>
 
 namespace glowdeck {
 
@@ -38,6 +39,11 @@ public:
     void setChangeListener(std::function<void(const LightingChange&)> listener) {
         m_changed = std::move(listener);
     }
+    // Also called after every change, for as long as the controller lives (the panel's clients
+    // are told the new state).
+    void addObserver(std::function<void(const LightingChange&)> observer) {
+        m_observers.push_back(std::move(observer));
+    }
 
     // The Manual Mode check box clicked to `manual`; refused while disconnected, and the flag
     // stays as it was.
@@ -58,6 +64,7 @@ private:
     LightingState& m_state;
     TableLink& m_link;
     std::function<void(const LightingChange&)> m_changed;
+    std::vector<std::function<void(const LightingChange&)>> m_observers;
 };
 
 } // namespace glowdeck

@@ -68,6 +68,7 @@ const DialogTemplate kMainWindow{
         {IDC_SETTINGS, K::PushButton, GLOWDECK_TR_NOOP("DialogTemplate", "Settings"), Tab, 7, 342, 50, 14},
         {IDC_DEBUG, K::PushButton, GLOWDECK_TR_NOOP("DialogTemplate", "Debug"), Tab | StyleHidden, 62, 342, 50, 14},
         {-1, K::Label, GLOWDECK_TR_NOOP("DialogTemplate", "Prompt"), 0, 220, 334, 24, 8},
+        {IDC_WEB_LINKS, K::PushButton, GLOWDECK_TR_NOOP("DialogTemplate", "Phone Links"), Tab | StyleHidden, 288, 4, 55, 12},
     },
 };
 

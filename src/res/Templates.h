@@ -27,6 +27,7 @@ enum MainControlId : int {
     IDC_SETTINGS = 1020,
     IDC_DEBUG = 1021,
     IDC_PROMPT = 1022,
+    IDC_WEB_LINKS = 1023, // shown only while the page for phones is served
 };
 
 enum DebuggerControlId : int {

@@ -1,6 +1,7 @@
 #include "FakeHandler.h"
 #include "LineClient.h"
 
+#include "control/ControlClients.h"
 #include "control/ControlServer.h"
 #include "control/RequestDecoder.h"
 
@@ -52,7 +53,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         path = folder.filePath(QStringLiteral("control"));
-        server = std::make_unique<ControlServer>(handler);
+        server = std::make_unique<ControlServer>(clients);
         QString error;
         ASSERT_TRUE(server->listen(path, &error)) << error.toStdString();
     }
@@ -74,6 +75,7 @@ protected:
     QTemporaryDir folder;
     QString path;
     FakeHandler handler;
+    ControlClients clients{handler};
     std::unique_ptr<ControlServer> server;
 };
 
@@ -220,13 +222,13 @@ TEST_F(ControlServerTest, AClientThatStopsReadingIsDroppedAtTheBoundAndOthersCar
     int sent = 0;
     // Far more than the bound, in steps the reader keeps up with.
     while (server->clientCount() == 2 && sent < 64) {
-        server->broadcastLog(chunk);
+        clients.broadcastLog(chunk);
         ++sent;
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return received() == qsizetype(sent) * qsizetype(chunk.size()); }, 5000));
     }
     EXPECT_EQ(server->clientCount(), 1);
-    EXPECT_GT(qint64(sent) * qint64(chunk.size()), ControlServer::kMaxUnreadOutput);
+    EXPECT_GT(qint64(sent) * qint64(chunk.size()), ControlClients::kMaxUnreadOutput);
     ::close(stuck);
     expectServed(*reader);
 }
@@ -327,8 +329,8 @@ TEST_F(ControlServerTest, SubscribersGetEveryByteOfTheLogAndConnectionChanges) {
     std::string everyByte;
     for (int b = 0; b < 256; ++b)
         everyByte.push_back(char(b));
-    server->broadcastLog(everyByte);
-    server->broadcastConnection(true);
+    clients.broadcastLog(everyByte);
+    clients.broadcastConnection(true);
     ASSERT_TRUE(subscriber->waitForLines(3));
     EXPECT_EQ(subscriber->lines()[1].value(QStringLiteral("event")).toString(), u"log");
     const QByteArray text =
@@ -349,7 +351,7 @@ TEST_F(ControlServerTest, ALongLogTextGoesAsSeveralLinesWithinTheLimit) {
     std::string text;
     for (int i = 0; i < 20000; ++i)
         text.push_back(char(i % 3 == 0 ? 0x01 : i % 3 == 1 ? 'a' : 0xE9));
-    server->broadcastLog(text);
+    clients.broadcastLog(text);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             std::string got;
@@ -394,7 +396,8 @@ TEST_F(ControlServerTest, TheSocketIsOnlyForItsUser) {
 
 TEST_F(ControlServerTest, ALivePanelIsNotStolenFrom) {
     FakeHandler second;
-    ControlServer intruder(second);
+    ControlClients others(second);
+    ControlServer intruder(others);
     QString error;
     EXPECT_FALSE(intruder.listen(path, &error));
     EXPECT_EQ(error, QStringLiteral("another panel already listens at ") + path);
@@ -417,7 +420,8 @@ protected:
 };
 
 TEST_F(ControlSocketPlaceTest, TheDefaultPlaceIsAPrivateFolderInTheRuntimeFolder) {
-    ControlServer server(handler);
+    ControlClients clients(handler);
+    ControlServer server(clients);
     QString error;
     ASSERT_TRUE(server.listen(QString(), &error)) << error.toStdString();
     const QString expected = runtime.filePath(QStringLiteral("glowdeck/control"));
@@ -430,7 +434,8 @@ TEST_F(ControlSocketPlaceTest, AFolderOthersCanEnterIsRefused) {
     const QString folder = runtime.filePath(QStringLiteral("glowdeck"));
     ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0755), 0);
     ::chmod(QFile::encodeName(folder).constData(), 0755);
-    ControlServer server(handler);
+    ControlClients clients(handler);
+    ControlServer server(clients);
     QString error;
     EXPECT_FALSE(server.listen(QString(), &error));
     EXPECT_TRUE(error.contains(u"open to other users")) << error.toStdString();
@@ -440,7 +445,8 @@ TEST_F(ControlSocketPlaceTest, AFolderOthersCanEnterIsRefused) {
 TEST_F(ControlSocketPlaceTest, ALinkInPlaceOfTheFolderIsRefused) {
     QTemporaryDir elsewhere;
     ASSERT_TRUE(QFile::link(elsewhere.path(), runtime.filePath(QStringLiteral("glowdeck"))));
-    ControlServer server(handler);
+    ControlClients clients(handler);
+    ControlServer server(clients);
     QString error;
     EXPECT_FALSE(server.listen(QString(), &error));
     EXPECT_TRUE(error.contains(u"is not a folder")) << error.toStdString();
@@ -460,7 +466,8 @@ TEST_F(ControlSocketPlaceTest, AStaleSocketIsReplacedAndAPlainFileIsLeftAlone) {
     }
     ASSERT_TRUE(QFile::exists(path));
     {
-        ControlServer server(handler);
+        ControlClients clients(handler);
+        ControlServer server(clients);
         QString error;
         ASSERT_TRUE(server.listen(path, &error)) << error.toStdString();
         LineClient c(path);
@@ -473,7 +480,8 @@ TEST_F(ControlSocketPlaceTest, AStaleSocketIsReplacedAndAPlainFileIsLeftAlone) {
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.write("keep me");
     plain.close();
-    ControlServer server(handler);
+    ControlClients clients(handler);
+    ControlServer server(clients);
     QString error;
     EXPECT_FALSE(server.listen(path, &error));
     EXPECT_EQ(error, path + QStringLiteral(" exists and is not a socket"));

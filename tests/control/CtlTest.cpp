@@ -1,5 +1,6 @@
 #include "FakeHandler.h"
 
+#include "control/ControlClients.h"
 #include "control/ControlServer.h"
 #include "ctl/CtlArguments.h"
 #include "res/Templates.h"
@@ -79,6 +80,9 @@ TEST(CtlArguments, EachSubcommandBecomesItsRequest) {
         {{"debugger", "next", "now"}, nullptr},
         {{"debugger", "step-mode"}, nullptr},
         {{"dump", "a", "b"}, nullptr},
+        {{"web-link", "--guest"}, R"({"cmd":"web-link","guest":true})"},
+        {{"web-link"}, R"({"cmd":"web-link","guest":false})"},
+        {{"web-link", "--operator"}, nullptr},
     };
     for (const WordsCase& c : cases) {
         SCOPED_TRACE(c.words.join(QLatin1Char(' ')).toStdString());
@@ -159,7 +163,8 @@ protected:
     QTemporaryDir folder;
     QString path;
     FakeHandler handler;
-    ControlServer server{handler};
+    ControlClients clients{handler};
+    ControlServer server{clients};
 };
 
 TEST_F(CtlProcessTest, DoneRefusedAndNoPanelGiveTheirExitStatus) {
@@ -267,13 +272,13 @@ TEST_F(CtlProcessTest, FollowPrintsTheTablesBytesAsTheyArrive) {
     QByteArray out;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            server.broadcastLog("\xE9t\xE9\r\n");
+            clients.broadcastLog("\xE9t\xE9\r\n");
             out += process.readAllStandardOutput();
             return !out.isEmpty();
         },
         10000));
-    server.broadcastConnection(false);
-    server.broadcastLog("end");
+    clients.broadcastConnection(false);
+    clients.broadcastLog("end");
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             out += process.readAllStandardOutput();

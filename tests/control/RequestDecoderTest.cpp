@@ -135,6 +135,10 @@ const ValidCase kValid[] = {
      [](const ControlRequest& r) { EXPECT_EQ(r.path, QStringLiteral("/tmp/d\u00FCmp.csv")); }},
     {R"({"cmd":"clear-log"})", Command::ClearLog, nullptr},
     {R"({"cmd":"subscribe"})", Command::Subscribe, nullptr},
+    {R"({"cmd":"web-link"})", Command::WebLink,
+     [](const ControlRequest& r) { EXPECT_FALSE(r.guest); }},
+    {R"({"cmd":"web-link","guest":true})", Command::WebLink,
+     [](const ControlRequest& r) { EXPECT_TRUE(r.guest); }},
     {"  {\"cmd\":\"status\"}  \r", Command::Status, nullptr},
 };
 
