@@ -1,9 +1,9 @@
 #include "app/AccessibleFactory.h"
 
-#include "logview/LogView.h"
-#include "logview/LogViewAccessible.h"
 #include "lighting/ColourSwatch.h"
 #include "lighting/SwatchAccessible.h"
+#include "logview/LogView.h"
+#include "logview/LogViewAccessible.h"
 #include "res/ComboBoxAccessible.h"
 
 #include <QAccessible>

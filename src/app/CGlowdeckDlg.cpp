@@ -1,7 +1,6 @@
 #include "app/CGlowdeckDlg.h"
 
 #include "action/CommandSender.h"
-#include "logview/LogView.h"
 #include "app/Panel.h"
 #include "app/WebLinksWindow.h"
 #include "connect/BluetoothDiscovery.h"
@@ -9,6 +8,7 @@
 #include "connect/PortList.h"
 #include "lighting/CColourPickerCB.h"
 #include "lighting/ColourSwatch.h"
+#include "logview/LogView.h"
 #include "protocol/TableVocabulary.h"
 #include "res/AppIcon.h"
 #include "res/Templates.h"

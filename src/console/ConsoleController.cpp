@@ -1,7 +1,7 @@
 #include "console/ConsoleController.h"
 
-#include "console/TextCommands.h"
 #include "action/CommandSender.h"
+#include "console/TextCommands.h"
 
 namespace glowdeck {
 

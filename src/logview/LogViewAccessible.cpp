@@ -1,7 +1,7 @@
 #include "logview/LogViewAccessible.h"
 
-#include "logview/LogView.h"
 #include "log/LogNavigation.h"
+#include "logview/LogView.h"
 
 #include <algorithm>
 #include <climits>

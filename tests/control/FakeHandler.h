@@ -36,8 +36,8 @@ public:
             ++overlaps;
         running = true;
         handled.push_back(request);
-        QJsonObject reply{{QStringLiteral("cmd"),
-                           QString::fromUtf8(RequestDecoder::nameOf(request.command))}};
+        QJsonObject reply{
+            {QStringLiteral("cmd"), QString::fromUtf8(RequestDecoder::nameOf(request.command))}};
         if (request.command == ControlRequest::Command::FactoryReset)
             reply.insert(QStringLiteral("error"), QStringLiteral("refused"));
         if (answer == Answer::Later) {

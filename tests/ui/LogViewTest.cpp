@@ -2,10 +2,10 @@
 // in, finding, saving, its menu and what a screen reader is told.
 #include "logview/LogView.h"
 #include "app/AccessibleFactory.h"
+#include "log/ReceivedLog.h"
 #include "logview/LogFindBar.h"
 #include "logview/LogGlyphs.h"
 #include "logview/LogScrollBar.h"
-#include "log/ReceivedLog.h"
 
 #include <QAccessible>
 #include <QApplication>

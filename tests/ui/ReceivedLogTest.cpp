@@ -1,8 +1,8 @@
 #include "support/PanelFixture.h"
 
+#include "log/ReceivedLog.h"
 #include "logview/LogFindBar.h"
 #include "logview/LogView.h"
-#include "log/ReceivedLog.h"
 #include "protocol/CommandSet.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
