@@ -49,6 +49,13 @@ public:
     // timeoutMs. One write at a time.
     virtual void write(const QByteArray& data, int timeoutMs) = 0;
     virtual void close() = 0;
+    // While held, bytes that arrive wait in the system without a readyRead() for each few of them;
+    // read() and bytesAvailable() still take in all that waits. Returns whether the hold (or its
+    // release) took: a port that cannot hold keeps telling as bytes come.
+    virtual bool hold(bool held) {
+        Q_UNUSED(held);
+        return false;
+    }
 
 signals:
     void opened(const glowdeck::ConnectResult& result);

@@ -26,7 +26,7 @@ ReceiveWorker::ReceiveWorker(WorkerMail& mail, PortFactory factory, ProtocolTrac
       m_gapTimer(this), m_mailTimer(this) {
     m_gapTimer.setTimerType(Qt::PreciseTimer);
     m_gapTimer.setSingleShot(true);
-    connect(&m_gapTimer, &QTimer::timeout, this, &ReceiveWorker::endBurst);
+    connect(&m_gapTimer, &QTimer::timeout, this, &ReceiveWorker::onGapTimeout);
     m_mailTimer.setSingleShot(true);
     connect(&m_mailTimer, &QTimer::timeout, this, &ReceiveWorker::signalNews);
 }
@@ -36,7 +36,8 @@ ReceiveWorker::~ReceiveWorker() = default;
 void ReceiveWorker::tell(WorkerNews news) {
     const bool text = news.kind == WorkerNews::Kind::Text;
     m_mail.news.post(std::move(news));
-    if (text) {
+    // Reads of a held port are already as far apart as text is passed on.
+    if (text && !m_held) {
         const bool talking = m_sinceText.isValid() && m_sinceText.elapsed() < kTextMailMs;
         m_sinceText.start();
         if (talking && m_sinceMail.isValid() && m_sinceMail.elapsed() < kTextMailMs) {
@@ -137,6 +138,7 @@ void ReceiveWorker::stopLogging() {
         m_gapTimer.stop();
         endBurst();
     }
+    release();
     m_logging = false;
 }
 
@@ -146,13 +148,52 @@ void ReceiveWorker::readAvailable() {
     const QByteArray data = m_port->read(m_port->bytesAvailable());
     if (data.isEmpty())
         return;
+    const bool steady = m_sinceRead.isValid() && m_sinceRead.elapsed() < kQuietMs;
+    m_steadyReads = steady ? m_steadyReads + 1 : 0;
     if (m_gapTimer.isActive() && m_sinceRead.nsecsElapsed() >= qint64(kBurstGapMs) * 1000000)
         endBurst();
     m_sinceRead.start();
     traceReceived(data);
     m_machine.feed(reinterpret_cast<const std::uint8_t*>(data.constData()),
                    std::size_t(data.size()));
-    m_gapTimer.start(m_machine.capturing() ? kBurstGapMs : kQuietMs);
+    if (m_held) {
+        endBurst();
+        if (data.size() > kMostHeldBytes) {
+            m_tooFastToHold = true;
+            release();
+        }
+    } else if (m_steadyReads >= kSteadyReads && mayHold()) {
+        m_held = m_port->hold(true);
+    }
+    if (m_held)
+        m_gapTimer.start(kHoldMs);
+    else
+        m_gapTimer.start(m_machine.capturing() ? kBurstGapMs : kQuietMs);
+}
+
+bool ReceiveWorker::mayHold() const {
+    return m_logging && !m_trace && !m_machine.capturing() && !m_tooFastToHold;
+}
+
+void ReceiveWorker::release() {
+    if (!m_held)
+        return;
+    m_held = false;
+    m_steadyReads = 0;
+    if (m_port)
+        m_port->hold(false);
+}
+
+void ReceiveWorker::onGapTimeout() {
+    if (m_held) {
+        if (m_port && m_port->bytesAvailable() > 0) {
+            readAvailable();
+            return;
+        }
+        release();
+    }
+    m_tooFastToHold = false;
+    endBurst();
 }
 
 void ReceiveWorker::endBurst() {
@@ -208,6 +249,7 @@ void ReceiveWorker::onWriteFinished(bool written) {
 void ReceiveWorker::armCapture(std::uint32_t requestId) {
     if (m_reading)
         readAvailable();
+    release();
     m_machine.armCapture(requestId);
     // At most one byte already waiting is discarded, as the table's reply starts after the frame.
     if (m_port && m_open && !m_lost && m_port->bytesAvailable() > 0)
@@ -228,6 +270,8 @@ void ReceiveWorker::onPortFailed(const QString& reason) {
 
 void ReceiveWorker::dropLink() {
     m_gapTimer.stop();
+    m_held = false;
+    m_steadyReads = 0;
     // What arrived before the link went away still reaches the log (unless logging has been
     // stopped); only then is the machine reset.
     endBurst();

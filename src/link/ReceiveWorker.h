@@ -36,6 +36,17 @@ public:
     // rate costs more than the text. The first text after a silence and all other news go at
     // once, and with them any text before.
     static constexpr int kTextMailMs = 40;
+    // Once the table has kept talking for kSteadyReads reads in a row, each under kQuietMs after
+    // the one before, the port holds its bytes and they are read every kHoldMs instead: each wake
+    // of this thread costs more than the few bytes it brings. Bytes read at once can show no gap,
+    // so each such read is a burst of its own; while a capture is armed or the protocol is traced,
+    // where the gaps matter, the port is never held. The first read that finds nothing ends the
+    // hold, and so does one that brings more than kMostHeldBytes (the system keeps 4 KiB for a
+    // held port; at the line rate a hold gathers under 500 bytes): such a table is faster than
+    // holding suits, and its port is not held again until it has fallen silent.
+    static constexpr int kSteadyReads = 8;
+    static constexpr int kHoldMs = kTextMailMs;
+    static constexpr int kMostHeldBytes = 2048;
 
     ReceiveWorker(WorkerMail& mail, PortFactory factory, ProtocolTrace* trace);
     ~ReceiveWorker() override;
@@ -59,6 +70,9 @@ private:
     void onWriteFinished(bool written);
     void armCapture(std::uint32_t requestId);
     void readAvailable();
+    bool mayHold() const;
+    void release();
+    void onGapTimeout();
     void endBurst();
     void onPortFailed(const QString& reason);
     void dropLink();
@@ -82,6 +96,9 @@ private:
     bool m_logging = false;
     bool m_lost = false;
     bool m_closed = false;
+    bool m_held = false;
+    bool m_tooFastToHold = false;
+    int m_steadyReads = 0;
     // The write under way; the orders after it wait for it, so they act in the order given.
     std::optional<WorkerOrder> m_writing;
     QByteArray m_tracedBurst; // received since the last gap, not yet traced

@@ -1,11 +1,15 @@
 #include "link/SerialPort.h"
 
+#include <QSocketNotifier>
+
 #ifdef Q_OS_UNIX
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #endif
 
@@ -48,6 +52,16 @@ bool settingsReadable(QSerialPort& port) {
     return port.isOpen();
 #endif
 }
+
+// QSerialPort's own watch on the device, through which each arrival wakes the thread.
+QSocketNotifier* readNotifierOf(QSerialPort& port) {
+    const auto children = port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
+    for (QSocketNotifier* notifier : children) {
+        if (notifier->type() == QSocketNotifier::Read && notifier->socket() == port.handle())
+            return notifier;
+    }
+    return nullptr;
+}
 } // namespace
 
 SerialPort::SerialPort() = default;
@@ -79,6 +93,7 @@ ConnectResult SerialPort::openNow(const QString& name) {
         return error;
     };
     m_failed = false;
+    m_held = false;
     m_port = std::make_unique<QSerialPort>();
     m_port->setPortName(name);
     if (!m_port->open(QIODevice::ReadWrite)) {
@@ -111,11 +126,73 @@ ConnectResult SerialPort::openNow(const QString& name) {
 }
 
 QByteArray SerialPort::read(qint64 maxBytes) {
-    return m_port && !m_failed ? m_port->read(maxBytes) : QByteArray();
+    if (!m_port || m_failed)
+        return {};
+    if (!m_held)
+        return m_port->read(maxBytes);
+    QByteArray data;
+    if (m_port->bytesAvailable() > 0) {
+        data = m_port->read(maxBytes);
+        // QSerialPort listens to the device again whenever its buffer runs empty.
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(false);
+    }
+    readHeld(data, maxBytes);
+    return data;
 }
 
 qint64 SerialPort::bytesAvailable() const {
-    return m_port && !m_failed ? m_port->bytesAvailable() : 0;
+    if (!m_port || m_failed)
+        return 0;
+    return m_port->bytesAvailable() + (m_held ? heldBytes() : 0);
+}
+
+bool SerialPort::hold(bool held) {
+#ifdef Q_OS_UNIX
+    if (!m_port || m_failed || held == m_held)
+        return held == m_held;
+    m_readNotifier = readNotifierOf(*m_port);
+    if (!m_readNotifier)
+        return false;
+    m_readNotifier->setEnabled(!held);
+    m_held = held;
+    return true;
+#else
+    Q_UNUSED(held);
+    return false;
+#endif
+}
+
+qint64 SerialPort::heldBytes() const {
+#ifdef Q_OS_UNIX
+    int waiting = 0;
+    if (::ioctl(int(m_port->handle()), FIONREAD, &waiting) == 0)
+        return waiting;
+#endif
+    return 0;
+}
+
+// What waits in the system comes after what QSerialPort has already taken in, so it is read
+// straight from the device behind that.
+void SerialPort::readHeld(QByteArray& data, qint64 maxBytes) {
+#ifdef Q_OS_UNIX
+    const qint64 wanted = std::min(maxBytes - data.size(), heldBytes());
+    if (wanted <= 0)
+        return;
+    const qsizetype at = data.size();
+    data.resize(at + wanted);
+    ssize_t got = 0;
+    do {
+        got = ::read(int(m_port->handle()), data.data() + at, std::size_t(wanted));
+    } while (got < 0 && errno == EINTR);
+    data.resize(at + std::max<qsizetype>(got, 0));
+    // A failing device is QSerialPort's to report: let it listen again, and it will.
+    if (got < 0 && errno != EAGAIN)
+        hold(false);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(maxBytes);
+#endif
 }
 
 void SerialPort::write(const QByteArray& data, int timeoutMs) {
@@ -136,6 +213,7 @@ bool SerialPort::writeNow(const QByteArray& data, int timeoutMs) {
 }
 
 void SerialPort::close() {
+    m_held = false;
     if (!m_port)
         return;
     m_port->disconnect(this);

@@ -2,9 +2,12 @@
 
 #include "link/Port.h"
 
+#include <QPointer>
 #include <QSerialPort>
 
 #include <memory>
+
+class QSocketNotifier;
 
 namespace glowdeck {
 
@@ -24,6 +27,7 @@ public:
     qint64 bytesAvailable() const override;
     void write(const QByteArray& data, int timeoutMs) override;
     void close() override;
+    bool hold(bool held) override;
 
     // The connect steps as they run on this port; open() answers with their result.
     ConnectResult openNow(const QString& name);
@@ -33,9 +37,13 @@ public:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    qint64 heldBytes() const;
+    void readHeld(QByteArray& data, qint64 maxBytes);
 
     std::unique_ptr<QSerialPort> m_port;
     bool m_failed = false;
+    bool m_held = false;
+    QPointer<QSocketNotifier> m_readNotifier; // QSerialPort's own watch on the device
 };
 
 } // namespace glowdeck

@@ -18,6 +18,8 @@ public:
     QByteArray incoming;
     QByteArray written;
     bool writable = true;
+    bool holdable = false;
+    bool held = false;
 
     void open(const QString&) override { answerOpen({}); }
     QByteArray read(qint64 maxBytes) override {
@@ -31,10 +33,15 @@ public:
         answerWrite(writable);
     }
     void close() override {}
+    bool hold(bool h) override {
+        held = holdable && h;
+        return holdable;
+    }
 
     void arrive(const QByteArray& bytes) {
         incoming += bytes;
-        emit readyRead();
+        if (!held)
+            emit readyRead();
     }
     void fail() { emit failed(QStringLiteral("Input/output error")); }
 };
@@ -192,6 +199,52 @@ TEST_F(Worker, ACaptureIsHandedOverWholeToItsRequest) {
     EXPECT_EQ(last(Kind::CaptureCompleted).id, 7u);
     EXPECT_EQ(last(Kind::CaptureCompleted).bytes, QByteArray(19 + 32768, 'e'));
     EXPECT_EQ(logged(), "xEEPROM Dump Started...\r\nEEPROM Dump Completed\r\n");
+}
+
+// A table that keeps talking: reads come one straight after another until the port holds.
+QByteArray streamUntilHeld(MemoryPort& port) {
+    QByteArray sent;
+    for (int i = 0; i <= ReceiveWorker::kSteadyReads; ++i) {
+        sent += "line " + QByteArray::number(i) + "\r\n";
+        port.arrive(sent.right(8));
+    }
+    return sent;
+}
+
+TEST_F(Worker, AStreamWaitsInTheHeldPortAndIsReadInStepsUntilTheTableFallsSilent) {
+    port->holdable = true;
+    const QByteArray sent = streamUntilHeld(*port) + "held";
+    ASSERT_TRUE(port->held);
+    port->incoming += "held";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logged() == sent; }, 1000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !port->held; }, 1000))
+        << "a read that finds nothing lets the port tell again";
+    port->arrive(" and after");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logged() == sent + " and after"; }, 1000));
+}
+
+TEST_F(Worker, ACaptureTakesWhatWaitsInTheHeldPortFirstAndIsNotHeld) {
+    port->holdable = true;
+    const QByteArray sent = streamUntilHeld(*port) + "waiting";
+    port->incoming += "waiting";
+    WorkerOrder arm(WorkerOrder::Kind::ArmCapture);
+    arm.id = 3;
+    order(arm);
+    EXPECT_FALSE(port->held);
+    EXPECT_EQ(logged(), sent + "EEPROM Dump Started...");
+    for (int i = 0; i <= ReceiveWorker::kSteadyReads; ++i)
+        port->arrive(QByteArray(1000, 'e'));
+    EXPECT_FALSE(port->held);
+}
+
+TEST_F(Worker, ATableTooFastForAHoldIsNotHeldAgainUntilItFallsSilent) {
+    port->holdable = true;
+    streamUntilHeld(*port);
+    port->incoming += QByteArray(ReceiveWorker::kMostHeldBytes + 1, 'f');
+    emit port->readyRead(); // as a held port may still tell
+    EXPECT_FALSE(port->held);
+    streamUntilHeld(*port);
+    EXPECT_FALSE(port->held);
 }
 
 #include "ReceiveWorkerTest.moc"
