@@ -135,8 +135,13 @@ Answer TableModel::incomplete(const std::vector<std::uint8_t>& bytes, const SimO
     std::string line = "Incomplete command " + hexBytes(codeBytes, 2);
     const CommandInfo* info = bytes.size() >= 2 ? CommandSet::find(bytes[1]) : nullptr;
     if (info)
-        line += " " + std::string(info->name) + ", " + std::to_string(bytes.size()) + " of " +
-                std::to_string(info->payloadLength + 2) + " bytes";
+        line.append(" ")
+            .append(info->name)
+            .append(", ")
+            .append(std::to_string(bytes.size()))
+            .append(" of ")
+            .append(std::to_string(info->payloadLength + 2))
+            .append(" bytes");
     return text(line + " - dropped\r\n", options);
 }
 
@@ -237,7 +242,8 @@ std::string TableModel::apply(std::uint16_t code, const std::uint8_t* payload, s
     case CMD_POD_READ_SENSORS: {
         std::string line = "Pod sensors:";
         for (int pod = 0; pod < kPodCount; ++pod)
-            line += " " + std::to_string(400 + (pod * 53 + m_state.podSensitivity * 7) % 200);
+            line.append(" ").append(
+                std::to_string(400 + (pod * 53 + m_state.podSensitivity * 7) % 200));
         return line + "\r\n";
     }
     case CMD_POD_READ_SENSORS_SHORT:
