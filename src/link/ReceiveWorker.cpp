@@ -186,10 +186,10 @@ void ReceiveWorker::release() {
 
 void ReceiveWorker::onGapTimeout() {
     if (m_held) {
-        if (m_port && m_port->bytesAvailable() > 0) {
-            readAvailable();
+        // A read that brings bytes starts the timer again; one that finds none ends the hold.
+        readAvailable();
+        if (m_gapTimer.isActive())
             return;
-        }
         release();
     }
     m_tooFastToHold = false;

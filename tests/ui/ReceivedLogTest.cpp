@@ -87,6 +87,17 @@ TEST_F(ReceivedData, AGapOfAFewMillisecondsEndsABurst) {
         << traced.toStdString();
     EXPECT_TRUE(traced.contains(QRegularExpression(" <- 1 byte 62  \"b\"\n")))
         << traced.toStdString();
+
+    // A traced table that keeps talking is read as it talks, each burst traced by itself, never
+    // gathered for a while (a late read may find two).
+    table.send(Bytes(24, 'c'), 8);
+    ASSERT_TRUE(waitFor([this] { return log() == "ab" + std::string(24, 'c'); }));
+    trace.seek(0);
+    const QString all = QString::fromLatin1(trace.readAll());
+    qlonglong most = 0;
+    for (const auto& m : QRegularExpression(" <- (\\d+) bytes? 63").globalMatch(all))
+        most = std::max(most, m.captured(1).toLongLong());
+    EXPECT_LE(most, 3) << all.toStdString();
 }
 
 TEST_F(ReceivedData, OnlyNulBytesAreLeftOutOfABurst) {
