@@ -1,5 +1,5 @@
 // Measurements of the link and the log: run with ./bench.sh (Release build).
-#include "QuietSystem.h"
+#include "ConnectedWindow.h"
 #include "app/CGlowdeckApp.h"
 #include "app/CGlowdeckDlg.h"
 #include "app/Services.h"
@@ -50,29 +50,6 @@ void finish(Panel& panel, Sequence<> action) {
     panel.run(std::move(action), SequenceRunner::Bound::Panel, [&] { over = true; });
     (void)QTest::qWaitFor([&] { return over; }, 60000);
 }
-
-// A main window connected to a simulated table, as the operator has it.
-struct ConnectedWindow {
-    sim::SimulatedTable table;
-    std::unique_ptr<CGlowdeckApp> app;
-    std::unique_ptr<CGlowdeckDlg> window;
-
-    explicit ConnectedWindow(sim::SimOptions options = {}) : table(options) {
-        table.start();
-        app = std::make_unique<CGlowdeckApp>(quietSystem());
-        window = app->makeMainWindow(QStringList{QString::fromStdString(table.devicePath())});
-        window->show();
-        window->control<QPushButton>(IDC_CONNECT)->click();
-        (void)QTest::qWaitFor([this] { return app->connection().connected(); }, 5000);
-    }
-    ~ConnectedWindow() {
-        window->close();
-        (void)QTest::qWaitFor([this] { return !window->isVisible(); }, 5000);
-        window.reset();
-        app.reset();
-        table.stop();
-    }
-};
 
 // Lines as the table streams them: 22 bytes, CR LF included.
 std::string streamLines(std::size_t count, std::size_t& numbered) {

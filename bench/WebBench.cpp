@@ -2,18 +2,15 @@
 // window, connected to the simulated table over a real pseudo-terminal, serves the page on
 // loopback; the pages are WebSockets of this same process and thread, as chromium's would be
 // of another.
-#include "QuietSystem.h"
+#include "ConnectedWindow.h"
 #include "app/CGlowdeckApp.h"
-#include "app/CGlowdeckDlg.h"
 #include "app/Services.h"
 #include "control/ControlClients.h"
-#include "res/Templates.h"
 #include "sim/SimulatedTable.h"
 #include "web/WebServer.h"
 
 #include <QApplication>
 #include <QJsonDocument>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebSocket>
@@ -37,32 +34,17 @@ double percentile(std::vector<double> values, int percent) {
     return values[std::min(values.size() - 1, values.size() * std::size_t(percent) / 100)];
 }
 
-// The panel serving the page, connected to the simulated table.
+// The panel serving the page, connected to the simulated table; the page's keys in a folder of
+// its own.
 struct ServedPanel {
     QTemporaryDir config;
-    sim::SimulatedTable table;
-    std::unique_ptr<CGlowdeckApp> app;
-    std::unique_ptr<CGlowdeckDlg> window;
-
-    ServedPanel() {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-        table.start();
-        app = std::make_unique<CGlowdeckApp>(quietSystem());
-        app->panel().startWeb(*WebEndpoint::parse(QStringLiteral("127.0.0.1:0"), nullptr), false,
-                              *app);
-        window = app->makeMainWindow(QStringList{QString::fromStdString(table.devicePath())});
-        window->show();
-        window->control<QPushButton>(IDC_CONNECT)->click();
-        (void)QTest::qWaitFor([this] { return app->connection().connected(); }, 5000);
-    }
-    ~ServedPanel() {
-        window->close();
-        (void)QTest::qWaitFor([this] { return !window->isVisible(); }, 5000);
-        window.reset();
-        app.reset();
-        table.stop();
-    }
-    WebServer& web() { return *app->panel().web(); }
+    bool configured = qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    ConnectedWindow connected{{}, [](CGlowdeckApp& app) {
+                                  app.panel().startWeb(
+                                      *WebEndpoint::parse(QStringLiteral("127.0.0.1:0"), nullptr),
+                                      false, app);
+                              }};
+    WebServer& web() { return *connected.app->panel().web(); }
 };
 
 // A page: its WebSocket, said hello and subscribed.
@@ -108,10 +90,10 @@ void BM_TapToFrame(benchmark::State& state) {
     std::vector<double> micros;
     int mode = 0;
     for (auto _ : state) {
-        const std::size_t frames = panel.table.frames().size();
+        const std::size_t frames = panel.connected.table.frames().size();
         const Steady::time_point start = Steady::now();
         page.send({{"cmd", "mode"}, {"mode", ++mode % 10}, {"id", mode}});
-        while (panel.table.frames().size() == frames)
+        while (panel.connected.table.frames().size() == frames)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         micros.push_back(
             double(std::chrono::duration_cast<std::chrono::nanoseconds>(Steady::now() - start)
@@ -138,7 +120,7 @@ std::vector<std::unique_ptr<Page>> fullHouse(WebServer& web) {
 void BM_StateToThirtyTwoPages(benchmark::State& state) {
     ServedPanel panel;
     const auto pages = fullHouse(panel.web());
-    ControlClients& clients = *panel.app->panel().clients();
+    ControlClients& clients = *panel.connected.app->panel().clients();
     std::vector<double> micros;
     for (auto _ : state) {
         std::vector<int> before;
