@@ -53,6 +53,7 @@ bool settingsReadable(QSerialPort& port) {
 #endif
 }
 
+#ifdef Q_OS_UNIX
 // QSerialPort's own watch on the device, through which each arrival wakes the thread.
 QSocketNotifier* readNotifierOf(QSerialPort& port) {
     const auto children = port.findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly);
@@ -62,6 +63,7 @@ QSocketNotifier* readNotifierOf(QSerialPort& port) {
     }
     return nullptr;
 }
+#endif
 } // namespace
 
 SerialPort::SerialPort() = default;
