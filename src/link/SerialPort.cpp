@@ -187,9 +187,10 @@ void SerialPort::readHeld(QByteArray& data, qint64 maxBytes) {
     do {
         got = ::read(int(m_port->handle()), data.data() + at, std::size_t(wanted));
     } while (got < 0 && errno == EINTR);
+    const int error = got < 0 ? errno : 0;
     data.resize(at + std::max<qsizetype>(got, 0));
     // A failing device is QSerialPort's to report: let it listen again, and it will.
-    if (got < 0 && errno != EAGAIN)
+    if (error != 0 && error != EAGAIN)
         hold(false);
 #else
     Q_UNUSED(data);
