@@ -797,23 +797,25 @@ void LogView::searchChanged() {
     showMatch(m_search ? m_search->next(m_log->bytes(), selectionStart()) : std::nullopt);
 }
 
-void LogView::findNext() {
+// F3 and Shift+F3 search at once only when the bar holds something to find; otherwise they open
+// it.
+bool LogView::findBarReady() {
     if (!m_findBar->isVisible() || m_findBar->text().isEmpty()) {
         openFind();
-        return;
+        return false;
     }
-    if (!searchReady())
+    return searchReady();
+}
+
+void LogView::findNext() {
+    if (!findBarReady())
         return;
     const std::uint64_t from = hasSelection() ? selectionStart() + 1 : m_caret;
     showMatch(m_search ? m_search->next(m_log->bytes(), from) : std::nullopt);
 }
 
 void LogView::findPrevious() {
-    if (!m_findBar->isVisible() || m_findBar->text().isEmpty()) {
-        openFind();
-        return;
-    }
-    if (!searchReady())
+    if (!findBarReady())
         return;
     showMatch(m_search ? m_search->previous(m_log->bytes(), selectionStart()) : std::nullopt);
 }

@@ -147,6 +147,7 @@ private:
     void searchChanged();
     void showMatch(std::optional<std::uint64_t> match);
     bool searchReady();
+    bool findBarReady();
 
     ReceivedLog* m_log = nullptr;
     std::optional<RowMap> m_rows;
