@@ -4,7 +4,7 @@
 #include "app/CGlowdeckDlg.h"
 #include "app/Services.h"
 #include "link/Connection.h"
-#include "link/SerialPort.h"
+#include "link/TerminalPort.h"
 #include "log/LogSearch.h"
 #include "log/ReceivedLog.h"
 #include "logview/LogFindBar.h"
@@ -281,7 +281,7 @@ void BM_PumpedWaitCpu(benchmark::State& state) {
 BENCHMARK(BM_PumpedWaitCpu)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A port that takes its time to open, as a Bluetooth table out of range pages for seconds.
-class SlowPort : public SerialPort {
+class SlowPort : public TerminalPort {
 public:
     explicit SlowPort(int openMs) : m_openMs(openMs) {}
     void open(const QString& name) override {

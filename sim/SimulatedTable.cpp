@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <mutex>
+#include <random>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <thread>
@@ -54,6 +55,8 @@ public:
     void enqueue(Answer answer, const SimOptions& opts);
     void writeToPanel();
     void keepStreaming();
+    void chatter(std::int64_t now, const char* why);
+    void keepChattering(std::int64_t now);
     void writeTrace(const SimOptions& opts, const DecoderEvent& frame, std::int64_t ms);
     void closeLink();
 
@@ -94,6 +97,10 @@ public:
     long framesOnLink = 0;
     std::size_t droppedAnswers = 0;
     std::uint64_t streamedLines = 0;
+    std::mt19937_64 random;
+    std::uint64_t seedUsed = 0;
+    std::int64_t nextChatterUs = -1;
+    std::uint64_t chatterLines = 0;
     std::FILE* trace = nullptr;
     std::string tracePathOpen;
 };
@@ -144,6 +151,8 @@ int SimulatedTablePrivate::pollTimeout(std::int64_t now) const {
         if (auto next = output.nextReadyUs(now))
             at = at ? std::min(*at, *next) : *next;
     }
+    if (pty && nextChatterUs >= 0)
+        at = at ? std::min(*at, nextChatterUs) : nextChatterUs;
     if (!at)
         return -1;
     const std::int64_t waitUs = *at - now;
@@ -192,6 +201,7 @@ void SimulatedTablePrivate::run() {
             const std::int64_t ms = nowUs() / 1000;
             if (auto dropped = decoder.expire(ms))
                 handleEvent(*dropped, ms * 1000);
+            keepChattering(nowUs());
         }
         writeToPanel();
     }
@@ -264,6 +274,17 @@ void SimulatedTablePrivate::followPeers() {
     }
     if (change.left || change.arrived)
         pty->discardUnread();
+    if (change.arrived) {
+        std::string greeting;
+        {
+            std::lock_guard lock(mutex);
+            greeting = options.greeting;
+        }
+        if (!greeting.empty()) {
+            greeting += "\r\n";
+            output.push(std::vector<std::uint8_t>(greeting.begin(), greeting.end()));
+        }
+    }
 }
 
 void SimulatedTablePrivate::readFromPanel() {
@@ -282,6 +303,7 @@ void SimulatedTablePrivate::readFromPanel() {
         // The program opened the port before it wrote these bytes: see that open first.
         followPeers();
         const std::int64_t us = nowUs();
+        chatter(us, "frame");
         const std::int64_t ms = us / 1000;
         {
             std::lock_guard lock(mutex);
@@ -363,6 +385,31 @@ void SimulatedTablePrivate::keepStreaming() {
     output.push(std::move(lines), Pacing{true, 0});
 }
 
+// One unprompted line, straight onto the line ahead of any answer still queued.
+void SimulatedTablePrivate::chatter(std::int64_t now, const char* why) {
+    int everyMs = 0;
+    {
+        std::lock_guard lock(mutex);
+        everyMs = options.chatterMs;
+    }
+    if (everyMs <= 0) {
+        nextChatterUs = -1;
+        return;
+    }
+    nextChatterUs = now + std::int64_t(random() % std::uint64_t(2 * everyMs * 1000 + 1));
+    if (!pty || !pty->programPresent())
+        return;
+    const std::string line = "Pod " + std::to_string(random() % 8 + 1) + " " + why + " chatter " +
+                             std::to_string(++chatterLines) + "\r\n";
+    // Written at once rather than queued: the point is to land while the program writes.
+    [[maybe_unused]] const ssize_t n = ::write(pty->masterFd(), line.data(), line.size());
+}
+
+void SimulatedTablePrivate::keepChattering(std::int64_t now) {
+    if (nextChatterUs < 0 || now >= nextChatterUs)
+        chatter(now, "sensor");
+}
+
 void SimulatedTablePrivate::writeToPanel() {
     waitingForRoom = false;
     while (pty) {
@@ -430,7 +477,14 @@ void SimulatedTablePrivate::closeLink() {
 }
 
 SimulatedTable::SimulatedTable(SimOptions options)
-    : d(std::make_unique<SimulatedTablePrivate>(std::move(options))) {}
+    : d(std::make_unique<SimulatedTablePrivate>(std::move(options))) {
+    d->seedUsed = d->options.seed != 0 ? d->options.seed : std::random_device{}() | 1u;
+    d->random.seed(d->seedUsed);
+}
+
+std::uint64_t SimulatedTable::seed() const {
+    return d->seedUsed;
+}
 
 SimulatedTable::~SimulatedTable() {
     stop();

@@ -24,6 +24,11 @@ struct SimOptions {
     std::size_t floodBytes = 0;  // answer CMD_DEBUG_TEST with this many random bytes
     long hangUpAfterFrames = -1; // close the pty after this many frames
     bool streamLines = false;    // while the port is open, send 22-byte lines at 115200 baud
+    // Talk unprompted: a line at random moments, on average this often, and one the moment each
+    // command starts to arrive, so that text lands while the program is writing.
+    int chatterMs = 0;
+    std::string greeting;    // sent whenever the program opens the port
+    std::uint64_t seed = 0;  // every random choice follows from it; 0 picks one
 };
 
 struct ReceivedFrame {
@@ -52,7 +57,8 @@ struct TableState {
 class SimulatedTablePrivate;
 
 // A Glowdeck behind a pseudo-terminal: the program opens devicePath() like a serial port. The
-// table runs on a thread of its own and never sends anything unprompted, unless told to stream.
+// table runs on a thread of its own and never sends anything unprompted, unless told to stream
+// or to chatter.
 class SimulatedTable {
 public:
     static constexpr std::size_t kEepromSize = 32768;
@@ -86,6 +92,9 @@ public:
     // A table that stops reading: the line fills up and the program's writes find no room.
     // Reading again throws away what piled up meanwhile.
     void setReading(bool reading);
+
+    // The seed the random choices follow, as given or as picked.
+    std::uint64_t seed() const;
 
     TableState state() const;
     std::array<std::uint8_t, kEepromSize> eeprom() const;

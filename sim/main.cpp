@@ -33,6 +33,10 @@ constexpr const char* kUsage =
     "  --flood N            answer the debug test with N random bytes\n"
     "  --hang-up-after N    hang up after the Nth command\n"
     "  --stream             while the port is open, send 22-byte lines at 115200 baud\n"
+    "  --chatter MS         talk unprompted: a line at random moments, about every MS ms,\n"
+    "                       and one the moment each command starts to arrive\n"
+    "  --greet TEXT         send TEXT and CR LF whenever the port is opened\n"
+    "  --seed N             make every random choice repeatable (the seed is printed)\n"
     "  --help               show this text\n"
     "  --version            show the version\n";
 
@@ -124,6 +128,15 @@ int main(int argc, char** argv) {
             ok = count(options.floodBytes);
         } else if (arg == "--hang-up-after") {
             ok = count(options.hangUpAfterFrames);
+        } else if (arg == "--chatter") {
+            ok = count(options.chatterMs);
+        } else if (arg == "--seed") {
+            ok = count(options.seed);
+        } else if (arg == "--greet") {
+            const auto text = value();
+            ok = text && !text->empty();
+            if (ok)
+                options.greeting = std::string(*text);
         } else {
             return usageError("unknown option " + std::string(arg));
         }
@@ -150,7 +163,8 @@ int main(int argc, char** argv) {
         return 1;
     std::cout << device << std::endl;
     std::cerr << "glowdeck-sim: simulated table on " << device
-              << (linkPath.empty() ? "" : " (" + linkPath + ")") << ", Ctrl+C ends it\n";
+              << (linkPath.empty() ? "" : " (" + linkPath + ")") << ", seed " << table.seed()
+              << ", Ctrl+C ends it\n";
 
     int received = 0;
     sigwait(&endSignals, &received);

@@ -3,6 +3,9 @@
 #include "link/PortMaker.h"
 #include "link/ReceiveThread.h"
 #include "link/SerialPort.h"
+#ifdef Q_OS_UNIX
+#include "link/TerminalPort.h"
+#endif
 #include "log/ReceivedLog.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/CommandSet.h"
@@ -27,7 +30,13 @@ private:
 
 Connection::Connection(ReceivedLog& log, WaitQueue& waits, QObject* parent)
     : QObject(parent), m_log(log), m_waits(waits),
-      m_factory(PortMaker::factory([] { return std::make_unique<SerialPort>(); })) {}
+      m_factory(PortMaker::factory([]() -> std::unique_ptr<Port> {
+#ifdef Q_OS_UNIX
+          return std::make_unique<TerminalPort>();
+#else
+          return std::make_unique<SerialPort>();
+#endif
+      })) {}
 
 Connection::~Connection() {
     // Each thread's destructor closes its port and waits for it.

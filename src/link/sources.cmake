@@ -5,6 +5,7 @@ list(APPEND GLOWDECK_CORE_SOURCES
 )
 list(APPEND GLOWDECK_UI_SOURCES
   link/Port.cpp
+  link/DeviceAccess.cpp
   link/SerialPort.cpp
   link/StreamPort.cpp
   link/BluetoothPort.cpp
@@ -14,3 +15,7 @@ list(APPEND GLOWDECK_UI_SOURCES
   link/Connection.cpp
   link/Reconnector.cpp
 )
+# On Unix the panel owns the terminal device itself.
+if(UNIX)
+  list(APPEND GLOWDECK_UI_SOURCES link/TerminalPort.cpp)
+endif()

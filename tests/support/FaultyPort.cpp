@@ -7,6 +7,7 @@ namespace glowdeck::test {
 FaultyPort::FaultyPort(std::shared_ptr<PortFaults> faults) : m_faults(std::move(faults)) {
     connect(&m_port, &Port::readyRead, this, &Port::readyRead);
     connect(&m_port, &Port::failed, this, &Port::failed);
+    connect(&m_port, &Port::writeFinished, this, &Port::writeFinished);
 }
 
 PortFactory FaultyPort::factory(std::shared_ptr<PortFaults> faults) {
@@ -38,7 +39,10 @@ void FaultyPort::open(const QString& name) {
 }
 
 void FaultyPort::write(const QByteArray& data, int timeoutMs) {
-    answerWrite(!m_faults->failWrites && m_port.writeNow(data, timeoutMs));
+    if (m_faults->failWrites)
+        answerWrite(false);
+    else
+        m_port.write(data, timeoutMs);
 }
 
 } // namespace glowdeck::test

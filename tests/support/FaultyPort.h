@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/SerialPort.h"
+#include "link/TerminalPort.h"
 
 #include <atomic>
 #include <memory>
@@ -17,7 +17,7 @@ struct PortFaults {
     std::atomic<int> opens{0};                    // how many opens were answered
 };
 
-// The real serial port with faults on demand, as a connection's port factory makes it.
+// The panel's own terminal port with faults on demand, as a connection's port factory makes it.
 class FaultyPort : public Port {
     Q_OBJECT
 public:
@@ -29,10 +29,11 @@ public:
     qint64 bytesAvailable() const override { return m_port.bytesAvailable(); }
     void write(const QByteArray& data, int timeoutMs) override;
     void close() override { m_port.close(); }
+    bool hold(bool held) override { return m_port.hold(held); }
 
 private:
     std::shared_ptr<PortFaults> m_faults;
-    SerialPort m_port;
+    TerminalPort m_port;
 };
 
 } // namespace glowdeck::test

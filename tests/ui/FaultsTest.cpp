@@ -203,3 +203,22 @@ TEST_F(Faults, ACloseRequestDuringADumpWaitEndsWithoutABox) {
     ASSERT_TRUE(waitForFrames(2));
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x27}, {0x00, 0x2E}}));
 }
+
+// A table that talks whenever it likes, and at the very moment each frame arrives: every frame
+// is written, every line reaches the log, and the link is never taken for lost.
+TEST_F(Faults, ATableThatTalksWhileFramesAreWrittenIsNeverTakenForLost) {
+    sim::SimOptions chattering = fastTable();
+    chattering.chatterMs = 1;
+    chattering.seed = 28;
+    table.setOptions(chattering);
+    connectTable();
+    constexpr int kFrames = 40;
+    for (int i = 0; i < kFrames; ++i)
+        ASSERT_EQ(finish(app->connection().sendCommand(CMD_STEP)), SendResult::Written)
+            << "frame " << i << ", seed " << table.seed();
+    ASSERT_TRUE(waitForFrames(kFrames));
+    EXPECT_TRUE(app->connection().connected());
+    EXPECT_FALSE(logContains("Connection Lost"));
+    EXPECT_TRUE(logContains(" frame chatter "));
+    table.setOptions(fastTable());
+}

@@ -1,5 +1,6 @@
 #include "support/PanelFixture.h"
 
+#include "link/SerialPort.h"
 #include "res/Templates.h"
 
 #include <QComboBox>

@@ -4,6 +4,7 @@
 
 #include "control/LineClient.h"
 #include "link/Reconnector.h"
+#include "link/TerminalPort.h"
 #include "protocol/CommandSet.h"
 #include "res/Templates.h"
 
@@ -34,7 +35,7 @@ protected:
         // Every port the connection opens is counted, the reconnector's and the operator's.
         app->connection().setPortFactory([opened = opened](const QString&) {
             ++*opened;
-            return std::make_unique<SerialPort>();
+            return std::make_unique<TerminalPort>();
         });
         control<QComboBox>(IDC_PORT_LIST)->setEditText(link.path());
     }
