@@ -12,8 +12,8 @@
 #include <climits>
 #include <cstdio>
 #include <mutex>
-#include <random>
 #include <poll.h>
+#include <random>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
@@ -98,7 +98,7 @@ public:
     std::size_t droppedAnswers = 0;
     std::uint64_t streamedLines = 0;
     std::mt19937_64 random;
-    std::uint64_t seedUsed = 0;
+    std::uint64_t seedUsed = 0; // under mutex
     std::int64_t nextChatterUs = -1;
     std::uint64_t chatterLines = 0;
     std::FILE* trace = nullptr;
@@ -387,16 +387,21 @@ void SimulatedTablePrivate::keepStreaming() {
 
 // One unprompted line, straight onto the line ahead of any answer still queued.
 void SimulatedTablePrivate::chatter(std::int64_t now, const char* why) {
-    int everyMs = 0;
+    std::int64_t everyUs = 0;
     {
         std::lock_guard lock(mutex);
-        everyMs = options.chatterMs;
+        everyUs = options.chatterUs;
+        // A seed given later, with new options, starts its choices afresh.
+        if (options.seed != 0 && options.seed != seedUsed) {
+            seedUsed = options.seed;
+            random.seed(seedUsed);
+        }
     }
-    if (everyMs <= 0) {
+    if (everyUs <= 0) {
         nextChatterUs = -1;
         return;
     }
-    nextChatterUs = now + std::int64_t(random() % std::uint64_t(2 * everyMs * 1000 + 1));
+    nextChatterUs = now + std::int64_t(random() % std::uint64_t(2 * everyUs + 1));
     if (!pty || !pty->programPresent())
         return;
     const std::string line = "Pod " + std::to_string(random() % 8 + 1) + " " + why + " chatter " +
@@ -483,6 +488,7 @@ SimulatedTable::SimulatedTable(SimOptions options)
 }
 
 std::uint64_t SimulatedTable::seed() const {
+    std::lock_guard lock(d->mutex);
     return d->seedUsed;
 }
 

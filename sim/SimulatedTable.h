@@ -24,11 +24,11 @@ struct SimOptions {
     std::size_t floodBytes = 0;  // answer CMD_DEBUG_TEST with this many random bytes
     long hangUpAfterFrames = -1; // close the pty after this many frames
     bool streamLines = false;    // while the port is open, send 22-byte lines at 115200 baud
-    // Talk unprompted: a line at random moments, on average this often, and one the moment each
-    // command starts to arrive, so that text lands while the program is writing.
-    int chatterMs = 0;
-    std::string greeting;    // sent whenever the program opens the port
-    std::uint64_t seed = 0;  // every random choice follows from it; 0 picks one
+    // Talk unprompted: a line at random moments, on average this often (in microseconds), and
+    // one the moment each command starts to arrive, so that text lands while the program writes.
+    int chatterUs = 0;
+    std::string greeting;   // sent whenever the program opens the port
+    std::uint64_t seed = 0; // every random choice follows from it; 0 picks one
 };
 
 struct ReceivedFrame {

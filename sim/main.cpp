@@ -129,7 +129,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--hang-up-after") {
             ok = count(options.hangUpAfterFrames);
         } else if (arg == "--chatter") {
-            ok = count(options.chatterMs);
+            int ms = 0;
+            ok = count(ms) && ms <= 1000000;
+            options.chatterUs = ms * 1000;
         } else if (arg == "--seed") {
             ok = count(options.seed);
         } else if (arg == "--greet") {

@@ -36,7 +36,8 @@ Connection::Connection(ReceivedLog& log, WaitQueue& waits, QObject* parent)
 #else
           return std::make_unique<SerialPort>();
 #endif
-      })) {}
+      })) {
+}
 
 Connection::~Connection() {
     // Each thread's destructor closes its port and waits for it.

@@ -62,7 +62,8 @@ ConnectResult SerialPort::openNow(const QString& name) {
     m_port->setPortName(name);
     if (!m_port->open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = fail(ConnectStep::OpenPort);
-        const bool denied = DeviceAccess::denied(DeviceAccess::devicePath(name), result.deviceGroup);
+        const bool denied =
+            DeviceAccess::denied(DeviceAccess::devicePath(name), result.deviceGroup);
         result.openFailure = classifyOpenFailure(error, !denied);
         return result;
     }
