@@ -9,7 +9,9 @@
 
 namespace glowdeck {
 
-enum class SendResult { Written, NotConnected, NotWritten };
+// Skipped: the action's link has gone (lost, or replaced by a new one) and an action that ends
+// the link goes on without it; nothing is sent and nothing is said.
+enum class SendResult { Written, NotConnected, NotWritten, Skipped };
 
 // A frame's payload, carried by value into the sequence that sends it.
 using Bytes = std::vector<std::uint8_t>;

@@ -236,6 +236,8 @@ void CGlowdeckDlg::closeEvent(QCloseEvent* event) {
 
 void CGlowdeckDlg::OnClose() {
     m_panel.beginEnding();
+    // Nothing the window offers acts any more: the table is being told goodbye.
+    setEnabled(false);
     // Boxes and dialogs over the window end as if cancelled. A dialog that ends only once its
     // request is over ends with it: every request has just been ended.
     QWidget* last = nullptr;
@@ -416,9 +418,11 @@ bool CGlowdeckDlg::PreTranslateMessage(QObject* watched, QEvent* event) {
             if (entered && prompt)
                 prompt->clear();
         };
-        m_panel.run<bool>(console.enterLine(m_prompt->text().toLatin1().toStdString(), m_feedback),
-                          SequenceRunner::Bound::Link, over,
-                          [over](const std::string&) { over(true); });
+        const std::string line = m_prompt->text().toLatin1().toStdString();
+        m_panel.run<bool>(console.enterLine(line, m_feedback),
+                          ConsoleController::endsLink(line) ? SequenceRunner::Bound::EndsLink
+                                                            : SequenceRunner::Bound::Link,
+                          over, [over](const std::string&) { over(true); });
         // The key goes on to the focused control and the window; while the line's wait runs no
         // dialog key acts, so it presses nothing then.
         return false;

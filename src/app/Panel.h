@@ -99,6 +99,7 @@ public:
 
     static constexpr const char* kEndingReason = "the panel is ending";
     static constexpr const char* kLinkLostReason = "the link to the table was lost";
+    static constexpr const char* kNewLinkReason = "a new connection began";
 
 private:
     Services m_services;

@@ -70,6 +70,24 @@ QJsonObject PanelRequests::status() {
     };
 }
 
+namespace {
+// The requests that end the link or the program themselves, as their buttons do.
+bool endsLink(const ControlRequest& request) {
+    using Command = ControlRequest::Command;
+    switch (request.command) {
+    case Command::FactoryReset:
+    case Command::BluetoothName:
+        return true;
+    case Command::Prompt:
+        return ConsoleController::endsLink(request.text);
+    case Command::Debugger:
+        return request.debuggerAction == ControlRequest::DebuggerAction::Exit;
+    default:
+        return false;
+    }
+}
+} // namespace
+
 void PanelRequests::handle(const ControlRequest& request, Done done) {
     using Command = ControlRequest::Command;
     // Once the program has decided to end, nothing more reaches the table.
@@ -98,10 +116,14 @@ void PanelRequests::handle(const ControlRequest& request, Done done) {
                QJsonArray::fromStringList(m_panel.connections().portNames())}});
         return;
     }
-    // A connection of its own ends what acted on the last one; everything else acts on the link
+    // A connection of its own ends what acted on the last one; what ends the link or the
+    // program itself goes on to its end when the link goes; everything else acts on the link
     // and ends with it.
-    const auto bound = request.command == Command::Connect ? SequenceRunner::Bound::Panel
-                                                           : SequenceRunner::Bound::Link;
+    auto bound = SequenceRunner::Bound::Link;
+    if (request.command == Command::Connect)
+        bound = SequenceRunner::Bound::Panel;
+    else if (endsLink(request))
+        bound = SequenceRunner::Bound::EndsLink;
     m_panel.run<Outcome>(
         act(request), bound,
         [this, done](Outcome outcome) {

@@ -88,9 +88,13 @@ Sequence<bool> ConnectionController::connect(QString portName, Feedback& feedbac
     if (opening() || connected())
         co_return connected();
     m_runner.end(SequenceRunner::Bound::Link, kNewConnection);
+    const QString before = m_status;
     m_showConnecting.start(kShowConnectingMs);
     const ConnectResult result = co_await m_connection.connect(portName);
     m_showConnecting.stop();
+    // A failure's box comes over the window as it was before the attempt, its status after it.
+    if (!result.ok() && m_status == statusConnecting())
+        setStatus(before);
     m_lastFailure = result.errorText;
     if (result.ok())
         co_return true;

@@ -50,6 +50,10 @@ Sequence<> ConsoleController::RunTextCommand(std::string line, Feedback& feedbac
     }
 }
 
+bool ConsoleController::endsLink(const std::string& line) {
+    return TextCommands::parse(line).action == TextCommand::Action::ResetSequence;
+}
+
 void ConsoleController::showDebugButton(bool shown) {
     m_debugButtonShown = shown;
     if (m_changed)

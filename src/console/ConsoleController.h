@@ -21,6 +21,9 @@ public:
     // line does nothing. Returns false when nothing was entered.
     Sequence<bool> enterLine(std::string line, Feedback& feedback);
     Sequence<> RunTextCommand(std::string line, Feedback& feedback);
+    // Whether the line's command ends the link itself (the two resets): it goes on to its log
+    // line when the link goes during its wait.
+    static bool endsLink(const std::string& line);
 
     CommandHistory& history() { return m_history; }
     bool debugButtonShown() const { return m_debugButtonShown; }

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSlider>
@@ -37,11 +38,14 @@ CDebugger::CDebugger(DebuggerController& controller, const WindowKit& kit)
     onClick(IDC_DBG_CANCEL_COMMAND, &CDebugger::OnCancelCommand);
     onClick(IDC_DBG_EXIT, &CDebugger::OnExitDebugger);
     connect(m_stepMode, &QCheckBox::clicked, this, &CDebugger::OnStepMode);
-    m_controller.setChangeListener([this](DebuggerController::Change change) {
+    // The controller lives as long as the panel: it tells this window only while it is there.
+    m_controller.setChangeListener([self = QPointer(this)](DebuggerController::Change change) {
+        if (!self)
+            return;
         if (change == DebuggerController::Change::StepMode)
-            m_stepMode->setChecked(m_controller.stepMode());
-        else if (isVisible() && !m_ending)
-            accept(); // exited by a script, as by the Exit Debugger button
+            self->m_stepMode->setChecked(self->m_controller.stepMode());
+        else if (self->isVisible() && !self->m_ending)
+            self->accept(); // exited by a script, as by the Exit Debugger button
     });
 }
 
@@ -94,8 +98,9 @@ void CDebugger::OnCancelCommand() {
 }
 
 void CDebugger::OnExitDebugger() {
-    // The window closes once the table has been told (the controller says so).
-    m_runner.start(m_controller.exit(m_feedback), SequenceRunner::Bound::Link);
+    // The window closes once the table has been told (the controller says so), also when the
+    // link goes meanwhile.
+    m_runner.start(m_controller.exit(m_feedback), SequenceRunner::Bound::EndsLink);
 }
 
 void CDebugger::done(int result) {

@@ -10,6 +10,7 @@
 #include "protocol/CommandFrame.h"
 #include "protocol/CommandSet.h"
 #include "protocol/ReceiveMachine.h"
+#include "sequence/SequenceRunner.h"
 #include "sequence/WaitQueue.h"
 
 namespace glowdeck {
@@ -93,6 +94,9 @@ void Connection::bringUp(const QString& portName) {
 }
 
 Sequence<SendResult> Connection::disconnectTable() {
+    // A reset whose link went during its wait must not take down a link made since.
+    if (co_await linkGone())
+        co_return SendResult::Skipped;
     // The table's answer to the exit frame still reaches the log during the wait.
     const SendResult sent = co_await sendCommand(CMD_EXIT);
     // A link that is already down (never connected, or lost during the wait) is not taken down
@@ -114,9 +118,11 @@ Sequence<> Connection::closeForExit() {
     }
     order(WorkerOrder(WorkerOrder::Kind::StopLogging));
     co_await sendCommand(CMD_EXIT);
-    m_connected = false;
+    // Lost meanwhile: the link is down already, and said so.
+    const bool wasConnected = std::exchange(m_connected, false);
     closePort();
-    emit linkDown(LinkEnd::Disconnected);
+    if (wasConnected)
+        emit linkDown(LinkEnd::Disconnected);
 }
 
 void Connection::order(WorkerOrder order) {
@@ -177,7 +183,14 @@ void Connection::onNews(ReceiveThread* from, WorkerNews& news) {
     }
 }
 
+Sequence<bool> Connection::linkGone() {
+    const SequenceContext* context = co_await detail::CurrentContext{};
+    co_return context && context->linkGone();
+}
+
 Sequence<SendResult> Connection::sendCommand(std::uint16_t code, Bytes payload) {
+    if (co_await linkGone())
+        co_return SendResult::Skipped;
     if (!m_connected)
         co_return SendResult::NotConnected;
     const auto frame = CommandFrame::build(code, payload);
@@ -190,10 +203,13 @@ Sequence<SendResult> Connection::sendCommand(std::uint16_t code, Bytes payload) 
     write.id = id;
     order(std::move(write));
     OnExit forget([this, id] { m_written.erase(id); });
-    co_await m_waits.until(kWriteAnswerMs, [this, id] { return m_written.contains(id); });
+    // A link lost meanwhile never answers: its thread's news is no longer heard.
+    co_await m_waits.until(kWriteAnswerMs,
+                           [this, id] { return m_written.contains(id) || !m_connected; });
     const bool written = m_written.contains(id) && m_written[id];
     emit frameWritten(bytes, written);
-    co_await m_waits.sleep(kCommandWaitMs);
+    // Nothing is left to wait for once the link has gone.
+    co_await m_waits.until(kCommandWaitMs, [this] { return !m_connected; });
     co_return written ? SendResult::Written : SendResult::NotWritten;
 }
 
@@ -255,6 +271,7 @@ void Connection::onLost() {
     if (!wasConnected)
         return;
     m_connected = false;
+    m_waits.wake();
     appendToLog("COM Error - Connection Lost\r\n", false);
     emit linkDown(LinkEnd::Lost);
     emit connectionLost();

@@ -83,6 +83,8 @@ signals:
     void frameWritten(const QByteArray& frame, bool written);
 
 private:
+    // Whether the running action's link has gone: its steps that talk to the table are left out.
+    static Sequence<bool> linkGone();
     Sequence<ConnectResult> openPort(QString portName);
     void bringUp(const QString& portName);
     void order(WorkerOrder order);

@@ -33,47 +33,42 @@ private:
 
 template <class T> class Completion<T>::Awaiter {
 public:
-    explicit Awaiter(Completion& completion) : m_completion(completion) {}
+    explicit Awaiter(Completion& completion) : m_completion(&completion) {}
     Awaiter(const Awaiter&) = delete;
     Awaiter& operator=(const Awaiter&) = delete;
     ~Awaiter() {
-        if (m_completion.m_awaiter == this)
-            m_completion.m_awaiter = nullptr;
+        if (m_completion && m_completion->m_awaiter == this)
+            m_completion->m_awaiter = nullptr;
     }
 
     bool await_ready() const noexcept { return false; }
     template <class Promise> bool await_suspend(std::coroutine_handle<Promise> self) {
         m_self = self;
         m_context = self.promise().context;
-        if (m_context && m_context->ended()) {
-            m_context->suspended = true;
-            if (m_context->runner())
-                m_context->runner()->endAtAwait(*m_context);
-            return true;
-        }
-        if (m_completion.completed())
+        if (m_completion->completed())
             return false;
         if (m_context)
             m_context->suspended = true;
-        m_completion.m_awaiter = this;
+        m_completion->m_awaiter = this;
         return true;
     }
     T await_resume() {
         if (m_context)
             m_context->suspended = false;
-        return *m_completion.m_value;
+        return *m_completion->m_value;
     }
 
 private:
     friend class Completion;
-    Completion& m_completion;
+    // Null once the completion has gone; the sequence then ends where it waits, never resumed.
+    Completion* m_completion;
     std::coroutine_handle<> m_self;
     SequenceContext* m_context = nullptr;
 };
 
 template <class T> Completion<T>::~Completion() {
     if (m_awaiter)
-        m_awaiter->m_completion.m_awaiter = nullptr;
+        m_awaiter->m_completion = nullptr;
 }
 
 template <class T> void Completion<T>::complete(T value) {

@@ -3,10 +3,12 @@
 // Qt's moc reads the headers of the classes it compiles and cannot read the standard library's
 // concepts; it needs nothing from there.
 #ifndef Q_MOC_RUN
+#include <concepts>
 #include <coroutine>
 #endif
 #include <exception>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace glowdeck {
@@ -14,6 +16,44 @@ namespace glowdeck {
 class SequenceContext;
 
 namespace detail {
+
+// Whether the running sequence has been told to end. If so, it is marked as waiting here and its
+// runner destroys it from the event loop: it ends at this step, doing nothing more.
+bool endsHere(SequenceContext* context);
+
+#ifndef Q_MOC_RUN
+template <class A>
+concept HasMemberCoAwait = requires(A&& a) {
+    std::forward<A>(a).operator co_await();
+};
+#endif
+
+// Every await of a sequence goes through this: a sequence told to end stops at its next await,
+// whatever it awaits, before the awaited thing starts (a frame is never written by a sequence
+// that was ended before it).
+template <class Awaiter> struct EndingCheck {
+    Awaiter awaiter; // the awaiter itself, or a reference to the awaitable that is one
+    SequenceContext* context;
+    bool ended = false;
+
+    bool await_ready() {
+        ended = endsHere(context);
+        return !ended && awaiter.await_ready();
+    }
+    template <class Promise> auto await_suspend(std::coroutine_handle<Promise> self) {
+        using Result = decltype(awaiter.await_suspend(self));
+        if constexpr (std::is_void_v<Result>) {
+            if (!ended)
+                awaiter.await_suspend(self);
+        } else if constexpr (std::is_same_v<Result, bool>) {
+            return ended || awaiter.await_suspend(self);
+        } else {
+            return ended ? std::coroutine_handle<>(std::noop_coroutine())
+                         : std::coroutine_handle<>(awaiter.await_suspend(self));
+        }
+    }
+    decltype(auto) await_resume() { return awaiter.await_resume(); }
+};
 
 // What every coroutine of a running sequence shares: who resumes when it ends, and the running
 // sequence it belongs to (handed down from caller to callee as each is awaited).
@@ -33,6 +73,14 @@ struct SequencePromiseBase {
         void await_resume() noexcept {}
     };
     FinalAwaiter final_suspend() noexcept { return {}; }
+    template <class A> auto await_transform(A&& awaitable) {
+        if constexpr (HasMemberCoAwait<A>) {
+            using Awaiter = decltype(std::forward<A>(awaitable).operator co_await());
+            return EndingCheck<Awaiter>{std::forward<A>(awaitable).operator co_await(), context};
+        } else {
+            return EndingCheck<A&>{awaitable, context};
+        }
+    }
     // The program's own logic reports refusals as notices, never by throwing.
     void unhandled_exception() noexcept { std::terminate(); }
 };

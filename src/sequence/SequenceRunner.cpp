@@ -4,6 +4,15 @@
 
 namespace glowdeck {
 
+bool detail::endsHere(SequenceContext* context) {
+    if (!context || !context->ended())
+        return false;
+    context->suspended = true;
+    if (context->runner())
+        context->runner()->endAtAwait(*context);
+    return true;
+}
+
 detail::RootSequence::promise_type::~promise_type() {
     if (context && context->runner())
         context->runner()->finished(*context);
@@ -63,9 +72,14 @@ void SequenceRunner::destroy(unsigned long long id) {
 void SequenceRunner::end(Bound which, const std::string& why) {
     // Ending one may end or start others: look each up again.
     std::vector<Ticket> targets;
-    for (Running& running : m_running)
-        if (!running.context->m_ended && (which == Bound::Panel || running.bound == which))
+    for (Running& running : m_running) {
+        if (running.context->m_ended)
+            continue;
+        if (which == Bound::Link && running.bound == Bound::EndsLink)
+            running.context->m_linkGone = true;
+        else if (which == Bound::Panel || running.bound == which)
             targets.push_back(running.context->id());
+    }
     for (const Ticket id : targets)
         end(id, why);
 }

@@ -43,8 +43,11 @@ struct CurrentContext {
 // when it next would.
 class SequenceRunner {
 public:
-    // What ends a sequence besides the panel ending.
-    enum class Bound { Panel, Link };
+    // What ends a sequence besides the panel ending. Link: the link going, or a new one coming.
+    // EndsLink, an action that ends the link or the program itself (a reset, the debugger's
+    // exit): when the link goes it runs on to its end without talking to the table, so that its
+    // box, its exit or its log line still come.
+    enum class Bound { Panel, Link, EndsLink };
     using Ended = std::function<void(const std::string& why)>;
     // One sequence started, for ending it alone.
     using Ticket = unsigned long long;
@@ -66,7 +69,8 @@ public:
         return launch(run(std::move(sequence), std::move(done)).handle, bound, std::move(ended));
     }
 
-    // Ends the sequences bound to the link, or with Bound::Panel every sequence.
+    // Ends the sequences bound to the link (and tells those that end it that it has gone), or
+    // with Bound::Panel every sequence.
     void end(Bound which, const std::string& why);
     void end(Ticket ticket, const std::string& why);
     bool isRunning(Ticket ticket) { return find(ticket) != m_running.end(); }

@@ -48,7 +48,8 @@ void WaitQueue::remove(Wait* wait) {
 
 void WaitQueue::resumeDue() {
     // A resumed sequence may open a modal loop in which this runs again: nothing here outlives
-    // a resume but the list itself.
+    // a resume but the list itself, and the waits below have their alarm before it, so that
+    // such a loop does not stall them.
     while (!m_waits.empty()) {
         Wait* last = m_waits.back();
         const bool held = last->held();
@@ -57,6 +58,7 @@ void WaitQueue::resumeDue() {
         m_waits.pop_back();
         last->m_queued = false;
         last->m_held = held;
+        arm();
         last->m_self.resume();
     }
     arm();
@@ -78,13 +80,6 @@ WaitQueue::Wait::~Wait() {
 bool WaitQueue::Wait::suspend(std::coroutine_handle<> self, SequenceContext* context) {
     m_self = self;
     m_context = context;
-    if (context && context->ended()) {
-        // Told to end while it ran: it ends here, at its next step.
-        context->suspended = true;
-        if (context->runner())
-            context->runner()->endAtAwait(*context);
-        return true;
-    }
     if (held() || m_queue.m_clock.now() >= m_deadline)
         return false;
     if (context)

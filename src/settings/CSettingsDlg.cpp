@@ -34,11 +34,8 @@ CSettingsDlg::CSettingsDlg(SettingsController& controller, const WindowKit& kit,
         {IDC_SET_FORMAT_EEPROM, &CSettingsDlg::OnFormatEeprom},
         {IDC_SET_FACTORY_RESET, &CSettingsDlg::OnFactoryReset},
     };
-    for (const auto& [id, handler] : handlers) {
-        auto* button = control<QPushButton>(id);
-        connect(button, &QPushButton::clicked, this, handler);
-        m_sendingButtons.push_back(button);
-    }
+    for (const auto& [id, handler] : handlers)
+        connect(control<QPushButton>(id), &QPushButton::clicked, this, handler);
     connect(m_saveSensitivity, &QPushButton::clicked, this, &CSettingsDlg::OnSaveSensitivity);
     connect(m_adjustSensitivity, &QCheckBox::clicked, this, &CSettingsDlg::OnAdjustSensitivity);
     connect(control<QPushButton>(IDC_SET_EXIT), &QPushButton::clicked, this, &QDialog::accept);
@@ -62,7 +59,7 @@ void CSettingsDlg::OnInitDialog() {
 }
 
 void CSettingsDlg::done(int result) {
-    if (m_requestRunning) {
+    if (m_requestsRunning > 0) {
         m_deferredResult = result;
         return;
     }
@@ -70,42 +67,39 @@ void CSettingsDlg::done(int result) {
 }
 
 void CSettingsDlg::updateEnabled() {
-    for (QPushButton* button : m_sendingButtons)
-        button->setEnabled(!m_requestRunning);
     const bool adjusting = m_adjustSensitivity->isChecked();
     m_sensitivity->setEnabled(adjusting);
-    m_saveSensitivity->setEnabled(adjusting && !m_requestRunning);
+    m_saveSensitivity->setEnabled(adjusting);
 }
 
-void CSettingsDlg::request(Sequence<SettingsController::Outcome> action) {
-    if (m_requestRunning)
-        return;
-    // The sending buttons are off until it ends, so a second click cannot start another request
-    // or mix another answer into a capture.
-    m_requestRunning = true;
-    m_focusBeforeRequest = focusWidget();
-    updateEnabled();
+void CSettingsDlg::request(Sequence<SettingsController::Outcome> action, bool endsProgram) {
+    ++m_requestsRunning;
     using Outcome = SettingsController::Outcome;
+    // The runner may outlive the dialog: its answers find it only while it is there.
     m_runner.start<Outcome>(
-        std::move(action), SequenceRunner::Bound::Link,
-        [this](Outcome outcome) { requestEnded(outcome); },
-        [this](const std::string&) { requestEnded(Outcome::Refused); });
+        std::move(action),
+        endsProgram ? SequenceRunner::Bound::EndsLink : SequenceRunner::Bound::Link,
+        [self = QPointer(this)](Outcome outcome) {
+            if (self)
+                self->requestEnded(outcome);
+        },
+        [self = QPointer(this)](const std::string&) {
+            if (self)
+                self->requestEnded(Outcome::Refused);
+        });
 }
 
 void CSettingsDlg::requestEnded(SettingsController::Outcome outcome) {
-    m_requestRunning = false;
-    updateEnabled();
-    // Turning the clicked button off moved the focus away from it.
-    if (m_focusBeforeRequest && m_focusBeforeRequest->isEnabled())
-        m_focusBeforeRequest->setFocus();
+    --m_requestsRunning;
     if (outcome == SettingsController::Outcome::EndProgram) {
         // The main window's close path says goodbye to the table and ends the link.
         m_endProgram();
         done(QDialog::Rejected);
         return;
     }
-    if (const std::optional<int> result = std::exchange(m_deferredResult, std::nullopt))
-        done(*result);
+    if (m_requestsRunning == 0)
+        if (const std::optional<int> result = std::exchange(m_deferredResult, std::nullopt))
+            done(*result);
 }
 
 namespace {
@@ -119,7 +113,7 @@ void CSettingsDlg::OnSaveScrollingText() {
 }
 
 void CSettingsDlg::OnSaveBluetoothName() {
-    request(m_controller.saveBluetoothName(utf16(m_bluetoothName->text()), m_feedback));
+    request(m_controller.saveBluetoothName(utf16(m_bluetoothName->text()), m_feedback), true);
 }
 
 void CSettingsDlg::OnTestEeprom() {
@@ -135,7 +129,7 @@ void CSettingsDlg::OnFormatEeprom() {
 }
 
 void CSettingsDlg::OnFactoryReset() {
-    request(m_controller.factoryReset(m_feedback));
+    request(m_controller.factoryReset(m_feedback), true);
 }
 
 void CSettingsDlg::OnAdjustSensitivity() {

@@ -20,8 +20,8 @@ namespace glowdeck {
 
 class SequenceRunner;
 
-// Scrolling text, Bluetooth name, pod sensitivity and the EEPROM operations. While a request
-// runs its sending buttons are off, so a second click cannot start another.
+// Scrolling text, Bluetooth name, pod sensitivity and the EEPROM operations. A click during
+// another request's wait starts its own request at once, as in the main window.
 class CSettingsDlg : public TemplateDialog {
     Q_OBJECT
 public:
@@ -43,17 +43,18 @@ public:
     void OnSaveSensitivity();
 
     // True while a send or the dump's wait runs.
-    bool requestRunning() const { return m_requestRunning; }
+    bool requestRunning() const { return m_requestsRunning > 0; }
 
 public slots:
-    // The dialog ends only once the request under way has finished.
+    // The dialog ends only once the requests under way have finished.
     void done(int result) override;
 
 private:
     void OnInitDialog();
     void updateEnabled();
-    // Runs one request with the sending buttons off; an action that ends the program ends it.
-    void request(Sequence<SettingsController::Outcome> action);
+    // Runs one request; an action that ends the program ends it, and goes on to do so when the
+    // link goes during its wait.
+    void request(Sequence<SettingsController::Outcome> action, bool endsProgram = false);
     void requestEnded(SettingsController::Outcome outcome);
 
     SettingsController& m_controller;
@@ -65,10 +66,8 @@ private:
     QSlider* m_sensitivity;
     QPushButton* m_saveSensitivity;
     QCheckBox* m_adjustSensitivity;
-    std::vector<QPushButton*> m_sendingButtons;
 
-    bool m_requestRunning = false;
-    QPointer<QWidget> m_focusBeforeRequest;
+    int m_requestsRunning = 0;
     std::optional<int> m_deferredResult;
 };
 

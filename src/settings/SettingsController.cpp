@@ -50,28 +50,15 @@ Sequence<SettingsController::Outcome> SettingsController::saveScrollingText(std:
     co_return Outcome::Done;
 }
 
-Sequence<SettingsController::Outcome>
-SettingsController::sendBeforeEnding(std::uint16_t code, Bytes payload, Feedback& feedback) {
-    // A command that never reached the table must not end the program. While disconnected the
-    // sender has already said why; a failed write says nothing of its own.
-    const SendResult sent =
-        co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(code, std::move(payload));
-    if (sent == SendResult::Written)
-        co_return Outcome::EndProgram;
-    if (sent == SendResult::NotWritten)
-        feedback.notify(ownError(GLOWDECK_TR_NOOP(
-            "Notice", "The command could not be sent to the Glowdeck. Please try again.")));
-    co_return Outcome::Refused;
-}
-
 Sequence<SettingsController::Outcome> SettingsController::saveBluetoothName(std::u16string name,
                                                                             Feedback& feedback) {
     const auto payload = textPayload(name, true, feedback);
     if (!payload)
         co_return Outcome::Refused;
-    const Outcome sent = co_await sendBeforeEnding(CMD_SET_BLUETOOTH_NAME, *payload, feedback);
-    if (sent != Outcome::EndProgram)
-        co_return Outcome::Refused;
+    // The box and the end follow whether or not the frame went out: a table that resets drops
+    // the link, and one that is not there has had its refusal box already.
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_SET_BLUETOOTH_NAME,
+                                                                     *payload);
     feedback.notify(
         {GLOWDECK_TR_NOOP("Notice", "Please Wait"),
          GLOWDECK_TR_NOOP("Notice", "This program will now exit and the Glowdeck will reset "
@@ -107,9 +94,7 @@ Sequence<SettingsController::Outcome> SettingsController::formatEeprom(Feedback&
 }
 
 Sequence<SettingsController::Outcome> SettingsController::factoryReset(Feedback& feedback) {
-    const Outcome sent = co_await sendBeforeEnding(CMD_FACTORY_RESET, Bytes{}, feedback);
-    if (sent != Outcome::EndProgram)
-        co_return Outcome::Refused;
+    co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_FACTORY_RESET);
     feedback.notify(
         {GLOWDECK_TR_NOOP("Notice", "Resetting"),
          GLOWDECK_TR_NOOP("Notice", "This program will now exit and the Zenta will reset "
@@ -124,6 +109,8 @@ Sequence<SettingsController::Outcome> SettingsController::dumpEeprom(std::string
     switch (outcome.sent) {
     case SendResult::NotConnected:
         feedback.notify(CommandSender::notConnected(RefusalOwner::NoWindow));
+        co_return Outcome::Refused;
+    case SendResult::Skipped:
         co_return Outcome::Refused;
     case SendResult::NotWritten:
         feedback.notify(ownError(GLOWDECK_TR_NOOP(

@@ -27,19 +27,18 @@ public:
     SettingsController(TableLink& link, FileWriter writeFile);
 
     Sequence<Outcome> saveScrollingText(std::u16string text, Feedback& feedback);
-    // Ends the program once the name has reached the table.
+    // Sends the name, says so and ends the program, whether or not the frame went out.
     Sequence<Outcome> saveBluetoothName(std::u16string name, Feedback& feedback);
     Sequence<Outcome> saveSensitivity(int value, Feedback& feedback);
     Sequence<Outcome> testEeprom(Feedback& feedback);
     Sequence<Outcome> eraseEeprom(Feedback& feedback);
     Sequence<Outcome> formatEeprom(Feedback& feedback);
-    // Ends the program once the reset has reached the table.
+    // Sends the reset, says so and ends the program, whether or not the frame went out.
     Sequence<Outcome> factoryReset(Feedback& feedback);
     // Asks the table for its EEPROM and writes it as CSV to path.
     Sequence<Outcome> dumpEeprom(std::string path, Feedback& feedback);
 
 private:
-    Sequence<Outcome> sendBeforeEnding(std::uint16_t code, Bytes payload, Feedback& feedback);
     // The field's payload, or nullopt once the reason it was refused has been told.
     std::optional<std::vector<std::uint8_t>> textPayload(std::u16string_view text, bool name,
                                                          Feedback& feedback);

@@ -313,21 +313,25 @@ TEST_F(Controllers, SettingsTextsAreLatin1AndWithinTheirFields) {
     }
 }
 
-TEST_F(Controllers, TheProgramEndsOnlyWhenTheNameOrTheResetReachedTheTable) {
+// The name and the reset end the program whether or not the frame went out: a resetting table
+// drops the link, and a link that is not there has had its refusal box first.
+TEST_F(Controllers, TheProgramEndsWhetherOrNotTheNameOrTheResetWentOut) {
     link.writesFail = true;
-    EXPECT_EQ(finish(settings.factoryReset(feedback)), SettingsController::Outcome::Refused);
-    EXPECT_EQ(finish(settings.saveBluetoothName(u"abc", feedback)),
-              SettingsController::Outcome::Refused);
-    ASSERT_EQ(journal.notices.size(), 2u);
-    EXPECT_EQ(journal.notices[0].text,
-              "The command could not be sent to the Glowdeck. Please try again.");
-
-    link.writesFail = false;
-    journal = {};
     EXPECT_EQ(finish(settings.factoryReset(feedback)), SettingsController::Outcome::EndProgram);
-    ASSERT_EQ(journal.notices.size(), 1u);
+    EXPECT_EQ(finish(settings.saveBluetoothName(u"abc", feedback)),
+              SettingsController::Outcome::EndProgram);
+    ASSERT_EQ(journal.notices.size(), 2u);
     EXPECT_EQ(journal.notices[0].title, "Resetting");
     EXPECT_EQ(journal.notices[0].icon, BoxIcon::Information);
+    EXPECT_EQ(journal.notices[1].title, "Please Wait");
+
+    link.writesFail = false;
+    link.up = false;
+    journal = {};
+    EXPECT_EQ(finish(settings.factoryReset(feedback)), SettingsController::Outcome::EndProgram);
+    ASSERT_EQ(journal.notices.size(), 2u);
+    EXPECT_EQ(journal.notices[0], unowned(kNotConnected));
+    EXPECT_EQ(journal.notices[1].title, "Resetting");
 }
 
 TEST_F(Controllers, ADumpIsWrittenWholeOrTellsWhyNot) {

@@ -96,19 +96,80 @@ TEST_F(Sequences, EndingStopsThemAtTheirNextStepAndTellsWhy) {
     EXPECT_EQ(journal, (std::vector<std::string>{"0 link", "0 panel", "left", "1500 panel went on",
                                                  "left", "1500 panel done"}));
 
-    // Told to end while it runs (inside a message box, say): it ends at its next wait.
+    // Told to end while it runs (inside a message box, say): it ends at its next await, before
+    // whatever it awaits has begun: a step that would write a frame writes none.
     journal.clear();
     auto boxed = [&]() -> Sequence<> {
         note("box");
         runner.end(Bound::Panel, "the panel is ending");
         note("after the box");
-        co_await waits.sleep(100);
+        co_await send("frame", 100);
         note("never");
     };
     runner.start(boxed(), Bound::Link, [&] { note("done"); });
     clock.advance(500);
     EXPECT_EQ(journal, (std::vector<std::string>{"2010 box", "2010 after the box"}));
     EXPECT_EQ(runner.running(), 0u);
+}
+
+// An action that ends the link itself lives on when the link goes, told that it has gone, while
+// those bound to the link end; the panel's end ends it too.
+TEST_F(Sequences, AnActionThatEndsTheLinkOutlivesItsLossAndIsToldOfIt) {
+    std::vector<bool> gone;
+    auto reset = [&](std::string name) -> Sequence<> {
+        co_await send(name, 1500);
+        const SequenceContext* context = co_await detail::CurrentContext{};
+        gone.push_back(context->linkGone());
+        note(name + " goes on");
+    };
+    runner.start(reset("reset"), Bound::EndsLink);
+    runner.start(reset("mode"), Bound::Link);
+    clock.advance(10);
+    runner.end(Bound::Link, "the link was lost");
+    clock.advance(2000);
+    EXPECT_EQ(gone, std::vector<bool>{true});
+    EXPECT_EQ(journal, (std::vector<std::string>{"0 reset", "0 mode", "1500 reset goes on"}));
+
+    runner.start(reset("late"), Bound::EndsLink);
+    runner.end(Bound::Panel, "the panel is ending");
+    clock.advance(2000);
+    EXPECT_EQ(runner.running(), 0u);
+    EXPECT_EQ(gone.size(), 1u);
+}
+
+// A sequence resumed from its wait may open a box with a loop of its own: the waits below it
+// still end on time inside that loop, not once the box has closed.
+TEST_F(Sequences, ABoxOpenedByAResumedSequenceDoesNotStallTheWaitsBelowIt) {
+    auto reset = [&]() -> Sequence<> {
+        co_await waits.sleep(4000);
+        note("reset done");
+    };
+    auto swatch = [&]() -> Sequence<> {
+        co_await waits.sleep(100);
+        note("box opens");
+        clock.advance(5000); // the box's own loop, while the operator reads it
+        note("box closed");
+    };
+    runner.start(reset(), Bound::Link);
+    clock.advance(50);
+    runner.start(swatch(), Bound::Link);
+    clock.advance(10000);
+    EXPECT_EQ(journal,
+              (std::vector<std::string>{"150 box opens", "4000 reset done", "5150 box closed"}));
+}
+
+// A completion that goes while a sequence awaits it leaves the sequence waiting, never resumed;
+// ending it then touches nothing of the completion.
+TEST_F(Sequences, ACompletionThatGoesFirstLeavesItsAwaiterSafeToEnd) {
+    auto completion = std::make_unique<Completion<int>>();
+    runner.start<int>([&]() -> Sequence<int> { co_return co_await *completion; }(), Bound::Link,
+                      [&](int) { note("resumed"); });
+    EXPECT_TRUE(completion->awaited());
+    completion.reset();
+    runner.end(Bound::Link, "the link was lost");
+    clock.advance(10);
+    EXPECT_EQ(runner.running(), 0u);
+    EXPECT_TRUE(journal.empty());
 }
 
 TEST_F(Sequences, ACompletionResumesItsSequenceAtOnceAndAnEndedOneIsNotResumed) {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -139,10 +140,13 @@ protected:
         runInDialog(dlg(), IDC_SETTINGS, steps, 60000);
     }
 
-    void expectIdleButtons(bool adjusting) {
-        EXPECT_FALSE(dlg().requestRunning());
+    void expectIdleButtonsEnabled() {
         for (int id : kSendingButtons)
             EXPECT_TRUE(setControl<QPushButton>(id)->isEnabled()) << id;
+    }
+    void expectIdleButtons(bool adjusting) {
+        EXPECT_FALSE(dlg().requestRunning());
+        expectIdleButtonsEnabled();
         EXPECT_EQ(setControl<QPushButton>(IDC_SET_SAVE_SENSITIVITY)->isEnabled(), adjusting);
         EXPECT_EQ(setControl<QSlider>(IDC_SET_SENSITIVITY)->isEnabled(), adjusting);
     }
@@ -359,53 +363,78 @@ TEST_P(SettingsEnding, SendsOnTheFirstClickThenEndsTheProgramThroughTheClosePath
     EXPECT_TRUE(app->panel().ending());
 }
 
-TEST_P(SettingsEnding, AFrameThatCannotBeWrittenIsReportedAndTheProgramKeepsRunning) {
+// A table that resets drops the link right after the frame, and one that stops reading never
+// takes it: the box and the end come all the same, and nothing more is sent.
+TEST_P(SettingsEnding, TheBoxAndTheEndComeWhenTheTableDropsTheLinkOrNeverTakesTheFrame) {
     const EndingCase& c = GetParam();
-    runInSettings([&] {
-        setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("Glowdeck9");
-        table.setReading(false);
-        press(c.button);
-        table.setReading(true);
-        EXPECT_TRUE(dlg().isVisible());
-        expectIdleButtons(false);
-    });
-    ASSERT_EQ(recorder.boxes.size(), 1u);
-    expectBox(0, "The command could not be sent to the Glowdeck. Please try again.", "Error",
-              BoxIcon::Error, &dlg());
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(app->connection().connected());
-    EXPECT_FALSE(app->panel().ending());
-    // The link still works once the table reads again, and nothing was sent meanwhile.
-    window->control<QCheckBox>(IDC_UNDERLIGHT_MANUAL)->click();
-    const auto frames = framesFrom(0, 1);
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0][1], 0x3D);
+    for (const bool drops : {true, false}) {
+        SCOPED_TRACE(drops ? "drops the link" : "never takes the frame");
+        if (!drops) {
+            restartProgram({});
+            ASSERT_TRUE(table.reopen());
+            control<QComboBox>(IDC_PORT_LIST)
+                ->setEditText(QString::fromStdString(table.devicePath()));
+            connectTable();
+        }
+        recorder.boxes.clear();
+        table.clearRecord();
+        sim::SimOptions options = fastTable();
+        options.hangUpAfterFrames = drops ? 1 : -1;
+        table.setOptions(options);
+        runInSettings([&] {
+            setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("Glowdeck9");
+            if (!drops)
+                table.setReading(false);
+            press(c.button);
+            table.setReading(true);
+        });
+        ASSERT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_EQ(recorder.boxes[0].title, c.title);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_TRUE(app->panel().ending());
+        if (drops)
+            EXPECT_EQ(tableFrames(), std::vector<Bytes>{c.frame});
+        table.setOptions(fastTable());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(NameAndReset, SettingsEnding, ::testing::ValuesIn(kEndingCases),
                          endingCaseName);
 
-TEST_F(Settings, WithTheLinkDownNothingEndsTheProgramAndADumpTimesOut) {
-    writeOldFile();
+// Not connected: the sender's refusal first, then the action's own box and the end, as when
+// the frame went out.
+TEST_P(SettingsEnding, WithTheLinkDownTheRefusalComesFirstThenTheBoxAndTheEnd) {
+    const EndingCase& c = GetParam();
     runInSettings([&] {
         window->OnBnClickedConnect();
         settle();
         ASSERT_EQ(framesFrom(0, 1), std::vector<Bytes>{kExit});
         setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->setText("abc");
-        press(IDC_SET_SAVE_NAME);
-        press(IDC_SET_FACTORY_RESET);
+        press(c.button);
+    });
+    ASSERT_EQ(recorder.boxes.size(), 2u);
+    expectBox(0, "No bluetooth device is connected. Please connect to a device.",
+              "Connection Error", BoxIcon::Error, nullptr);
+    EXPECT_EQ(recorder.boxes[1].title, c.title);
+    EXPECT_EQ(tableFrames(), std::vector<Bytes>{kExit});
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(app->panel().ending());
+}
+
+TEST_F(Settings, WithTheLinkDownADumpEndsAtOnce) {
+    writeOldFile();
+    runInSettings([&] {
+        window->OnBnClickedConnect();
+        settle();
         app->connection().setCaptureWaitMs(20);
         press(IDC_SET_DUMP_EEPROM);
         EXPECT_TRUE(dlg().isVisible());
-        EXPECT_TRUE(window->isVisible());
-        EXPECT_EQ(tableFrames(), std::vector<Bytes>{kExit});
         expectIdleButtons(false);
     });
     // A dump whose frame never went out ends at once: no wait for a reply, no time-out box.
-    const QString refused = "No bluetooth device is connected. Please connect to a device.";
-    ASSERT_EQ(recorder.boxes.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i)
-        expectBox(i, refused, "Connection Error", BoxIcon::Error, nullptr);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    expectBox(0, "No bluetooth device is connected. Please connect to a device.",
+              "Connection Error", BoxIcon::Error, nullptr);
     EXPECT_EQ(dumpFile(), kOldFile);
     EXPECT_FALSE(app->panel().ending());
 }
@@ -460,29 +489,26 @@ TEST_F(Settings, APacedDumpCompletesWithinTheWaits) {
     EXPECT_TRUE(recorder.boxes.empty());
 }
 
-TEST_F(Settings, ARequestDisablesTheSendingButtonsAndDefersClosing) {
+// A click during another request's wait acts at once, as in the main window; only the slider
+// and its Save follow the check box. Exit is honoured once the requests are over.
+TEST_F(Settings, AClickDuringARequestActsAtOnceAndClosingWaitsForTheRequests) {
     runInSettings([&] {
         setControl<QCheckBox>(IDC_SET_ADJUST_SENSITIVITY)->click();
         bool checked = false;
         QTimer::singleShot(30, &dlg(), [&] {
             checked = true;
             EXPECT_TRUE(dlg().requestRunning());
-            for (int id : kSendingButtons)
-                EXPECT_FALSE(setControl<QPushButton>(id)->isEnabled()) << id;
-            EXPECT_FALSE(setControl<QPushButton>(IDC_SET_SAVE_SENSITIVITY)->isEnabled());
-            // Clicks during the request, without waiting for anything.
-            for (int id : {IDC_SET_DUMP_EEPROM, IDC_SET_ERASE, IDC_SET_EXIT})
+            expectIdleButtonsEnabled();
+            for (int id : {IDC_SET_ERASE, IDC_SET_SAVE_SENSITIVITY, IDC_SET_EXIT})
                 setControl<QPushButton>(id)->click();
-            // Exit is honoured once the request is over.
             EXPECT_TRUE(dlg().isVisible());
         });
-        press(IDC_SET_DUMP_EEPROM);
+        press(IDC_SET_TEST_EEPROM);
         EXPECT_TRUE(checked);
-        expectIdleButtons(true);
         EXPECT_FALSE(dlg().isVisible());
     });
-    EXPECT_EQ(framesFrom(0, 1), std::vector<Bytes>{kDump});
-    EXPECT_TRUE(dumpFile() == expectedCsv(table.eeprom()));
+    EXPECT_EQ(framesFrom(0, 3), (std::vector<Bytes>{kEepromTest, frame(CMD_EEPROM_ERASE),
+                                                    frame(CMD_SET_POD_SENSITIVITY, {8})}));
 }
 
 TEST_F(Settings, WithoutAnAnswerTheDumpTimesOutAndTheOldFileStays) {
