@@ -392,8 +392,9 @@ TEST_P(SettingsEnding, TheBoxAndTheEndComeWhenTheTableDropsTheLinkOrNeverTakesTh
         EXPECT_EQ(recorder.boxes[0].title, c.title);
         EXPECT_FALSE(window->isVisible());
         EXPECT_TRUE(app->panel().ending());
-        if (drops)
+        if (drops) {
             EXPECT_EQ(tableFrames(), std::vector<Bytes>{c.frame});
+        }
         table.setOptions(fastTable());
     }
 }
