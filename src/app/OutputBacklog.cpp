@@ -21,22 +21,18 @@ void OutputBacklog::append(std::string_view text) {
 }
 
 std::string_view OutputBacklog::next() const {
-    if (m_pieces.empty())
-        return {};
-    return std::string_view(m_pieces.front()).substr(m_offset);
+    return std::string_view(m_bytes).substr(m_offset);
 }
 
 void OutputBacklog::consume(std::size_t count) {
-    while (count > 0 && !m_pieces.empty()) {
-        const std::size_t left = m_pieces.front().size() - m_offset;
-        const std::size_t taken = count < left ? count : left;
-        m_offset += taken;
-        m_size -= taken;
-        count -= taken;
-        if (m_offset == m_pieces.front().size()) {
-            m_pieces.pop_front();
-            m_offset = 0;
-        }
+    count = count < m_size ? count : m_size;
+    m_offset += count;
+    m_size -= count;
+    // What was written is let go once it is the larger part, so the backlog's memory stays
+    // within about twice the bound.
+    if (m_offset >= m_size) {
+        m_bytes.erase(0, m_offset);
+        m_offset = 0;
     }
     // The reader has caught up: it hears of the gap even if the table says nothing more.
     if (m_size == 0 && m_dropped > 0)
@@ -44,7 +40,7 @@ void OutputBacklog::consume(std::size_t count) {
 }
 
 void OutputBacklog::clear() {
-    m_pieces.clear();
+    m_bytes.clear();
     m_offset = 0;
     m_size = 0;
     m_dropped = 0;
@@ -62,7 +58,7 @@ bool OutputBacklog::tellDropped(std::size_t extra) {
 }
 
 void OutputBacklog::push(std::string_view text) {
-    m_pieces.emplace_back(text);
+    m_bytes.append(text);
     m_size += text.size();
     m_atLineStart = text.back() == '\n';
 }

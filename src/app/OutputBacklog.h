@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 
@@ -17,7 +16,7 @@ public:
 
     // Text to go after what waits; dropped whole when it does not fit.
     void append(std::string_view text);
-    // What is to be written next (a part of what waits); empty when nothing waits.
+    // What waits, in one piece: a reader takes as much of it as it will at once.
     std::string_view next() const;
     // The first count bytes of next() were written.
     void consume(std::size_t count);
@@ -38,8 +37,8 @@ private:
     void push(std::string_view text);
 
     std::size_t m_capacity;
-    std::deque<std::string> m_pieces;
-    std::size_t m_offset = 0; // what of the first piece is written
+    std::string m_bytes;      // what waits, after the first m_offset bytes
+    std::size_t m_offset = 0; // written already
     std::size_t m_size = 0;
     std::uint64_t m_dropped = 0;
     bool m_atLineStart = true; // the last byte taken ends a line
