@@ -9,7 +9,8 @@
 
 namespace glowdeck {
 
-HeadlessPanel::HeadlessPanel(Services services) : m_panel(std::move(services)) {}
+HeadlessPanel::HeadlessPanel(Services services)
+    : m_panel(std::move(services)), m_output(fileno(stdout)) {}
 
 HeadlessPanel::~HeadlessPanel() = default;
 
@@ -37,7 +38,7 @@ int HeadlessPanel::run(const AppOptions& options) {
         return 1;
     }
     m_panel.log().setKeepText(false);
-    m_panel.log().addListener(&HeadlessPanel::writeOut);
+    m_panel.log().addListener([this](std::string_view text) { writeOut(text); });
 #ifdef SIGPIPE
     // A reader of stdout that goes away must not take the panel with it.
     std::signal(SIGPIPE, SIG_IGN);
@@ -57,7 +58,10 @@ int HeadlessPanel::run(const AppOptions& options) {
             QMetaObject::invokeMethod(
                 qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     });
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    // The last of the text, to a reader that takes it.
+    m_output.flush(std::chrono::milliseconds(500));
+    return status;
 }
 
 Colour HeadlessPanel::currentColour() {
@@ -104,8 +108,7 @@ void HeadlessPanel::writeOut(std::string_view text) {
         if (c != '\0')
             bytes.push_back(c);
     }
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    m_output.write(bytes);
 }
 
 } // namespace glowdeck

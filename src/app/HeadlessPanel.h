@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppOptions.h"
+#include "app/OutputWriter.h"
 #include "app/Panel.h"
 #include "app/PanelHost.h"
 #include "app/StderrFeedback.h"
@@ -40,10 +41,11 @@ public:
 private:
     // Says goodbye to the table and leaves the event loop.
     void end();
-    static void writeOut(std::string_view text);
+    void writeOut(std::string_view text);
 
     Panel m_panel;
     StderrFeedback m_feedback;
+    OutputWriter m_output;
     QString m_simulatedPort;
     QString m_port;
     bool m_reconnect = false;

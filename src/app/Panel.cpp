@@ -99,18 +99,31 @@ void Panel::startClients(PanelHost& host) {
         if (m_clients)
             m_clients->broadcastLog(text);
     });
-    QObject::connect(&m_connections, &ConnectionController::changed, m_clients.get(),
-                     [this, connected = m_connection.connected()]() mutable {
-                         if (m_connection.connected() == connected)
-                             return;
-                         connected = m_connection.connected();
-                         m_clients->broadcastConnection(connected);
-                         m_clients->broadcastState(m_requests->status());
-                     });
+    m_toldConnected = m_connection.connected();
+    m_toldReconnecting = m_reconnector.running();
+    QObject::connect(&m_connections, &ConnectionController::changed, m_clients.get(), [this] {
+        if (m_connection.connected() != m_toldConnected) {
+            m_toldConnected = m_connection.connected();
+            m_toldReconnecting = m_reconnector.running();
+            m_clients->broadcastConnection(m_toldConnected);
+            m_clients->broadcastState(m_requests->status());
+        }
+    });
+    // Queued: the attempts start as the link is lost, and scripts hear of the loss first.
+    QObject::connect(
+        &m_reconnector, &Reconnector::runningChanged, m_clients.get(),
+        [this] { tellReconnecting(); }, Qt::QueuedConnection);
     m_lightingController.addObserver([this](const LightingChange&) {
         if (m_clients)
             m_clients->broadcastState(m_requests->status());
     });
+}
+
+void Panel::tellReconnecting() {
+    if (!m_clients || m_reconnector.running() == m_toldReconnecting)
+        return;
+    m_toldReconnecting = m_reconnector.running();
+    m_clients->broadcastState(m_requests->status());
 }
 
 bool Panel::startControl(const QString& path, PanelHost& host) {
@@ -121,6 +134,12 @@ bool Panel::startControl(const QString& path, PanelHost& host) {
         m_log.append("The control interface is off because " + error.toStdString(), true);
         return false;
     }
+    // Said where the user looks: the window's log, or a service's journal.
+    QObject::connect(server.get(), &ControlServer::notice, server.get(),
+                     [this](const QString& text) {
+                         m_log.append(text.toStdString(), true);
+                         std::fprintf(stderr, "glowdeck: %s\n", qPrintable(text));
+                     });
     m_control = std::move(server);
     return true;
 }

@@ -121,11 +121,15 @@ private:
     std::unique_ptr<sim::SimulatedTable> m_simulatedTable;
 #endif
     void startClients(PanelHost& host);
+    // A state event when the reconnect attempts have started or stopped since the last one.
+    void tellReconnecting();
 
     std::unique_ptr<PanelRequests> m_requests;
     // The scripts' and the page's clients; their requests use all of the above.
     std::unique_ptr<ControlClients> m_clients;
     std::unique_ptr<ControlServer> m_control;
+    bool m_toldConnected = false; // what the clients were last told
+    bool m_toldReconnecting = false;
     std::unique_ptr<WebServer> m_web;
 };
 

@@ -54,6 +54,8 @@ QJsonObject PanelRequests::status() {
         {QStringLiteral("port"),
          connection.connected() ? connection.portName() : m_host.selectedPort()},
         {QStringLiteral("status"), m_panel.connections().status()},
+        // A link down while --reconnect tries again differs from one that stays down.
+        {QStringLiteral("reconnecting"), m_panel.reconnector().running()},
         {QStringLiteral("mode"), lighting.currentMode},
         {QStringLiteral("underlightManual"), lighting.underlightManualMode},
         {QStringLiteral("signsManual"), lighting.signsManualMode},

@@ -84,7 +84,8 @@ struct Options {
     QCommandLineOption web{
         QStringLiteral("web"),
         QStringLiteral("Serve the page for phones at [<address>:]<port> (every interface when "
-                       "the address is left out); the links go to stderr."),
+                       "the address is left out); the links go to stderr, and glowdeck-ctl "
+                       "web-link prints them (implies --control)."),
         QStringLiteral("[address:]port")};
     QCommandLineOption webCert{QStringLiteral("web-cert"),
                                QStringLiteral("Serve the page over https with this certificate "
@@ -119,7 +120,8 @@ struct Options {
         options.simulate = parser.isSet(simulate);
 #endif
         options.tracePath = parser.value(trace);
-        options.control = parser.isSet(control) || parser.isSet(controlSocket);
+        // glowdeck-ctl web-link is how a terminal asks for the page's links.
+        options.control = parser.isSet(control) || parser.isSet(controlSocket) || parser.isSet(web);
         options.controlSocket = parser.value(controlSocket);
         options.reconnect = parser.isSet(reconnect);
         options.headless = parser.isSet(headless);

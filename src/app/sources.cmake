@@ -10,6 +10,11 @@ list(APPEND GLOWDECK_UI_SOURCES
   app/CGlowdeckDlg.cpp
   app/EndSignals.cpp
   app/StderrFeedback.cpp
+  app/OutputWriter.cpp
   app/HeadlessPanel.cpp
   app/WebLinksWindow.cpp
+)
+# What waits for the headless panel's reader (standard C++).
+list(APPEND GLOWDECK_CORE_SOURCES
+  app/OutputBacklog.cpp
 )

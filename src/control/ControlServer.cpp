@@ -54,8 +54,11 @@ bool isSocketFile(const QString& path) {
 
 ControlServer::ControlServer(ControlClients& clients, QObject* parent)
     : QObject(parent), m_clients(clients) {
-    m_server.setMaxPendingConnections(kMaxClients + 4);
-    connect(&m_server, &QLocalServer::newConnection, this, &ControlServer::onNewConnection);
+    connect(&m_listener, &LocalListener::newConnection, this, &ControlServer::onNewConnection);
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, &ControlServer::checkPlace);
+    connect(&m_folderWatch, &QFileSystemWatcher::directoryChanged, this,
+            [this] { m_settle.start(200); });
 }
 
 ControlServer::~ControlServer() {
@@ -67,16 +70,23 @@ ControlServer::~ControlServer() {
         s.socket->abort();
         delete s.socket;
     }
-    m_server.close();
+    m_listener.close();
 }
 
 bool ControlServer::listen(const QString& requestedPath, QString* error) {
-    QString path = requestedPath;
-    if (path.isEmpty()) {
-        path = ControlSocketPath::defaultPath();
-        if (!ControlSocketPath::preparePrivateFolder(QFileInfo(path).path(), error))
-            return false;
-    }
+    m_defaultPlace = requestedPath.isEmpty();
+    m_path = m_defaultPlace ? ControlSocketPath::defaultPath()
+                            : ControlSocketPath::absolute(requestedPath);
+    if (m_defaultPlace && !ControlSocketPath::preparePrivateFolder(QFileInfo(m_path).path(), error))
+        return false;
+    if (!open(error))
+        return false;
+    watchFolder();
+    return true;
+}
+
+bool ControlServer::open(QString* error) {
+    const QString& path = m_path;
     if (socketFileExists(path)) {
         QLocalSocket probe;
         probe.connectToServer(path);
@@ -90,21 +100,47 @@ bool ControlServer::listen(const QString& requestedPath, QString* error) {
             *error = QStringLiteral("%1 exists and is not a socket").arg(path);
             return false;
         }
-        QLocalServer::removeServer(path);
     }
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(path)) {
-        *error = QStringLiteral("cannot listen at %1: %2").arg(path, m_server.errorString());
-        return false;
+    return m_listener.listen(path, kMaxClients + 4, error);
+}
+
+void ControlServer::watchFolder() {
+    const QString folder = QFileInfo(m_path).path();
+    // Without a watch (out of inotify watches) the socket is looked at once a minute instead.
+    if (m_folderWatch.directories().contains(folder) || m_folderWatch.addPath(folder))
+        return;
+    m_settle.start(60 * 1000);
+}
+
+void ControlServer::checkPlace() {
+    if (!m_listener.isListening())
+        return;
+    if (m_listener.ownsPath()) {
+        watchFolder();
+        return;
     }
-#ifdef Q_OS_UNIX
-    ::chmod(QFile::encodeName(path).constData(), 0600);
-#endif
-    return true;
+    const QString folder = QFileInfo(m_path).path();
+    QString error;
+    // The default folder is checked again as at the start: in /tmp anyone could have made it
+    // meanwhile. A folder of the user's choice is made again as it was before it was removed.
+    const bool folderFit = m_defaultPlace || !QFileInfo(folder).isDir()
+                               ? ControlSocketPath::preparePrivateFolder(folder, &error)
+                               : true;
+    m_listener.close();
+    if (folderFit && open(&error)) {
+        watchFolder();
+        emit notice(
+            QStringLiteral("The control socket %1 was removed and is made again.").arg(m_path));
+        return;
+    }
+    m_folderWatch.removePaths(m_folderWatch.directories());
+    emit notice(QStringLiteral("Scripts can no longer reach this panel: the control socket %1 "
+                               "was removed and %2.")
+                    .arg(m_path, error));
 }
 
 void ControlServer::onNewConnection() {
-    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+    while (QLocalSocket* socket = m_listener.nextPendingConnection()) {
         socket->setParent(this);
         if (int(m_sockets.size()) >= kMaxClients) {
             socket->write(

@@ -1,5 +1,6 @@
 #include "control/ControlSocketPath.h"
 
+#include <QDir>
 #include <QFile>
 
 #ifdef Q_OS_UNIX
@@ -20,6 +21,17 @@ QString ControlSocketPath::defaultPath() {
 #else
     // A named pipe, private to the user's session.
     return QStringLiteral("glowdeck-control");
+#endif
+}
+
+QString ControlSocketPath::absolute(const QString& path) {
+#ifdef Q_OS_UNIX
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+#else
+    // A pipe's name, not a path.
+    return path;
 #endif
 }
 

@@ -4,5 +4,6 @@ list(APPEND GLOWDECK_CONTROL_SOURCES
   control/RequestDecoder.cpp
   control/ControlSocketPath.cpp
   control/ControlClients.cpp
+  control/LocalListener.cpp
   control/ControlServer.cpp
 )

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #endif
 
 namespace glowdeck {
@@ -22,6 +23,14 @@ namespace {
 void writeOut(const QByteArray& bytes) {
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+bool stdoutIsTerminal() {
+#ifdef Q_OS_UNIX
+    return ::isatty(STDOUT_FILENO) == 1;
+#else
+    return true;
+#endif
 }
 
 QByteArray shown(const QJsonValue& value) {
@@ -161,7 +170,8 @@ int CtlSession::run(const CtlCommand& command) {
         return follow();
     if (!m_json)
         printReply(reply);
-    if (command.qrCode && !m_json)
+    // A QR code is for eyes: a script that reads the link gets the link alone.
+    if (command.qrCode && !m_json && stdoutIsTerminal())
         if (const auto qr =
                 QrCode::encode(reply.value(QStringLiteral("link")).toString().toStdString()))
             writeOut(QByteArray::fromStdString(qr->terminalText()));

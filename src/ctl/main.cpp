@@ -61,8 +61,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "glowdeck-ctl: %s\n", qPrintable(error));
         return glowdeck::CtlSession::Failed;
     }
-    const QString path =
-        parser.isSet(socket) ? parser.value(socket) : glowdeck::ControlSocketPath::defaultPath();
+    const QString path = parser.isSet(socket)
+                             ? glowdeck::ControlSocketPath::absolute(parser.value(socket))
+                             : glowdeck::ControlSocketPath::defaultPath();
     glowdeck::CtlSession session(path, parser.isSet(json), seconds * 1000);
     return session.run(*command);
 }

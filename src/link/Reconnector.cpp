@@ -17,17 +17,23 @@ Reconnector::Reconnector(Connection& connection, SequenceRunner& runner, QObject
 }
 
 void Reconnector::start(const QString& portName) {
+    const bool was = running();
     m_portName = portName;
     m_schedule.restart();
     m_connection.appendToLog("Reconnecting to " + portName.toLatin1().toStdString() + "...\r\n",
                              false);
     m_timer.start(m_schedule.next());
+    if (!was)
+        emit runningChanged();
 }
 
 void Reconnector::stop() {
+    const bool was = running();
     m_timer.stop();
     if (const auto attempt = std::exchange(m_attempt, 0))
         m_runner.end(attempt, {});
+    if (was)
+        emit runningChanged();
 }
 
 void Reconnector::attempt() {
@@ -46,6 +52,8 @@ void Reconnector::attemptEnded(bool connected) {
     if (!connected)
         m_timer.start(m_schedule.next());
     emit attempted(connected);
+    if (connected)
+        emit runningChanged();
 }
 
 } // namespace glowdeck

@@ -36,6 +36,8 @@ public:
 signals:
     // One attempt has been made; the port opened or not.
     void attempted(bool connected);
+    // running() has changed: the attempts started, or ended whichever way.
+    void runningChanged();
 
 private:
     void attempt();

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalServer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -405,6 +406,108 @@ TEST_F(ControlServerTest, ALivePanelIsNotStolenFrom) {
     expectServed(*c);
 }
 
+// The socket's folder as a cleaner of /tmp or a careless `rm -r` leaves it while the panel runs.
+class ControlSocketGoneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(top.isValid());
+        ASSERT_TRUE(QDir(top.path()).mkdir(QStringLiteral("sockets")));
+        path = folder + QStringLiteral("/control");
+        server = std::make_unique<ControlServer>(clients);
+        notices = std::make_unique<QSignalSpy>(server.get(), &ControlServer::notice);
+        QString error;
+        ASSERT_TRUE(server->listen(path, &error)) << error.toStdString();
+    }
+    // Whether a new client at the path is served by this handler.
+    static bool servedBy(const QString& at, FakeHandler& by) {
+        const std::size_t before = by.handled.size();
+        LineClient c(at);
+        return c.ask(request("status"), 5000).value(QStringLiteral("ok")).toBool() &&
+               by.handled.size() == before + 1;
+    }
+
+    QTemporaryDir top;
+    QString folder = top.filePath(QStringLiteral("sockets"));
+    QString path;
+    FakeHandler handler;
+    ControlClients clients{handler};
+    std::unique_ptr<ControlServer> server;
+    std::unique_ptr<QSignalSpy> notices;
+};
+
+TEST_F(ControlSocketGoneTest, ARemovedSocketIsMadeAgainAndTheUserIsTold) {
+    const struct {
+        const char* name;
+        bool withFolder;
+    } cases[] = {{"the socket alone", false}, {"its folder", true}, {"again", true}};
+    for (const auto& removed : cases) {
+        SCOPED_TRACE(removed.name);
+        notices->clear();
+        ASSERT_TRUE(removed.withFolder ? QDir(folder).removeRecursively() : QFile::remove(path));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notices->count() > 0; }, 5000));
+        EXPECT_EQ(notices->takeFirst().at(0).toString(),
+                  QStringLiteral("The control socket ") + path +
+                      QStringLiteral(" was removed and is made again."));
+        EXPECT_TRUE(servedBy(path, handler));
+        EXPECT_EQ(modeOf(path), 0600u);
+        if (removed.withFolder) {
+            EXPECT_EQ(modeOf(folder), 0700u);
+        }
+    }
+}
+
+TEST_F(ControlSocketGoneTest, ASecondPanelThatTookThePathMeanwhileKeepsItEvenAfterTheFirstEnds) {
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    // The second panel starts before the first has noticed.
+    ASSERT_TRUE(QDir(top.path()).mkdir(QStringLiteral("sockets")));
+    FakeHandler secondHandler;
+    ControlClients secondClients(secondHandler);
+    auto second = std::make_unique<ControlServer>(secondClients);
+    QString error;
+    ASSERT_TRUE(second->listen(path, &error)) << error.toStdString();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notices->count() > 0; }, 5000));
+    EXPECT_EQ(notices->takeFirst().at(0).toString(),
+              QStringLiteral("Scripts can no longer reach this panel: the control socket ") + path +
+                  QStringLiteral(" was removed and another panel already listens at ") + path +
+                  QStringLiteral("."));
+    EXPECT_FALSE(server->isListening());
+    EXPECT_TRUE(servedBy(path, secondHandler));
+
+    // The first panel ends: the second one's socket stays, and scripts still reach it.
+    server.reset();
+    EXPECT_TRUE(servedBy(path, secondHandler));
+    second.reset();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(ControlSocketGoneTest, OnClosingOnlyItsOwnSocketFileIsRemoved) {
+    // Replaced before the panel could notice, by a socket nobody listens at: not this panel's.
+    ASSERT_TRUE(QFile::remove(path));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray native = QFile::encodeName(path);
+    std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    server.reset();
+    EXPECT_TRUE(QFile::exists(path));
+    ::close(fd);
+}
+
+TEST_F(ControlSocketGoneTest, ARelativePathIsTheWorkingDirectorys) {
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(top.path()));
+    ControlClients others(handler);
+    ControlServer relative(others);
+    QString error;
+    const bool listening = relative.listen(QStringLiteral("sockets/other"), &error);
+    QDir::setCurrent(saved);
+    ASSERT_TRUE(listening) << error.toStdString();
+    EXPECT_EQ(relative.path(), folder + QStringLiteral("/other"));
+    EXPECT_TRUE(servedBy(folder + QStringLiteral("/other"), handler));
+}
+
 class ControlSocketPlaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -428,6 +531,21 @@ TEST_F(ControlSocketPlaceTest, TheDefaultPlaceIsAPrivateFolderInTheRuntimeFolder
     EXPECT_EQ(server.path(), expected);
     EXPECT_EQ(modeOf(runtime.filePath(QStringLiteral("glowdeck"))), 0700u);
     EXPECT_EQ(modeOf(expected), 0600u);
+}
+
+TEST_F(ControlSocketPlaceTest, TheDefaultFolderRemovedIsMadeAgainPrivate) {
+    ControlClients clients(handler);
+    ControlServer server(clients);
+    QSignalSpy notices(&server, &ControlServer::notice);
+    QString error;
+    ASSERT_TRUE(server.listen(QString(), &error)) << error.toStdString();
+    const QString folder = runtime.filePath(QStringLiteral("glowdeck"));
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notices.count() > 0; }, 5000));
+    EXPECT_EQ(modeOf(folder), 0700u);
+    EXPECT_EQ(modeOf(server.path()), 0600u);
+    LineClient c(server.path());
+    EXPECT_TRUE(c.ask(request("status")).value(QStringLiteral("ok")).toBool());
 }
 
 TEST_F(ControlSocketPlaceTest, AFolderOthersCanEnterIsRefused) {

@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <poll.h>
 #include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -195,6 +197,56 @@ TEST_F(CtlProcessTest, DoneRefusedAndNoPanelGiveTheirExitStatus) {
     EXPECT_TRUE(option.err.contains("bogus")) << option.err.toStdString();
     EXPECT_TRUE(option.err.contains("Usage:")) << option.err.toStdString();
     EXPECT_EQ(handler.handled.size(), 2u); // the mode and the factory reset, nothing since
+}
+
+TEST_F(CtlProcessTest, ARelativeSocketPathIsTheCallersFolder) {
+    QProcess process;
+    process.setWorkingDirectory(folder.path());
+    process.start(
+        QStringLiteral(GLOWDECK_CTL_PATH),
+        {QStringLiteral("--socket"), QStringLiteral("control"), QStringLiteral("status")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.readAllStandardOutput(), "status\n");
+}
+
+// The link's QR code is drawn for a person at a terminal; a script gets the link alone.
+TEST_F(CtlProcessTest, WebLinkDrawsItsQrCodeOnlyOnATerminal) {
+    const Result piped = run({QStringLiteral("web-link")});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err.toStdString();
+    EXPECT_EQ(piped.out, "http://192.0.2.1:8080/#key=k\n");
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    QProcess process;
+    process.setStandardOutputFile(QString::fromLocal8Bit(::ptsname(master)));
+    process.start(QStringLiteral(GLOWDECK_CTL_PATH),
+                  {QStringLiteral("--socket"), path, QStringLiteral("web-link")});
+    QByteArray shown;
+    auto readTerminal = [&] {
+        pollfd readable{master, POLLIN, 0};
+        char buffer[4096];
+        while (::poll(&readable, 1, 0) > 0 && (readable.revents & POLLIN)) {
+            const ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            shown.append(buffer, n);
+        }
+    };
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            readTerminal();
+            return process.state() == QProcess::NotRunning;
+        },
+        20000));
+    readTerminal();
+    ::close(master);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(shown.startsWith("http://192.0.2.1:8080/#key=k\r\n")) << shown.toStdString();
+    // The code's rows follow the link.
+    EXPECT_GT(shown.count('\n'), 10) << shown.toStdString();
 }
 
 TEST_F(CtlProcessTest, JsonPrintsTheReplyAsItCame) {

@@ -28,8 +28,11 @@ public:
     void handle(const ControlRequest& request, Done done) override {
         if (request.readsOnly()) {
             handled.push_back(request);
-            done({{QStringLiteral("cmd"),
-                   QString::fromUtf8(RequestDecoder::nameOf(request.command))}});
+            QJsonObject reply{{QStringLiteral("cmd"),
+                               QString::fromUtf8(RequestDecoder::nameOf(request.command))}};
+            if (request.command == ControlRequest::Command::WebLink)
+                reply = {{QStringLiteral("link"), QStringLiteral("http://192.0.2.1:8080/#key=k")}};
+            done(reply);
             return;
         }
         if (running)

@@ -7,6 +7,7 @@
 #include "support/PortLink.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonObject>
 #include <QProcess>
@@ -17,6 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 using namespace glowdeck;
 using namespace glowdeck::test;
@@ -262,6 +266,65 @@ TEST_F(Headless, ARenameEndsItWithoutReconnectAndClosesAndReconnectsWithIt) {
         EXPECT_EQ(countLines(trace, "-> CMD_SET_BLUETOOTH_NAME"), 1);
         EXPECT_EQ(countLines(trace, "-> CMD_EXIT"), 1);
     }
+}
+
+// `glowdeck --headless ... | less`, and the reader stops reading while the table streams.
+TEST_F(Headless, AReaderThatStopsReadingStdoutHoldsNothingUp) {
+    sim.start(QStringLiteral(GLOWDECK_SIM), {QStringLiteral("--stream")});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, 5000));
+    const QString device = QString::fromLocal8Bit(sim.readLine().trimmed());
+
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    ::fcntl(pipe[1], F_SETPIPE_SZ, 4096);
+    panel.setChildProcessModifier([out = pipe[1]] { ::dup2(out, STDOUT_FILENO); });
+    start({QStringLiteral("--port"), device});
+    // The pipe fills and stays full: nobody reads it.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            pollfd room{pipe[1], POLLOUT, 0};
+            return ::poll(&room, 1, 0) == 0;
+        },
+        10000))
+        << errors().toStdString();
+    // Scripts are answered all the while the table goes on talking into the full pipe.
+    QElapsedTimer talking;
+    talking.start();
+    while (!talking.hasExpired(1500)) {
+        const CtlResult status =
+            ctl({QStringLiteral("--timeout"), QStringLiteral("3"), QStringLiteral("status")});
+        ASSERT_EQ(status.status, 0) << status.out.toStdString();
+        EXPECT_TRUE(status.out.contains(QStringLiteral("connected: true")));
+    }
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+}
+
+// The README's `./run.sh --web 8080`, then `glowdeck-ctl web-link`, each with nothing more.
+TEST_F(Headless, TheWindowServingThePageTellsGlowdeckCtlItsLinks) {
+    QProcessEnvironment environment = noDisplay();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    panel.setProcessEnvironment(environment);
+    panel.start(
+        QStringLiteral(GLOWDECK_PANEL),
+        {QStringLiteral("--simulate"), QStringLiteral("--web"), QStringLiteral("127.0.0.1:0")});
+    ASSERT_TRUE(panel.waitForStarted(5000));
+    const QString socket = dir.filePath(QStringLiteral("glowdeck/control"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, 10000))
+        << errors().toStdString();
+
+    QProcess link;
+    link.setProcessEnvironment(environment);
+    link.start(QStringLiteral(GLOWDECK_CTL), {QStringLiteral("web-link")});
+    ASSERT_TRUE(link.waitForFinished(10000));
+    const QString out = QString::fromLocal8Bit(link.readAllStandardOutput());
+    EXPECT_EQ(link.exitCode(), 0) << link.readAllStandardError().toStdString();
+    // The link alone: the QR code is for a terminal.
+    EXPECT_TRUE(out.startsWith(QStringLiteral("http://127.0.0.1:")) && out.count('\n') == 1)
+        << out.toStdString();
 }
 
 TEST(HeadlessOptions, AnUnknownOptionIsAMistakeWithOrWithoutADisplay) {

@@ -190,3 +190,32 @@ INSTANTIATE_TEST_SUITE_P(
             }},
         TakeOver{"WindowClosed", [](ReconnectTakeOver& t) { t.closeWindow(); }}),
     [](const ::testing::TestParamInfo<TakeOver>& info) { return std::string(info.param.name); });
+
+// A link down while the attempts run is not a link that stays down: scripts can tell them apart.
+TEST_F(Reconnect, StatusAndStateEventsSayWhileTheAttemptsRun) {
+    reconnector().setSchedule(ReconnectSchedule({20ms}));
+    startScripting();
+    ASSERT_EQ(request({{"cmd", "subscribe"}}), (QJsonObject{{"ok", true}}));
+    connectTable();
+    auto reconnecting = [this] {
+        return request({{"cmd", "status"}}).value(QStringLiteral("reconnecting"));
+    };
+    auto lastStateSaid = [this] {
+        QJsonValue said;
+        for (const QJsonObject& event : client->events())
+            if (event["event"] == "state")
+                said = event["reconnecting"];
+        return said;
+    };
+    EXPECT_EQ(reconnecting(), false);
+
+    loseTable();
+    EXPECT_EQ(reconnecting(), true);
+    EXPECT_TRUE(waitFor([&] { return lastStateSaid() == true; })) << lastStateSaid().toBool();
+    EXPECT_EQ(request({{"cmd", "status"}}).value(QStringLiteral("connected")), false);
+
+    // Stopping the attempts leaves the link down, and says so.
+    EXPECT_EQ(request({{"cmd", "disconnect"}}), (QJsonObject{{"ok", true}}));
+    EXPECT_EQ(reconnecting(), false);
+    EXPECT_TRUE(waitFor([&] { return lastStateSaid() == false; }));
+}
