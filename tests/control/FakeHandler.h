@@ -23,13 +23,16 @@ public:
     std::vector<ControlRequest> handled;
     int overlaps = 0;
     bool running = false;
-    Done pending; // Answer::Later: the test calls it
+    Done pending;          // Answer::Later: the test calls it
+    QJsonObject readExtra; // added to the reply of a request that only reads
 
     void handle(const ControlRequest& request, Done done) override {
         if (request.readsOnly()) {
             handled.push_back(request);
-            done({{QStringLiteral("cmd"),
-                   QString::fromUtf8(RequestDecoder::nameOf(request.command))}});
+            QJsonObject reply = readExtra;
+            reply.insert(QStringLiteral("cmd"),
+                         QString::fromUtf8(RequestDecoder::nameOf(request.command)));
+            done(reply);
             return;
         }
         if (running)
