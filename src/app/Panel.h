@@ -126,6 +126,7 @@ private:
     std::unique_ptr<ControlClients> m_clients;
     std::unique_ptr<ControlServer> m_control;
     std::unique_ptr<WebServer> m_web;
+    QString m_controlSocket; // as given to startControl; empty: the default place
 };
 
 } // namespace glowdeck

@@ -28,7 +28,9 @@ protected:
         m_started = true;
         ASSERT_TRUE(m_dir.isValid());
         m_savedConfig = qgetenv("XDG_CONFIG_HOME");
+        m_savedData = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
         m_socket = m_dir.filePath(QStringLiteral("control"));
         ASSERT_TRUE(app->panel().startControl(m_socket, *app));
         std::optional<WebEndpoint> endpoint =
@@ -39,6 +41,7 @@ protected:
         if (!m_started)
             return; // skipped before anything was set up
         qputenv("XDG_CONFIG_HOME", m_savedConfig);
+        qputenv("XDG_DATA_HOME", m_savedData);
         PanelFixture::TearDown();
     }
     QString link(ControlRole role) const { return app->panel().web()->link(role); }
@@ -58,6 +61,7 @@ protected:
     bool m_started = false;
     QTemporaryDir m_dir;
     QByteArray m_savedConfig;
+    QByteArray m_savedData;
     QString m_socket;
 };
 
@@ -129,6 +133,38 @@ TEST_F(WebPage, AGuestsPageHasNoOperatorControlsAndThePanelRefusesThemToo) {
                        "document.querySelector('#swatches [data-colour=\"#FF0000\"]').click()"));
     EXPECT_TRUE(browser.waitUntil(QStringLiteral("$('cupOff2').dataset.colour === '#FF0000'")));
     EXPECT_EQ(app->panel().lighting().cupColours[3], makeColour(255, 0, 0));
+}
+
+TEST_F(WebPage, ADumpFromThePageGoesToThePanelsFolderAndThePageDownloadsIt) {
+    connectTable();
+    Browser browser;
+    open(browser, link(ControlRole::Operator));
+    ASSERT_TRUE(browser.waitUntil(QStringLiteral("document.body.dataset.role === 'operator'")));
+    const QString elsewhere = m_dir.filePath(QStringLiteral("bashrc"));
+    const QJsonObject refused =
+        browser
+            .evaluate(
+                ask(qPrintable(QStringLiteral(R"({cmd: "dump", path: "%1"})").arg(elsewhere))))
+            .toObject();
+    EXPECT_EQ(refused[QStringLiteral("ok")], false);
+    EXPECT_FALSE(QFile::exists(elsewhere));
+    EXPECT_TRUE(tableFrames().empty()) << "refused before the table is asked";
+
+    const QJsonObject reply = browser.evaluate(ask(R"({cmd: "dump"})")).toObject();
+    ASSERT_EQ(reply[QStringLiteral("ok")], true);
+    const QString path = reply[QStringLiteral("path")].toString();
+    EXPECT_TRUE(path.startsWith(m_dir.filePath(QStringLiteral("data/glowdeck/dumps/EEPROM_Dump-"))))
+        << path.toStdString();
+    EXPECT_TRUE(QFile::exists(path));
+    const QString download = reply[QStringLiteral("download")].toString();
+    ASSERT_TRUE(download.startsWith(QStringLiteral("/dumps/")));
+    const QString csv =
+        browser.evaluate(QStringLiteral("fetch('%1').then((r) => r.text())").arg(download))
+            .toString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.toLatin1(), file.readAll());
+    EXPECT_TRUE(csv.startsWith(QStringLiteral("Address,Value")));
 }
 
 TEST_F(WebPage, AWrongKeyAndAnotherSitesScriptAreTurnedAway) {
