@@ -284,6 +284,10 @@ bool WebServer::listen(const WebEndpoint& endpoint, QString* error) {
                      .arg(endpoint.address.toString())
                      .arg(endpoint.port)
                      .arg(m_listener->errorString());
+        // Typically a second panel given the first one's port: starting again will not help.
+        if (m_listener->serverError() == QAbstractSocket::AddressInUseError)
+            *error += QStringLiteral(" (another program, perhaps another panel's page, has that "
+                                     "port: give each panel a port of its own)");
         return false;
     }
     m_http.bind(m_listener);
