@@ -141,11 +141,13 @@ void WebListener::incomingConnection(qintptr descriptor) {
     const QHostAddress peer = socket->peerAddress();
     const quint32 v4 = peer.toIPv4Address(&ipv4);
     const QString address = ipv4 ? QHostAddress(v4).toString() : peer.toString();
-    m_open[socket] = address;
-    const int fromAddress = ++m_perAddress[address];
+    forgetGone();
+    m_open.push_back({socket, address});
+    const auto fromAddress = std::count_if(
+        m_open.begin(), m_open.end(), [&address](const Open& o) { return o.address == address; });
     // Its place is given back however it ends: closed by either side, or deleted by whoever
     // took it over.
-    connect(socket, &QObject::destroyed, this, [this, socket] { release(socket); });
+    connect(socket, &QObject::destroyed, this, &WebListener::forgetGone);
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { release(socket); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     // Nothing more than a head is taken from the kernel until the head is judged.
@@ -171,21 +173,17 @@ void WebListener::incomingConnection(qintptr descriptor) {
     }
 }
 
-QTcpSocket* WebListener::connectionFrom(const QHostAddress& address, quint16 port) const {
-    for (const auto& [socket, from] : m_open)
-        if (socket->peerPort() == port && socket->peerAddress().isEqual(address))
-            return socket;
-    return nullptr;
+int WebListener::connectionCount() {
+    forgetGone();
+    return int(m_open.size());
 }
 
 void WebListener::release(QTcpSocket* socket) {
-    const auto it = m_open.find(socket);
-    if (it == m_open.end())
-        return;
-    const auto from = m_perAddress.find(it->second);
-    if (from != m_perAddress.end() && --from->second <= 0)
-        m_perAddress.erase(from);
-    m_open.erase(it);
+    std::erase_if(m_open, [socket](const Open& o) { return o.socket == socket; });
+}
+
+void WebListener::forgetGone() {
+    std::erase_if(m_open, [](const Open& o) { return o.socket.isNull(); });
 }
 
 void WebListener::vet(QTcpSocket* socket) {

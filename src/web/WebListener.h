@@ -4,8 +4,10 @@
 #include <QSslConfiguration>
 #include <QTcpServer>
 
-#include <map>
+#include <QPointer>
+
 #include <optional>
+#include <vector>
 
 class QTcpSocket;
 
@@ -34,9 +36,7 @@ public:
     static constexpr const char* kWebSocketPath = "/ws";
 
     explicit WebListener(std::optional<QSslConfiguration> tls, QObject* parent = nullptr);
-    int connectionCount() const { return int(m_open.size()); }
-    // The open connection from that address and port (a WebSocket's, to give it an owner).
-    QTcpSocket* connectionFrom(const QHostAddress& address, quint16 port) const;
+    int connectionCount();
 
     // Why a request's head is turned away (an HTTP status line and its reason), or nothing when
     // it may go on; upgrade is set for a WebSocket's. hosts are the names and addresses this
@@ -63,10 +63,16 @@ private:
     void refuse(QTcpSocket* socket, int status, const QByteArray& reason);
     void handOver(QTcpSocket* socket, qint64 headBytes);
     void release(QTcpSocket* socket);
+    void forgetGone();
 
+    struct Open {
+        // Whoever took a connection over (the WebSocket) may delete it having cut its signals
+        // first, so its end is seen here by the pointer's going too.
+        QPointer<QTcpSocket> socket;
+        QString address;
+    };
     std::optional<QSslConfiguration> m_tls;
-    std::map<QTcpSocket*, QString> m_open; // every connection not yet closed, and its address
-    std::map<QString, int> m_perAddress;
+    std::vector<Open> m_open; // every connection not yet closed
 };
 
 } // namespace glowdeck

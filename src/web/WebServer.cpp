@@ -331,10 +331,6 @@ void WebServer::onWebSocket() {
         if (!socket)
             continue;
         socket->setParent(this);
-        // The WebSocket does not delete the connection it was made of: it goes with it.
-        if (QTcpSocket* connection =
-                m_listener->connectionFrom(socket->peerAddress(), socket->peerPort()))
-            connection->setParent(socket);
         socket->setMaxAllowedIncomingFrameSize(quint64(RequestDecoder::kMaxLineBytes));
         socket->setMaxAllowedIncomingMessageSize(quint64(RequestDecoder::kMaxLineBytes));
         connect(socket, &QWebSocket::disconnected, this, [this, socket] { forget(socket); });
