@@ -1,6 +1,7 @@
 // Feeds the web page's door arbitrary first messages from a few addresses, the clock moving by
-// the input, and checks that a role is given only for a message whose key is one of the two, never
-// to an address while it is barred, and that every message comes to exactly one outcome.
+// the input, and checks that a role is given only for a message whose key is one of the two, at
+// once, that a wrong key's refusal is held back within the bound and holds back the address's next
+// hello as long, and that every message comes to exactly one outcome.
 
 #include "FuzzCheck.h"
 
@@ -33,11 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const QByteArrayView message(reinterpret_cast<const char*>(data + at), qsizetype(end - at));
         at = end + 1;
         const QString who = QString::number(address);
-        const bool barred = gate.barred(who, now);
+        now = gate.nextJudging(who, now);
         const HelloOutcome outcome = gate.check(message, who, now);
         FUZZ_CHECK(outcome.role.has_value() == outcome.error.isEmpty());
-        if (barred)
-            FUZZ_CHECK(!outcome.role);
+        FUZZ_CHECK(outcome.delay.count() >= 0 && outcome.delay <= HelloGate::kMaxDelay);
+        if (outcome.role)
+            FUZZ_CHECK(outcome.delay.count() == 0);
+        FUZZ_CHECK(gate.nextJudging(who, now) == now + outcome.delay);
         if (outcome.role) {
             // The key as JSON reads it: escapes may spell it.
             const QString key = QJsonDocument::fromJson(message.toByteArray())

@@ -128,6 +128,8 @@ void Panel::tellReconnecting() {
 
 bool Panel::startControl(const QString& path, PanelHost& host) {
     startClients(host);
+    // The page's keys are this panel's, named after its socket.
+    m_controlSocket = path;
     auto server = std::make_unique<ControlServer>(*m_clients);
     QString error;
     if (!server->listen(path, &error)) {
@@ -147,7 +149,11 @@ bool Panel::startControl(const QString& path, PanelHost& host) {
 bool Panel::startWeb(const WebEndpoint& endpoint, bool newKeys, PanelHost& host) {
     startClients(host);
     QString error;
-    std::optional<WebKeys> keys = WebKeys::load(WebKeys::defaultPath(), newKeys, &error);
+    QString notice;
+    std::optional<WebKeys> keys =
+        WebKeys::load(WebKeys::defaultPath(m_controlSocket), newKeys, &error, &notice);
+    if (!notice.isEmpty())
+        std::fprintf(stderr, "glowdeck: %s\n", qPrintable(notice));
     auto server = keys ? std::make_unique<WebServer>(*m_clients, std::move(*keys)) : nullptr;
     if (!server || !server->listen(endpoint, &error)) {
         m_log.append("The web page is off because " + error.toStdString(), true);

@@ -131,6 +131,7 @@ private:
     bool m_toldConnected = false; // what the clients were last told
     bool m_toldReconnecting = false;
     std::unique_ptr<WebServer> m_web;
+    QString m_controlSocket; // as given to startControl; empty: the default place
 };
 
 } // namespace glowdeck

@@ -255,8 +255,17 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
         endsBecause = QStringLiteral("the table was reset to its factory state");
         break;
     case Command::Dump: {
-        const QString path =
+        // From the page, the file goes where the panel says, for the page to download.
+        QString path =
             request.path.isEmpty() ? QString::fromLatin1(DumpCsv::kFileName) : request.path;
+        if (request.fromPage) {
+            QString why = QStringLiteral("the web page is off");
+            path = m_panel.web() ? m_panel.web()->newDumpPath(&why) : QString();
+            if (path.isEmpty()) {
+                reply.insert(QStringLiteral("error"), QStringLiteral("Cannot keep a dump: ") + why);
+                break;
+            }
+        }
         // Asking the table makes sense only if its answer can be kept.
         if (const QString why = Panel::whyCannotWrite(path); !why.isEmpty()) {
             reply.insert(QStringLiteral("error"),
@@ -264,8 +273,11 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
             break;
         }
         ended = co_await m_panel.settingsController().dumpEeprom(path.toStdString(), feedback);
-        if (ended == Ended::Done && !feedback.refused())
+        if (ended == Ended::Done && !feedback.refused()) {
             reply.insert(QStringLiteral("path"), QFileInfo(path).absoluteFilePath());
+            if (request.fromPage && m_panel.web())
+                reply.insert(QStringLiteral("download"), m_panel.web()->offer(path));
+        }
         break;
     }
     case Command::ClearLog:

@@ -32,16 +32,18 @@ bool ControlClients::closing(std::uint64_t id) const {
 }
 
 std::uint64_t ControlClients::add(std::unique_ptr<ControlPeer> peer, ControlRole role,
-                                  Dropped dropped) {
+                                  Dropped dropped, ControlOrigin origin) {
     const std::uint64_t id = m_nextClient++;
     Client& c = m_clients[id];
     c.peer = std::move(peer);
     c.role = role;
+    c.origin = origin;
     c.dropped = std::move(dropped);
     return id;
 }
 
 void ControlClients::remove(std::uint64_t id) {
+    // Its place in the line of turns is skipped when it comes.
     m_clients.erase(id);
 }
 
@@ -54,6 +56,7 @@ void ControlClients::take(std::uint64_t id, QByteArrayView message) {
     DecodedLine decoded = RequestDecoder::decode(message);
     Entry entry;
     entry.client = id;
+    entry.id = decoded.id;
     if (decoded.dropClient) {
         entry.reply = errorReply(decoded.error);
         entry.closeAfter = true;
@@ -65,12 +68,21 @@ void ControlClients::take(std::uint64_t id, QByteArrayView message) {
             QStringLiteral("\"%1\" is for the operator")
                 .arg(QString::fromUtf8(RequestDecoder::nameOf(decoded.request->command))),
             decoded.id);
+    } else if (c->origin == ControlOrigin::Page &&
+               decoded.request->command == ControlRequest::Command::Dump &&
+               !decoded.request->path.isEmpty()) {
+        // The page may not name a file on the panel's computer.
+        entry.reply = errorReply(QStringLiteral("\"path\" is not taken from the page: the dump "
+                                                "goes to the panel's folder and the page offers "
+                                                "it for download"),
+                                 decoded.id);
     } else if (decoded.request->command == ControlRequest::Command::Subscribe) {
         entry.subscribe = true;
         entry.reply = QJsonObject{{QStringLiteral("ok"), true}};
         if (!decoded.id.isUndefined())
             entry.reply.insert(QStringLiteral("id"), decoded.id);
     } else {
+        decoded.request->fromPage = c->origin == ControlOrigin::Page;
         entry.request = std::move(decoded.request);
     }
     enqueue(std::move(entry));
@@ -90,9 +102,11 @@ void ControlClients::refuse(std::uint64_t id, const QString& why) {
 
 void ControlClients::enqueue(Entry entry) {
     Client* c = client(entry.client);
+    if (!c)
+        return;
     // What is answered without the handler, and what only reads, needs to wait only for the
     // same client's earlier requests.
-    if (!c || c->outstanding == 0) {
+    if (!c->running && c->waiting.empty()) {
         if (!entry.request) {
             answer(entry);
             return;
@@ -102,10 +116,39 @@ void ControlClients::enqueue(Entry entry) {
             return;
         }
     }
-    if (c)
-        ++c->outstanding;
-    m_queue.push_back(std::move(entry));
+    // A client that asks faster than it is served is told at once; its last word (why it is
+    // let go) always gets through, and nothing comes after it.
+    if (int(c->waiting.size()) >= kMaxWaiting && !entry.closeAfter) {
+        send(entry.client,
+             errorReply(QStringLiteral("too many requests waiting: at most %1 behind the one that "
+                                       "runs; this one was not done")
+                            .arg(kMaxWaiting),
+                        entry.id));
+        return;
+    }
+    const std::uint64_t clientId = entry.client;
+    c->waiting.push_back(std::move(entry));
+    advance(clientId);
     dispatchNext();
+}
+
+void ControlClients::advance(std::uint64_t clientId) {
+    while (Client* c = client(clientId)) {
+        if (c->running || c->inTurn || c->waiting.empty())
+            return;
+        Entry& next = c->waiting.front();
+        if (next.request && !next.request->readsOnly()) {
+            c->inTurn = true;
+            m_turns[c->role == ControlRole::Guest ? 1 : 0].push_back(clientId);
+            return;
+        }
+        Entry entry = std::move(next);
+        c->waiting.pop_front();
+        if (entry.request)
+            ask(clientId, *entry.request);
+        else
+            answer(entry);
+    }
 }
 
 void ControlClients::ask(std::uint64_t clientId, const ControlRequest& request) {
@@ -116,6 +159,9 @@ void ControlClients::ask(std::uint64_t clientId, const ControlRequest& request) 
         reply.insert(QStringLiteral("ok"), !reply.contains(QStringLiteral("error")));
         if (!id.isUndefined())
             reply.insert(QStringLiteral("id"), id);
+        const Client* c = self->client(clientId);
+        if (c && c->role == ControlRole::Guest)
+            reply.remove(QStringLiteral("port"));
         self->send(clientId, reply);
     });
 }
@@ -140,18 +186,21 @@ void ControlClients::dispatchNext() {
     if (m_running || m_dispatching)
         return;
     m_dispatching = true;
-    while (!m_running && !m_queue.empty()) {
-        Entry entry = std::move(m_queue.front());
-        m_queue.pop_front();
-        if (!entry.request) {
-            if (Client* c = client(entry.client))
-                --c->outstanding;
-            answer(entry);
-            continue;
-        }
+    while (!m_running) {
+        std::deque<std::uint64_t>& turns = m_turns[0].empty() ? m_turns[1] : m_turns[0];
+        if (turns.empty())
+            break;
+        const std::uint64_t clientId = turns.front();
+        turns.pop_front();
+        Client* c = client(clientId);
+        if (!c)
+            continue; // gone, with what it had waiting
+        c->inTurn = false;
+        Entry entry = std::move(c->waiting.front());
+        c->waiting.pop_front();
+        c->running = true;
         m_running = true;
         const std::uint64_t serial = ++m_serial;
-        const std::uint64_t clientId = entry.client;
         const QJsonValue id = entry.request->id;
         QPointer<ControlClients> self(this);
         m_handler.handle(*entry.request, [self, serial, clientId, id](QJsonObject reply) {
@@ -171,8 +220,10 @@ void ControlClients::finish(std::uint64_t serial, std::uint64_t clientId, const 
     if (!id.isUndefined())
         reply.insert(QStringLiteral("id"), id);
     if (Client* c = client(clientId)) {
-        --c->outstanding;
+        c->running = false;
         send(clientId, reply);
+        // Its next request waits for its next turn, behind the others already in line.
+        advance(clientId);
     }
     // Called from the handler's own event handling: the next request starts from the event
     // loop, not inside whatever called done.
@@ -230,13 +281,17 @@ void ControlClients::broadcastConnection(bool connected) {
 
 void ControlClients::broadcastState(QJsonObject status) {
     status.insert(QStringLiteral("event"), QStringLiteral("state"));
-    broadcast(status, false);
+    broadcast(status, true);
+    // A Bluetooth table's port is its address: the guests' page has no use for it.
+    status.remove(QStringLiteral("port"));
+    broadcast(status, false, true);
 }
 
-void ControlClients::broadcast(const QJsonObject& event, bool operatorsOnly) {
+void ControlClients::broadcast(const QJsonObject& event, bool operatorsOnly, bool guestsOnly) {
     std::vector<std::uint64_t> subscribers;
     for (const auto& [id, c] : m_clients)
-        if (c.subscribed && !c.closing && (!operatorsOnly || c.role == ControlRole::Operator))
+        if (c.subscribed && !c.closing && (!operatorsOnly || c.role == ControlRole::Operator) &&
+            (!guestsOnly || c.role == ControlRole::Guest))
             subscribers.push_back(id);
     if (subscribers.empty())
         return;

@@ -14,6 +14,8 @@ namespace glowdeck {
 // Who a client is: an operator may do everything; a guest (a player with the guest link) may
 // read the state and change the lighting, and reads none of the table's text.
 enum class ControlRole { Operator, Guest };
+// How a client reached the panel: its owner's local socket, or the page for phones.
+enum class ControlOrigin { LocalSocket, Page };
 
 // One request of the control interface, checked and typed: every value is present and in range
 // for its command. Which members a command uses is noted beside each.
@@ -46,8 +48,10 @@ struct ControlRequest {
     // The request's "id", echoed in its reply; undefined when the request had none.
     QJsonValue id = QJsonValue(QJsonValue::Undefined);
 
-    QString port;               // the port name as typed into the port list
-    QString path;               // where the dump goes
+    QString port; // the port name as typed into the port list
+    QString path; // where the dump goes
+    // Asked from the page: a dump goes to the panel's own folder, offered for download.
+    bool fromPage = false;
     std::string text;           // single-byte text, one byte a character as the table gets it
     int mode = 0;               // 0 to 9, the Mode list's index
     std::optional<bool> manual; // set: the Manual Mode check box; unset: a team swatch

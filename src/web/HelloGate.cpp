@@ -22,17 +22,13 @@ bool HelloGate::sameKey(std::string_view given, std::string_view key) {
     return difference == 0 && !key.empty();
 }
 
-bool HelloGate::barred(const QString& address, Time now) {
+HelloGate::Time HelloGate::nextJudging(const QString& address, Time now) const {
     const auto it = m_failures.find(address);
-    return it != m_failures.end() && now < it->second.barredUntil;
+    return it == m_failures.end() ? now : std::max(now, it->second.busyUntil);
 }
 
 HelloOutcome HelloGate::check(QByteArrayView message, const QString& address, Time now) {
     HelloOutcome outcome;
-    if (barred(address, now)) {
-        outcome.error = QStringLiteral("too many wrong keys from this address: try again later");
-        return outcome;
-    }
     if (message.size() > RequestDecoder::kMaxLineBytes) {
         outcome.error = QStringLiteral("the message is longer than %1 bytes")
                             .arg(RequestDecoder::kMaxLineBytes);
@@ -58,31 +54,32 @@ HelloOutcome HelloGate::check(QByteArrayView message, const QString& address, Ti
         outcome.role = ControlRole::Guest;
     else {
         outcome.error = QStringLiteral("wrong key");
-        fail(address, now);
+        outcome.delay = fail(address, now);
     }
     return outcome;
 }
 
-void HelloGate::fail(const QString& address, Time now) {
+std::chrono::milliseconds HelloGate::fail(const QString& address, Time now) {
     forgetOld(now);
     if (!m_failures.count(address) && m_failures.size() >= kMaxAddresses) {
         const auto oldest = std::min_element(
             m_failures.begin(), m_failures.end(),
-            [](const auto& a, const auto& b) { return a.second.first < b.second.first; });
+            [](const auto& a, const auto& b) { return a.second.last < b.second.last; });
         m_failures.erase(oldest);
     }
     Failures& f = m_failures[address];
-    if (f.count == 0 || now - f.first >= kWindow) {
-        f.first = now;
+    if (f.count > 0 && now - f.last >= kWindow)
         f.count = 0;
-    }
-    if (++f.count >= kMaxFailures)
-        f.barredUntil = now + kBan;
+    ++f.count;
+    f.last = now;
+    const std::chrono::milliseconds delay = std::min(kDelayStep * f.count, kMaxDelay);
+    f.busyUntil = now + delay;
+    return delay;
 }
 
 void HelloGate::forgetOld(Time now) {
     std::erase_if(m_failures, [now](const auto& entry) {
-        return now - entry.second.first >= kWindow && now >= entry.second.barredUntil;
+        return now - entry.second.last >= kWindow && now >= entry.second.busyUntil;
     });
 }
 

@@ -19,18 +19,22 @@ struct HelloOutcome {
     std::optional<ControlRole> role;
     QString error;
     QJsonValue id = QJsonValue(QJsonValue::Undefined);
+    // How long the refusal of a wrong key is held back.
+    std::chrono::milliseconds delay{0};
 };
 
 // The door of the web page's WebSocket: the first message must be {"cmd":"hello","key":...} with
 // the operator's or the guest's key. Keys are compared in constant time, so the time of a refusal
-// tells nothing of how much of a key was right. An address that gives kMaxFailures wrong keys
-// within kWindow is turned away for kBan, whatever it sends. Time is passed in, so tests move it.
+// tells nothing of how much of a key was right. Guessing is slowed, never the right key shut out:
+// the refusal of a wrong key is held back, the longer the more wrong keys came from its address
+// within kWindow (kDelayStep each, at most kMaxDelay), and the address's next hello is judged only
+// once that refusal has gone (nextJudging). Time is passed in, so tests move it.
 class HelloGate {
 public:
     using Time = std::chrono::steady_clock::time_point;
-    static constexpr int kMaxFailures = 10;
     static constexpr std::chrono::seconds kWindow{60};
-    static constexpr std::chrono::seconds kBan{60};
+    static constexpr std::chrono::milliseconds kDelayStep{250};
+    static constexpr std::chrono::milliseconds kMaxDelay{2000};
     // Addresses remembered at most; the oldest is forgotten first, so a flood of addresses
     // costs bounded memory.
     static constexpr std::size_t kMaxAddresses = 4096;
@@ -38,19 +42,19 @@ public:
     HelloGate(std::string operatorKey, std::string guestKey);
 
     HelloOutcome check(QByteArrayView message, const QString& address, Time now);
-    // The address is turned away now.
-    bool barred(const QString& address, Time now);
+    // When the address's next hello may be judged: now, or once its last refusal has gone.
+    Time nextJudging(const QString& address, Time now) const;
 
     // Equal in time that depends only on the lengths.
     static bool sameKey(std::string_view given, std::string_view key);
 
 private:
     struct Failures {
-        Time first{};
+        Time last{};
         int count = 0;
-        Time barredUntil{};
+        Time busyUntil{};
     };
-    void fail(const QString& address, Time now);
+    std::chrono::milliseconds fail(const QString& address, Time now);
     void forgetOld(Time now);
 
     std::string m_operatorKey;

@@ -1,10 +1,13 @@
 #include "web/WebKeys.h"
 
+#include "control/ControlSocketPath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <algorithm>
 #include <array>
@@ -22,12 +25,28 @@ bool isKey(const QByteArray& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return allowed.contains(c); });
 }
 
-std::optional<WebKeys> read(const QString& path) {
+// What the file holds: the keys, or why it is not kept.
+struct ReadKeys {
+    std::optional<WebKeys> keys;
+    QString unreadable; // it is there but cannot be read: the reason
+    QString replaced;   // it was read, and is not kept: why
+};
+
+ReadKeys read(const QString& path) {
+    ReadKeys result;
     QFile file(path);
+    if (!file.exists())
+        return result;
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.unreadable = file.errorString();
+        return result;
+    }
     const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::ReadOther |
                                             QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if (!file.exists() || (file.permissions() & others) || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+    if (file.permissions() & others) {
+        result.replaced = QStringLiteral("others could read it");
+        return result;
+    }
     WebKeys keys;
     for (const QByteArray& line : file.read(4096).split('\n')) {
         const QByteArray value = line.mid(line.indexOf('=') + 1).trimmed();
@@ -36,9 +55,12 @@ std::optional<WebKeys> read(const QString& path) {
         else if (line.startsWith("guest=") && isKey(value))
             keys.guestKey = value.toStdString();
     }
-    if (keys.operatorKey.empty() || keys.guestKey.empty() || keys.operatorKey == keys.guestKey)
-        return std::nullopt;
-    return keys;
+    if (keys.operatorKey.empty() || keys.guestKey.empty() || keys.operatorKey == keys.guestKey) {
+        result.replaced = QStringLiteral("it holds no pair of keys");
+        return result;
+    }
+    result.keys = std::move(keys);
+    return result;
 }
 } // namespace
 
@@ -50,15 +72,39 @@ std::string WebKeys::makeKey() {
         .toStdString();
 }
 
-QString WebKeys::defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/glowdeck/web-keys");
+QString WebKeys::defaultPath(const QString& controlSocket) {
+    const QString keys = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/glowdeck/web-keys");
+    const QString standard = QFileInfo(ControlSocketPath::defaultPath()).absoluteFilePath();
+    const QFileInfo socket(controlSocket);
+    if (controlSocket.isEmpty() || socket.absoluteFilePath() == standard)
+        return keys;
+    // The service's instances have their sockets beside the default one, named after the
+    // instance; a socket elsewhere is named by its whole path.
+    const QString name = socket.absolutePath() == QFileInfo(standard).absolutePath()
+                             ? socket.fileName()
+                             : socket.absoluteFilePath();
+    return keys + QLatin1Char('-') + QString::fromLatin1(QUrl::toPercentEncoding(name));
 }
 
-std::optional<WebKeys> WebKeys::load(const QString& path, bool renew, QString* error) {
-    if (!renew)
-        if (std::optional<WebKeys> keys = read(path))
-            return keys;
+std::optional<WebKeys> WebKeys::load(const QString& path, bool renew, QString* error,
+                                     QString* notice) {
+    if (!renew) {
+        ReadKeys found = read(path);
+        if (found.keys)
+            return found.keys;
+        // Replacing it would break every link handed out, for a fault of the file's rights.
+        if (!found.unreadable.isEmpty()) {
+            *error = QStringLiteral("cannot read the keys in %1: %2 (make it readable, or give "
+                                    "--web-new-keys to replace them)")
+                         .arg(path, found.unreadable);
+            return std::nullopt;
+        }
+        if (!found.replaced.isEmpty() && notice)
+            *notice = QStringLiteral("the keys in %1 were replaced with new ones because %2: "
+                                     "links handed out before no longer work")
+                          .arg(path, found.replaced);
+    }
     WebKeys keys{makeKey(), makeKey()};
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath())) {

@@ -1,5 +1,6 @@
 #include "web/WebServer.h"
 
+#include "control/ColourText.h"
 #include "control/ControlClients.h"
 #include "control/ControlPeer.h"
 #include "control/RequestDecoder.h"
@@ -8,18 +9,26 @@
 #include "web/WebListener.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QHttpServerResponse>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkInterface>
+#include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QSslKey>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTcpServer>
 #include <QTimer>
 #include <QWebSocket>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <utility>
 
 static void initPageResource() {
     Q_INIT_RESOURCE(page);
@@ -52,10 +61,8 @@ QJsonObject vocabulary() {
         modes.append(text(mode));
     QJsonArray colours;
     for (const ColourEntry& entry : TableVocabulary::colours())
-        colours.append(QJsonObject{
-            {QStringLiteral("name"), text(entry.name)},
-            {QStringLiteral("colour"),
-             QStringLiteral("#%1").arg(entry.colour, 6, 16, QLatin1Char('0')).toUpper()}});
+        colours.append(QJsonObject{{QStringLiteral("name"), text(entry.name)},
+                                   {QStringLiteral("colour"), ColourText::format(entry.colour)}});
     QJsonArray routines;
     for (const DebugList list : TableVocabulary::kDebugLists)
         for (const TestRoutine& routine : TableVocabulary::routines(list))
@@ -102,6 +109,40 @@ QString networkHost(const QHostAddress& address) {
     return QStringLiteral("127.0.0.1");
 }
 
+// Takes one connection's descriptor, so a server socket can be made of it.
+class ProbeServer : public QTcpServer {
+public:
+    qintptr descriptor = -1;
+
+protected:
+    void incomingConnection(qintptr handle) override { descriptor = handle; }
+};
+
+// A key that is not the certificate's would fail every handshake, each one silently: the TLS
+// library checks the pair when a server socket first starts encrypting, so one is started here,
+// on a loopback connection of its own, before any phone comes.
+QString whyTlsCannotServe(const QSslConfiguration& tls) {
+    ProbeServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        return {};
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, probe.serverPort());
+    if (!probe.waitForNewConnection(2000) || probe.descriptor < 0)
+        return {};
+    QSslSocket server;
+    if (!server.setSocketDescriptor(probe.descriptor))
+        return {};
+    server.setSslConfiguration(tls);
+    server.startServerEncryption();
+    const QString why = server.error() == QAbstractSocket::SslInternalError ||
+                                server.error() == QAbstractSocket::SslInvalidUserDataError
+                            ? server.errorString()
+                            : QString();
+    server.abort();
+    client.abort();
+    return why;
+}
+
 std::optional<QSslConfiguration> loadTls(const WebEndpoint& endpoint, QString* error) {
     const QList<QSslCertificate> chain = QSslCertificate::fromPath(endpoint.certPath);
     if (chain.isEmpty()) {
@@ -126,6 +167,11 @@ std::optional<QSslConfiguration> loadTls(const WebEndpoint& endpoint, QString* e
     tls.setLocalCertificateChain(chain);
     tls.setPrivateKey(key);
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    if (const QString why = whyTlsCannotServe(tls); !why.isEmpty()) {
+        *error = QStringLiteral("the key %1 does not go with the certificate %2: %3")
+                     .arg(endpoint.keyPath, endpoint.certPath, why);
+        return std::nullopt;
+    }
     return tls;
 }
 } // namespace
@@ -172,6 +218,22 @@ WebServer::WebServer(ControlClients& clients, WebKeys keys, QObject* parent)
         response.setHeader("Cache-Control", "no-store");
         return response;
     });
+    // A dump the page asked for, by the link its reply gave; any other is not there.
+    m_http.route(QStringLiteral("/dumps/<arg>"), [this](const QString& token) {
+        const auto offered = std::find_if(m_offers.begin(), m_offers.end(),
+                                          [&token](const auto& o) { return o.first == token; });
+        QFile file(offered == m_offers.end() ? QString() : offered->second);
+        if (offered == m_offers.end() || !file.open(QIODevice::ReadOnly))
+            return QHttpServerResponse(QHttpServerResponder::StatusCode::NotFound);
+        QHttpServerResponse response("text/csv; charset=us-ascii", file.readAll());
+        response.setHeader("Content-Disposition",
+                           "attachment; filename=\"" +
+                               QFileInfo(offered->second).fileName().toLatin1() + '"');
+        response.setHeader("X-Content-Type-Options", "nosniff");
+        response.setHeader("Cache-Control", "no-store");
+        return response;
+    });
+    m_dumpFolder = defaultDumpFolder();
     // The listener has checked the request and its origin; TLS, if any, is already done.
     m_webSockets.setHandshakeTimeout(WebListener::kHeadTimeMs);
     connect(&m_webSockets, &QWebSocketServer::newConnection, this, &WebServer::onWebSocket);
@@ -222,6 +284,10 @@ bool WebServer::listen(const WebEndpoint& endpoint, QString* error) {
                      .arg(endpoint.address.toString())
                      .arg(endpoint.port)
                      .arg(m_listener->errorString());
+        // Typically a second panel given the first one's port: starting again will not help.
+        if (m_listener->serverError() == QAbstractSocket::AddressInUseError)
+            *error += QStringLiteral(" (another program, perhaps another panel's page, has that "
+                                     "port: give each panel a port of its own)");
         return false;
     }
     m_http.bind(m_listener);
@@ -285,7 +351,7 @@ void WebServer::onWebSocket() {
         });
         QTimer::singleShot(kHelloTimeMs, socket, [this, socket] {
             const auto it = m_sockets.find(socket);
-            if (it != m_sockets.end() && it->second.client == 0)
+            if (it != m_sockets.end() && !it->second.saidHello)
                 turnAway(socket, ControlClients::errorReply(QStringLiteral("no hello")));
         });
     }
@@ -295,23 +361,108 @@ void WebServer::onText(QWebSocket* socket, const QString& message) {
     const auto it = m_sockets.find(socket);
     if (it == m_sockets.end())
         return;
-    if (it->second.client != 0) {
-        m_clients.take(it->second.client, message.toUtf8());
+    Socket& s = it->second;
+    if (s.client != 0) {
+        m_clients.take(s.client, message.toUtf8());
         return;
     }
-    const HelloOutcome hello =
-        m_gate.check(message.toUtf8(), it->second.address, std::chrono::steady_clock::now());
-    if (!hello.role) {
-        turnAway(socket, ControlClients::errorReply(hello.error, hello.id));
+    if (s.saidHello) {
+        // Kept for after the answer, as few as the clients keep waiting.
+        if (s.early.size() >= ControlClients::kMaxWaiting) {
+            turnAway(socket, ControlClients::errorReply(
+                                 QStringLiteral("too many messages before the hello's answer")));
+            return;
+        }
+        s.early.append(message.toUtf8());
         return;
     }
-    const std::uint64_t id = m_clients.add(std::make_unique<WebPeer>(socket), *hello.role,
-                                           [socket] { socket->abort(); });
+    s.saidHello = true;
+    s.hello = message.toUtf8();
+    const QString address = s.address;
+    m_hellos[address].push_back(socket);
+    judgeHellos(address);
+}
+
+void WebServer::judgeHellos(const QString& address) {
+    for (;;) {
+        const auto line = m_hellos.find(address);
+        if (line == m_hellos.end())
+            return;
+        if (line->second.empty()) {
+            m_hellos.erase(line);
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        const auto next = m_gate.nextJudging(address, now);
+        if (next > now) {
+            if (m_judgingLater.insert(address).second) {
+                const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
+                QTimer::singleShot(wait, Qt::PreciseTimer, this, [this, address] {
+                    m_judgingLater.erase(address);
+                    judgeHellos(address);
+                });
+            }
+            return;
+        }
+        QWebSocket* socket = line->second.front();
+        line->second.pop_front();
+        const auto it = m_sockets.find(socket);
+        if (it == m_sockets.end())
+            continue;
+        const HelloOutcome hello = m_gate.check(it->second.hello, address, now);
+        it->second.hello.clear();
+        if (hello.role) {
+            admit(socket, *hello.role, hello.id);
+            continue;
+        }
+        const QJsonObject reply = ControlClients::errorReply(hello.error, hello.id);
+        if (hello.delay.count() == 0)
+            turnAway(socket, reply);
+        else
+            QTimer::singleShot(hello.delay, Qt::PreciseTimer, socket,
+                               [this, socket, reply] { turnAway(socket, reply); });
+    }
+}
+
+void WebServer::admit(QWebSocket* socket, ControlRole role, const QJsonValue& helloId) {
+    const std::uint64_t id = m_clients.add(
+        std::make_unique<WebPeer>(socket), role, [socket] { socket->abort(); },
+        ControlOrigin::Page);
+    const auto it = m_sockets.find(socket);
     it->second.client = id;
-    QJsonObject reply = welcome(*hello.role);
-    if (!hello.id.isUndefined())
-        reply.insert(QStringLiteral("id"), hello.id);
+    const QList<QByteArray> early = std::exchange(it->second.early, {});
+    QJsonObject reply = welcome(role);
+    if (!helloId.isUndefined())
+        reply.insert(QStringLiteral("id"), helloId);
     m_clients.send(id, reply);
+    for (const QByteArray& message : early)
+        m_clients.take(id, message);
+}
+
+QString WebServer::defaultDumpFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/glowdeck/dumps");
+}
+
+QString WebServer::newDumpPath(QString* error) const {
+    if (!QDir().mkpath(m_dumpFolder)) {
+        *error = QStringLiteral("cannot make the folder %1").arg(m_dumpFolder);
+        return {};
+    }
+    const QString stem = QStringLiteral("EEPROM_Dump-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = m_dumpFolder + QLatin1Char('/') + stem + QStringLiteral(".csv");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = m_dumpFolder + QLatin1Char('/') + stem + QStringLiteral("-%1.csv").arg(n);
+    return path;
+}
+
+QString WebServer::offer(const QString& path) {
+    const QString token = QString::fromStdString(WebKeys::makeKey());
+    m_offers.emplace_back(token, path);
+    while (int(m_offers.size()) > kMaxOffers)
+        m_offers.pop_front();
+    return QStringLiteral("/dumps/") + token;
 }
 
 void WebServer::turnAway(QWebSocket* socket, const QJsonObject& reply) {
@@ -329,6 +480,8 @@ void WebServer::forget(QWebSocket* socket) {
         return;
     if (it->second.client)
         m_clients.remove(it->second.client);
+    if (const auto line = m_hellos.find(it->second.address); line != m_hellos.end())
+        std::erase(line->second, socket);
     m_sockets.erase(it);
     QObject::disconnect(socket, nullptr, this, nullptr);
     socket->deleteLater();

@@ -12,8 +12,10 @@
 #include <QWebSocketServer>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
+#include <set>
 
 class QWebSocket;
 
@@ -42,6 +44,8 @@ public:
     static constexpr int kMaxClients = 32;
     // A connection that has not said hello by then is closed.
     static constexpr int kHelloTimeMs = 10000;
+    // Dumps offered for download at once; an older one's link stops working.
+    static constexpr int kMaxOffers = 16;
 
     WebServer(ControlClients& clients, WebKeys keys, QObject* parent = nullptr);
     ~WebServer() override;
@@ -63,17 +67,32 @@ public:
     // for the operator also the guest's link, to invite players.
     QJsonObject welcome(ControlRole role) const;
 
+    // The panel's own folder for the dumps the page asks for: $XDG_DATA_HOME/glowdeck/dumps.
+    static QString defaultDumpFolder();
+    void setDumpFolder(const QString& folder) { m_dumpFolder = folder; }
+    // A new file in that folder, named by the panel (EEPROM_Dump-DATE-TIME.csv), the folder made
+    // when missing; empty, with the reason, when it cannot be.
+    QString newDumpPath(QString* error) const;
+    // The link (a path on this server) under which the page downloads the file.
+    QString offer(const QString& path);
+
 signals:
     void clientsChanged();
 
 private:
     struct Socket {
-        std::uint64_t client = 0; // among the clients once it said hello
+        std::uint64_t client = 0; // among the clients once its hello was taken
         QString address;
+        bool saidHello = false;
+        QByteArray hello;        // not judged yet
+        QList<QByteArray> early; // what it sent behind its hello, before the answer
     };
 
     void onWebSocket();
     void onText(QWebSocket* socket, const QString& text);
+    // Judges the hellos waiting from the address, one at a time.
+    void judgeHellos(const QString& address);
+    void admit(QWebSocket* socket, ControlRole role, const QJsonValue& id);
     void turnAway(QWebSocket* socket, const QJsonObject& reply);
     void forget(QWebSocket* socket);
 
@@ -87,6 +106,10 @@ private:
     QString m_host;
     bool m_tls = false;
     std::map<QWebSocket*, Socket> m_sockets;
+    std::map<QString, std::deque<QWebSocket*>> m_hellos; // waiting to be judged, by address
+    std::set<QString> m_judgingLater;                    // addresses with a judging to come
+    QString m_dumpFolder;
+    std::deque<std::pair<QString, QString>> m_offers; // download token, file
 };
 
 } // namespace glowdeck

@@ -23,13 +23,15 @@ public:
     std::vector<ControlRequest> handled;
     int overlaps = 0;
     bool running = false;
-    Done pending; // Answer::Later: the test calls it
+    Done pending;          // Answer::Later: the test calls it
+    QJsonObject readExtra; // added to the reply of a request that only reads
 
     void handle(const ControlRequest& request, Done done) override {
         if (request.readsOnly()) {
             handled.push_back(request);
-            QJsonObject reply{{QStringLiteral("cmd"),
-                               QString::fromUtf8(RequestDecoder::nameOf(request.command))}};
+            QJsonObject reply = readExtra;
+            reply.insert(QStringLiteral("cmd"),
+                         QString::fromUtf8(RequestDecoder::nameOf(request.command)));
             if (request.command == ControlRequest::Command::WebLink)
                 reply = {{QStringLiteral("link"), QStringLiteral("http://192.0.2.1:8080/#key=k")}};
             done(reply);

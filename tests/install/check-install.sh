@@ -30,6 +30,10 @@ done
 # The user unit of the panel without a window starts the program where it was installed.
 unit=$prefix/lib/systemd/user/glowdeck@.service
 check grep -q "^ExecStart=$prefix/bin/glowdeck --headless --reconnect --port /dev/%I " "$unit"
+# Each instance's own options (its page's port) from a file of its own; no endless retrying.
+check grep -q '^EnvironmentFile=-%E/glowdeck/%i.env$' "$unit"
+check grep -q '^ExecStart=.* \$GLOWDECK_OPTIONS$' "$unit"
+check grep -q '^StartLimitBurst=' "$unit"
 if command -v systemd-analyze >/dev/null; then
   instance=$(mktemp -d)
   cp "$unit" "$instance/glowdeck@rfcomm0.service"

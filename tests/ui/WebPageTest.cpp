@@ -9,9 +9,11 @@
 #include "web/WebServer.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "res/Templates.h"
 
@@ -28,7 +30,9 @@ protected:
         m_started = true;
         ASSERT_TRUE(m_dir.isValid());
         m_savedConfig = qgetenv("XDG_CONFIG_HOME");
+        m_savedData = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
         m_socket = m_dir.filePath(QStringLiteral("control"));
         ASSERT_TRUE(app->panel().startControl(m_socket, *app));
         std::optional<WebEndpoint> endpoint =
@@ -39,6 +43,7 @@ protected:
         if (!m_started)
             return; // skipped before anything was set up
         qputenv("XDG_CONFIG_HOME", m_savedConfig);
+        qputenv("XDG_DATA_HOME", m_savedData);
         PanelFixture::TearDown();
     }
     QString link(ControlRole role) const { return app->panel().web()->link(role); }
@@ -58,6 +63,7 @@ protected:
     bool m_started = false;
     QTemporaryDir m_dir;
     QByteArray m_savedConfig;
+    QByteArray m_savedData;
     QString m_socket;
 };
 
@@ -131,6 +137,38 @@ TEST_F(WebPage, AGuestsPageHasNoOperatorControlsAndThePanelRefusesThemToo) {
     EXPECT_EQ(app->panel().lighting().cupColours[3], makeColour(255, 0, 0));
 }
 
+TEST_F(WebPage, ADumpFromThePageGoesToThePanelsFolderAndThePageDownloadsIt) {
+    connectTable();
+    Browser browser;
+    open(browser, link(ControlRole::Operator));
+    ASSERT_TRUE(browser.waitUntil(QStringLiteral("document.body.dataset.role === 'operator'")));
+    const QString elsewhere = m_dir.filePath(QStringLiteral("bashrc"));
+    const QJsonObject refused =
+        browser
+            .evaluate(
+                ask(qPrintable(QStringLiteral(R"({cmd: "dump", path: "%1"})").arg(elsewhere))))
+            .toObject();
+    EXPECT_EQ(refused[QStringLiteral("ok")], false);
+    EXPECT_FALSE(QFile::exists(elsewhere));
+    EXPECT_TRUE(tableFrames().empty()) << "refused before the table is asked";
+
+    const QJsonObject reply = browser.evaluate(ask(R"({cmd: "dump"})")).toObject();
+    ASSERT_EQ(reply[QStringLiteral("ok")], true);
+    const QString path = reply[QStringLiteral("path")].toString();
+    EXPECT_TRUE(path.startsWith(m_dir.filePath(QStringLiteral("data/glowdeck/dumps/EEPROM_Dump-"))))
+        << path.toStdString();
+    EXPECT_TRUE(QFile::exists(path));
+    const QString download = reply[QStringLiteral("download")].toString();
+    ASSERT_TRUE(download.startsWith(QStringLiteral("/dumps/")));
+    const QString csv =
+        browser.evaluate(QStringLiteral("fetch('%1').then((r) => r.text())").arg(download))
+            .toString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.toLatin1(), file.readAll());
+    EXPECT_TRUE(csv.startsWith(QStringLiteral("Address,Value")));
+}
+
 TEST_F(WebPage, AWrongKeyAndAnotherSitesScriptAreTurnedAway) {
     Browser browser;
     QString url = link(ControlRole::Guest);
@@ -194,4 +232,60 @@ TEST(WebPageRestart, ThePageComesBackByItselfWhenThePanelStartsAgain) {
     EXPECT_TRUE(
         browser.waitUntil(QStringLiteral("$('link').textContent.startsWith('Connected')"), 20000));
     stopProcess(second);
+}
+
+// Two panels of one user, each on its own socket: each has keys of its own, so a link reaches
+// one table only; a second panel given the first one's page port ends at once and says why.
+TEST(WebPageInstances, EachPanelHasItsOwnKeysAndAPortTakenIsSaid) {
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // As the service makes it before it starts a panel.
+    ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("glowdeck"))));
+    QFile(home.filePath(QStringLiteral("glowdeck")))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    quint16 ports[2] = {};
+    {
+        QTcpServer first, second;
+        ASSERT_TRUE(first.listen(QHostAddress::LocalHost));
+        ASSERT_TRUE(second.listen(QHostAddress::LocalHost));
+        ports[0] = first.serverPort();
+        ports[1] = second.serverPort();
+    }
+    const auto start = [&](QProcess& panel, const char* socket, quint16 port) {
+        panel.setProcessEnvironment(environment);
+        panel.start(QStringLiteral(GLOWDECK_PANEL),
+                    {QStringLiteral("--headless"), QStringLiteral("--simulate"),
+                     QStringLiteral("--control-socket"), home.filePath(QLatin1String(socket)),
+                     QStringLiteral("--web"), QStringLiteral("127.0.0.1:%1").arg(port)});
+    };
+    const auto operatorKey = [](QProcess& panel) {
+        QByteArray said;
+        (void)QTest::qWaitFor(
+            [&] {
+                said += panel.readAllStandardError();
+                return said.contains("guests: ") && said.endsWith('\n');
+            },
+            10000);
+        const qsizetype at = said.indexOf("#key=");
+        return at < 0 ? QByteArray() : said.mid(at + 5, said.indexOf('\n', at) - at - 5);
+    };
+    QProcess a, b, c;
+    start(a, "glowdeck/table-a", ports[0]);
+    start(b, "glowdeck/table-b", ports[1]);
+    const QByteArray keyA = operatorKey(a), keyB = operatorKey(b);
+    ASSERT_FALSE(keyA.isEmpty());
+    ASSERT_FALSE(keyB.isEmpty());
+    EXPECT_NE(keyA, keyB);
+    EXPECT_TRUE(QFile::exists(home.filePath(QStringLiteral("config/glowdeck/web-keys-table-a"))));
+
+    start(c, "glowdeck/table-c", ports[0]);
+    ASSERT_TRUE(c.waitForFinished(10000));
+    EXPECT_EQ(c.exitCode(), 1);
+    const QByteArray why = c.readAllStandardError();
+    EXPECT_TRUE(why.contains("port of its own")) << why.toStdString();
+    stopProcess(a);
+    stopProcess(b);
 }

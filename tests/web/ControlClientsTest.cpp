@@ -3,6 +3,7 @@
 #include "control/ControlClients.h"
 #include "control/FakeHandler.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
@@ -121,6 +122,149 @@ TEST_F(ControlClientsTest, AClientThatStopsReadingIsDroppedAndTheOthersStillHear
     clients.broadcastState({{"mode", 1}});
     EXPECT_EQ(fast->messages.last()["mode"], 1);
     EXPECT_TRUE(clients.has(f));
+}
+
+} // namespace
+} // namespace glowdeck::test
+
+namespace glowdeck::test {
+namespace {
+
+// Requests that wait for their turn, on a handler the test answers.
+class ControlClientsTurnsTest : public ControlClientsTest {
+protected:
+    void SetUp() override { handler.answer = FakeHandler::Answer::Later; }
+    static QByteArray mode(int id) {
+        return R"({"cmd":"mode","mode":1,"id":)" + QByteArray::number(id) + "}";
+    }
+    // Ends the request that runs and waits for the next to reach the handler, if one should.
+    bool next() {
+        const std::size_t before = handler.handled.size();
+        handler.pending({});
+        QCoreApplication::processEvents(); // the next one starts from the event loop
+        return handler.handled.size() > before;
+    }
+    std::vector<int> handledIds() const {
+        std::vector<int> ids;
+        for (const ControlRequest& r : handler.handled)
+            ids.push_back(r.id.toInt());
+        return ids;
+    }
+};
+
+TEST_F(ControlClientsTurnsTest, AFloodingGuestIsRefusedAtOnceAndDoesNotHoldUpTheOperator) {
+    std::shared_ptr<RecordingPeer::Record> guest, operatorPeer;
+    const std::uint64_t g = join(ControlRole::Guest, guest);
+    const std::uint64_t o = join(ControlRole::Operator, operatorPeer);
+    constexpr int kFlood = 5000;
+    for (int i = 1; i <= kFlood; ++i)
+        clients.take(g, mode(i));
+    ASSERT_EQ(handler.handled.size(), 1u);
+    // One runs, kMaxWaiting wait, and every other one has its refusal already.
+    const int refused = kFlood - 1 - ControlClients::kMaxWaiting;
+    ASSERT_EQ(guest->messages.size(), refused);
+    for (const QJsonObject& m : guest->messages) {
+        EXPECT_EQ(m["ok"], false);
+        EXPECT_TRUE(m["error"].toString().contains(QStringLiteral("waiting")));
+    }
+    EXPECT_EQ(guest->messages.last()["id"], kFlood) << "each refusal names its request";
+
+    clients.take(o, mode(-1));
+    ASSERT_TRUE(next());
+    EXPECT_EQ(handler.handled.back().id, -1) << "the operator's request goes before the guest's";
+    while (next()) {
+    }
+    EXPECT_EQ(handler.handled.size(), std::size_t(2 + ControlClients::kMaxWaiting));
+    EXPECT_EQ(handler.overlaps, 0);
+}
+
+TEST_F(ControlClientsTurnsTest, ClientsTakeTurnsOperatorsAheadOfGuests) {
+    std::shared_ptr<RecordingPeer::Record> a, b, g;
+    const std::uint64_t idA = join(ControlRole::Operator, a);
+    const std::uint64_t idG = join(ControlRole::Guest, g);
+    const std::uint64_t idB = join(ControlRole::Operator, b);
+    for (int k = 1; k <= 3; ++k)
+        clients.take(idA, mode(100 + k));
+    for (int k = 1; k <= 3; ++k)
+        clients.take(idG, mode(300 + k));
+    for (int k = 1; k <= 3; ++k)
+        clients.take(idB, mode(200 + k));
+    while (next()) {
+    }
+    EXPECT_EQ(handledIds(), (std::vector<int>{101, 201, 102, 202, 103, 203, 301, 302, 303}));
+    for (const auto& record : {a, b, g}) {
+        ASSERT_EQ(record->messages.size(), 3);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_EQ(record->messages[k]["id"].toInt() % 100, k + 1) << "replies in its order";
+    }
+}
+
+TEST_F(ControlClientsTurnsTest, AClientThatGoesTakesItsWaitingRequestsWithIt) {
+    std::shared_ptr<RecordingPeer::Record> gone, other;
+    const std::uint64_t idGone = join(ControlRole::Operator, gone);
+    const std::uint64_t idOther = join(ControlRole::Guest, other);
+    for (int k = 1; k <= 4; ++k)
+        clients.take(idGone, mode(k));
+    clients.take(idOther, mode(50));
+    clients.remove(idGone);
+    ASSERT_TRUE(next());
+    EXPECT_FALSE(next());
+    EXPECT_EQ(handledIds(), (std::vector<int>{1, 50})) << "the one that ran ends; the rest go";
+    EXPECT_TRUE(gone->messages.isEmpty());
+    ASSERT_EQ(other->messages.size(), 1);
+    EXPECT_EQ(other->messages[0]["ok"], true);
+}
+
+TEST(ControlClientsOrigin, ADumpFromThePageNamesNoFileAndTheLocalSocketKeepsItsPath) {
+    FakeHandler handler;
+    ControlClients clients{handler};
+    struct Case {
+        ControlOrigin origin;
+        const char* request;
+        bool handled;
+        bool fromPage;
+    };
+    const Case cases[] = {
+        {ControlOrigin::Page, R"({"cmd":"dump"})", true, true},
+        {ControlOrigin::Page, R"({"cmd":"dump","path":"~/.bashrc"})", false, false},
+        {ControlOrigin::Page, R"({"cmd":"dump","path":"/tmp/x.csv"})", false, false},
+        {ControlOrigin::LocalSocket, R"({"cmd":"dump","path":"/tmp/x.csv"})", true, false},
+        {ControlOrigin::LocalSocket, R"({"cmd":"dump"})", true, false},
+    };
+    for (const Case& c : cases) {
+        auto record = std::make_shared<RecordingPeer::Record>();
+        const std::uint64_t id = clients.add(std::make_unique<RecordingPeer>(record),
+                                             ControlRole::Operator, {}, c.origin);
+        handler.handled.clear();
+        clients.take(id, c.request);
+        ASSERT_EQ(handler.handled.size(), c.handled ? 1u : 0u) << c.request;
+        ASSERT_EQ(record->messages.size(), 1) << c.request;
+        EXPECT_EQ(record->messages[0]["ok"].toBool(), c.handled) << c.request;
+        if (c.handled)
+            EXPECT_EQ(handler.handled[0].fromPage, c.fromPage) << c.request;
+        else
+            EXPECT_TRUE(record->messages[0]["error"].toString().contains(QStringLiteral("path")));
+        clients.remove(id);
+    }
+}
+
+TEST_F(ControlClientsTest, GuestsDoNotSeeThePortsName) {
+    handler.readExtra = {{"port", "00:11:22:33:44:55"}};
+    std::shared_ptr<RecordingPeer::Record> guest, operatorPeer;
+    const std::uint64_t g = join(ControlRole::Guest, guest);
+    const std::uint64_t o = join(ControlRole::Operator, operatorPeer);
+    for (const std::uint64_t id : {g, o}) {
+        clients.take(id, R"({"cmd":"subscribe"})");
+        clients.take(id, R"({"cmd":"status"})");
+    }
+    clients.broadcastState({{"mode", 3}, {"port", "00:11:22:33:44:55"}});
+    ASSERT_EQ(guest->messages.size(), 3);
+    ASSERT_EQ(operatorPeer->messages.size(), 3);
+    for (int i : {1, 2}) {
+        EXPECT_FALSE(guest->messages[i].contains("port")) << i;
+        EXPECT_EQ(operatorPeer->messages[i]["port"], "00:11:22:33:44:55") << i;
+    }
+    EXPECT_EQ(guest->messages[2]["mode"], 3);
 }
 
 } // namespace

@@ -50,39 +50,58 @@ TEST(HelloGate, OnlyAHelloWithOneOfTheKeysGetsARole) {
     }
 }
 
-TEST(HelloGate, TenWrongKeysWithinAMinuteBarTheAddressForAMinute) {
+TEST(HelloGate, WrongKeysAreRefusedEverSlowerOneAtATimeAndTheRightKeyAlwaysGetsIn) {
     HelloGate gate(kOperator, kGuest);
     const QByteArray wrong = R"({"cmd":"hello","key":"nope"})";
     const QByteArray right =
         R"({"cmd":"hello","key":")" + QByteArray::fromStdString(kGuest) + "\"}";
-    using std::chrono::seconds;
-    for (int i = 0; i < HelloGate::kMaxFailures - 1; ++i)
-        hello(gate, wrong, kStart + seconds(i));
-    EXPECT_TRUE(hello(gate, right, kStart + seconds(10)).role) << "nine do not bar";
-    hello(gate, wrong, kStart + seconds(20));
-    EXPECT_TRUE(gate.barred(QStringLiteral("10.0.0.9"), kStart + seconds(21)));
-    EXPECT_FALSE(hello(gate, right, kStart + seconds(21)).role) << "not even the right key";
-    EXPECT_TRUE(hello(gate, right, kStart + seconds(21), QStringLiteral("10.0.0.8")).role)
-        << "another address is not barred";
-    EXPECT_TRUE(hello(gate, right, kStart + seconds(20) + HelloGate::kBan).role);
+    const QString address = QStringLiteral("10.0.0.9");
+    using std::chrono::milliseconds;
+    const milliseconds expected[] = {milliseconds(250),  milliseconds(500),  milliseconds(750),
+                                     milliseconds(1000), milliseconds(1250), milliseconds(1500),
+                                     milliseconds(1750), milliseconds(2000), milliseconds(2000),
+                                     milliseconds(2000), milliseconds(2000), milliseconds(2000)};
+    Time now = kStart;
+    for (const milliseconds delay : expected) {
+        now = gate.nextJudging(address, now);
+        const HelloOutcome outcome = hello(gate, wrong, now, address);
+        EXPECT_FALSE(outcome.role);
+        EXPECT_EQ(outcome.delay, delay);
+        // The next hello from there waits until this refusal has gone.
+        EXPECT_EQ(gate.nextJudging(address, now), now + delay);
+        EXPECT_EQ(gate.nextJudging(address, now + delay + milliseconds(5)),
+                  now + delay + milliseconds(5));
+    }
+    EXPECT_EQ(gate.nextJudging(QStringLiteral("10.0.0.8"), now), now) << "others do not wait";
+    now = gate.nextJudging(address, now);
+    const HelloOutcome admitted = hello(gate, right, now, address);
+    EXPECT_EQ(admitted.role, ControlRole::Guest)
+        << "no number of wrong keys shuts the right one out";
+    EXPECT_EQ(admitted.delay, milliseconds(0));
+    EXPECT_EQ(gate.nextJudging(address, now), now);
 }
 
-TEST(HelloGate, WrongKeysSpreadOverMoreThanAMinuteDoNotBar) {
+TEST(HelloGate, WrongKeysAreForgottenAMinuteAfterTheLast) {
     HelloGate gate(kOperator, kGuest);
     const QByteArray wrong = R"({"cmd":"hello","key":"nope"})";
-    for (int i = 0; i < 3 * HelloGate::kMaxFailures; ++i)
-        hello(gate, wrong, kStart + std::chrono::seconds(7 * i));
-    EXPECT_FALSE(gate.barred(QStringLiteral("10.0.0.9"), kStart + std::chrono::seconds(210)));
+    Time now = kStart;
+    for (int i = 0; i < 20; ++i)
+        hello(gate, wrong, now = gate.nextJudging(QStringLiteral("10.0.0.9"), now));
+    EXPECT_EQ(hello(gate, wrong, now + std::chrono::seconds(50)).delay, HelloGate::kMaxDelay);
+    EXPECT_EQ(hello(gate, wrong, now + std::chrono::seconds(50) + HelloGate::kWindow).delay,
+              HelloGate::kDelayStep);
 }
 
-TEST(HelloGate, AFloodOfAddressesCostsBoundedMemoryAndStillBarsTheLatest) {
+TEST(HelloGate, AFloodOfAddressesCostsBoundedMemoryAndStillSlowsTheLatest) {
     HelloGate gate(kOperator, kGuest);
     const QByteArray wrong = R"({"cmd":"hello","key":"nope"})";
     for (std::size_t i = 0; i < HelloGate::kMaxAddresses + 100; ++i)
         hello(gate, wrong, kStart, QStringLiteral("10.1.%1.%2").arg(i / 256).arg(i % 256));
-    for (int i = 0; i < HelloGate::kMaxFailures; ++i)
-        hello(gate, wrong, kStart, QStringLiteral("10.9.9.9"));
-    EXPECT_TRUE(gate.barred(QStringLiteral("10.9.9.9"), kStart));
+    Time now = kStart;
+    for (int i = 0; i < 4; ++i)
+        hello(gate, wrong, now = gate.nextJudging(QStringLiteral("10.9.9.9"), now),
+              QStringLiteral("10.9.9.9"));
+    EXPECT_EQ(gate.nextJudging(QStringLiteral("10.9.9.9"), now), now + 4 * HelloGate::kDelayStep);
 }
 
 } // namespace

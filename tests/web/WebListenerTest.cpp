@@ -2,6 +2,8 @@
 #include "web/WebListener.h"
 #include "web/WebServer.h"
 
+#include <QHostInfo>
+
 #include <gtest/gtest.h>
 
 namespace glowdeck::test {
@@ -44,14 +46,39 @@ TEST(WebListener, OnlyABodilessGetAndASameOriginWebSocketAtItsPathGoOn) {
          true},
         {"GET /other HTTP/1.1\r\nHost: a\r\nUpgrade: websocket", false, 404, true},
         {"GET /ws HTTP/1.1\r\nHost: a\r\nUpgrade: h2c", false, 404, true},
+        // Only this machine's names and addresses: another name pointed here is refused.
+        {"GET / HTTP/1.1\r\nHost: evil.example", false, 403, false},
+        {"GET / HTTP/1.1\r\nHost: evil.example:8080", false, 403, false},
+        {"GET / HTTP/1.1\r\nHost: 10.0.0.2.evil.example:8080", false, 403, false},
+        {"GET / HTTP/1.1\r\nHost: 10.0.0.3:8080", false, 403, false},
+        {"GET / HTTP/1.1\r\nHost: ", false, 403, false},
+        {"GET / HTTP/1.1\r\nHost: a\r\nHost: evil.example", false, 400, false},
+        {"GET /ws HTTP/1.1\r\nHost: evil.example:8080\r\nUpgrade: websocket\r\n"
+         "Origin: http://evil.example:8080",
+         false, 403, true},
+        {"GET / HTTP/1.1\r\nHost: Panel.Local:8080", false, 0, false},
+        {"GET / HTTP/1.1\r\nHost: panel.local.", false, 0, false},
+        {"GET / HTTP/1.1\r\nHost: [::1]:8080", false, 0, false},
+        {"GET / HTTP/1.1\r\nHost: ::1", false, 403, false},
+        {"GET / HTTP/1.1\r\nHost: [::1", false, 403, false},
     };
+    const QByteArrayList hosts{"10.0.0.2", "a", "h", "panel.local", "::1"};
     for (const Case& c : cases) {
-        const WebListener::Verdict verdict = WebListener::judge(c.head, c.tls);
+        const WebListener::Verdict verdict = WebListener::judge(c.head, c.tls, hosts);
         EXPECT_EQ(verdict.status, c.status) << c.head;
         if (verdict.status == 0) {
             EXPECT_EQ(verdict.upgrade, c.upgrade) << c.head;
         }
     }
+}
+
+TEST(WebListener, ThisMachineAnswersToItsNamesAndAddresses) {
+    const QByteArrayList hosts = WebListener::localHosts();
+    for (const char* host : {"localhost", "127.0.0.1", "::1"})
+        EXPECT_TRUE(hosts.contains(host)) << host;
+    const QByteArray name = QHostInfo::localHostName().toLower().toUtf8();
+    EXPECT_TRUE(hosts.contains(name));
+    EXPECT_TRUE(hosts.contains(name + ".local"));
 }
 
 TEST(WebEndpoint, AddressAndPortAreReadOrRefused) {

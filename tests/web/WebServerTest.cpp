@@ -4,17 +4,22 @@
 #include "control/ControlClients.h"
 #include "control/FakeHandler.h"
 #include "control/RequestDecoder.h"
+#include "web/WebListener.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebSocket>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace glowdeck::test {
@@ -61,6 +66,41 @@ public:
 
     QWebSocket socket;
     QList<QJsonObject> messages;
+    bool closed = false;
+};
+
+// A connection made by hand from a chosen loopback address, as a hostile client would make it.
+class Raw {
+public:
+    Raw(quint16 port, const char* from = "127.0.0.1") {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { closed = true; });
+        socket.bind(QHostAddress(QString::fromLatin1(from)));
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+    bool send(const QByteArray& bytes) {
+        if (!QTest::qWaitFor([this] { return socket.state() == QAbstractSocket::ConnectedState; },
+                             5000))
+            return false;
+        socket.write(bytes);
+        return true;
+    }
+    bool waitFor(const QByteArray& text) {
+        return QTest::qWaitFor([&] { return received.contains(text); }, 5000);
+    }
+    bool waitClosed() {
+        return QTest::qWaitFor([this] { return closed; }, 5000);
+    }
+    // The WebSocket's handshake, up to the server's 101.
+    bool upgrade() {
+        return send("GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                    "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                    "Sec-WebSocket-Version: 13\r\n\r\n") &&
+               waitFor("\r\n\r\n") && received.startsWith("HTTP/1.1 101");
+    }
+
+    QTcpSocket socket;
+    QByteArray received;
     bool closed = false;
 };
 
@@ -141,6 +181,56 @@ TEST_F(WebServerTest, BinaryAndOverlongMessagesEndTheClient) {
     EXPECT_TRUE(handler.handled.empty());
 }
 
+TEST_F(WebServerTest, WrongKeysAreAnsweredSlowlyOneAtATimeAndTheRightKeyStillGetsIn) {
+    // More wrong keys than once barred the address, then the right one from the same address.
+    std::vector<std::unique_ptr<Client>> guessers;
+    for (int i = 0; i < 12; ++i) {
+        guessers.push_back(std::make_unique<Client>(port));
+        ASSERT_TRUE(guessers.back()->waitOpen());
+        guessers.back()->send({{"cmd", "hello"}, {"key", "guess"}});
+    }
+    ASSERT_TRUE(guessers[0]->waitMessages(1));
+    ASSERT_TRUE(guessers[1]->waitMessages(1));
+    EXPECT_EQ(guessers[1]->messages[0]["error"], "wrong key");
+    EXPECT_FALSE(guessers[2]->messages.size()) << "the third is judged after the second's answer";
+    guessers.clear(); // gone before their answers: they hold nobody up
+    Client right(port);
+    ASSERT_TRUE(right.waitOpen());
+    const QJsonObject welcome = right.hello(kKeys.operatorKey);
+    EXPECT_EQ(welcome["ok"], true) << QJsonDocument(welcome).toJson().toStdString();
+}
+
+TEST_F(WebServerTest, ADumpIsOfferedOnlyUnderItsLink) {
+    QTemporaryDir folder;
+    server.setDumpFolder(folder.filePath(QStringLiteral("dumps")));
+    QString error;
+    const QString path = server.newDumpPath(&error);
+    ASSERT_FALSE(path.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(path.startsWith(folder.filePath(QStringLiteral("dumps/EEPROM_Dump-"))));
+    EXPECT_TRUE(path.endsWith(QStringLiteral(".csv")));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Address,Value\n0,1\n");
+    file.close();
+    EXPECT_NE(server.newDumpPath(&error), path) << "a file there is never replaced";
+    const QString link = server.offer(path);
+    ASSERT_TRUE(link.startsWith(QStringLiteral("/dumps/")));
+
+    const auto get = [this](const QString& where) {
+        Raw raw(port);
+        raw.send("GET " + where.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        raw.waitClosed();
+        return raw.received;
+    };
+    const QByteArray offered = get(link);
+    EXPECT_TRUE(offered.startsWith("HTTP/1.1 200")) << offered.toStdString();
+    EXPECT_TRUE(offered.contains("attachment; filename=\"" + QFileInfo(path).fileName().toUtf8()));
+    EXPECT_TRUE(offered.endsWith("Address,Value\n0,1\n"));
+    for (const QString& other : {QStringLiteral("/dumps/x"), link + QStringLiteral("x"),
+                                 QStringLiteral("/dumps/") + QFileInfo(path).fileName()})
+        EXPECT_TRUE(get(other).startsWith("HTTP/1.1 404")) << other.toStdString();
+}
+
 TEST_F(WebServerTest, AnotherSitesScriptCannotOpenTheWebSocket) {
     Client foreign(port, "http://evil.example"),
         same(port, QByteArray("http://127.0.0.1:") + QByteArray::number(port));
@@ -150,10 +240,11 @@ TEST_F(WebServerTest, AnotherSitesScriptCannotOpenTheWebSocket) {
 }
 
 TEST_F(WebServerTest, TheThirtyThirdClientIsToldAndClosed) {
-    std::vector<std::unique_ptr<Client>> many;
+    // From two addresses, as no more than kMaxPerAddress come from one.
+    std::vector<std::unique_ptr<Raw>> many;
     for (int i = 0; i < WebServer::kMaxClients; ++i) {
-        many.push_back(std::make_unique<Client>(port));
-        ASSERT_TRUE(many.back()->waitOpen());
+        many.push_back(std::make_unique<Raw>(port, i % 2 ? "127.0.0.2" : "127.0.0.3"));
+        ASSERT_TRUE(many.back()->upgrade()) << i << many.back()->received.toStdString();
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.clientCount() == WebServer::kMaxClients; }));
     Client extra(port);
@@ -165,6 +256,86 @@ TEST_F(WebServerTest, TheThirtyThirdClientIsToldAndClosed) {
     Client next(port);
     ASSERT_TRUE(next.waitOpen());
     EXPECT_EQ(next.hello(kKeys.guestKey)["ok"], true);
+}
+
+TEST_F(WebServerTest, AClosedWebSocketGivesItsPlaceBackHoweverItEnded) {
+    // More than the listener has places, one after another: a page reloaded, a tab retrying.
+    enum class End { PageCloses, ConnectionDropped, TurnedAway };
+    for (int i = 0; i < WebListener::kMaxConnections + 6; ++i) {
+        const End end = End(i % 3);
+        if (end == End::ConnectionDropped) {
+            Raw raw(port);
+            ASSERT_TRUE(raw.upgrade()) << i;
+            raw.socket.abort();
+        } else {
+            Client c(port);
+            ASSERT_TRUE(c.waitOpen()) << i;
+            if (end == End::PageCloses) {
+                const QJsonObject welcome = c.hello(kKeys.guestKey);
+                ASSERT_EQ(welcome["ok"], true)
+                    << i << QJsonDocument(welcome).toJson().toStdString();
+                c.socket.close();
+            } else {
+                c.send({{"cmd", "status"}});
+            }
+            ASSERT_TRUE(c.waitClosed()) << i;
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.clientCount() == 0; }, 5000)) << i;
+    }
+    // Nor is anything of them left behind.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.findChildren<QTcpSocket*>().isEmpty(); }, 5000))
+        << server.findChildren<QTcpSocket*>().size();
+    Client last(port);
+    ASSERT_TRUE(last.waitOpen());
+    EXPECT_EQ(last.hello(kKeys.operatorKey)["ok"], true);
+    Raw page(port);
+    ASSERT_TRUE(page.send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    EXPECT_TRUE(page.waitFor("HTTP/1.1 200")) << page.received.left(200).toStdString();
+}
+
+TEST_F(WebServerTest, HalfSentHeadsFromOneAddressDoNotKeepOthersOut) {
+    std::vector<std::unique_ptr<Raw>> slow;
+    for (int i = 0; i < WebListener::kMaxPerAddress + 4; ++i) {
+        slow.push_back(std::make_unique<Raw>(port, "127.0.0.2"));
+        ASSERT_TRUE(slow.back()->send("GET / HTTP/1.1\r\nHost: 127.0"));
+    }
+    for (std::size_t i = WebListener::kMaxPerAddress; i < slow.size(); ++i) {
+        EXPECT_TRUE(slow[i]->waitFor("HTTP/1.1 503")) << i;
+        EXPECT_TRUE(slow[i]->waitClosed()) << i;
+    }
+    Raw other(port, "127.0.0.3");
+    ASSERT_TRUE(other.send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    EXPECT_TRUE(other.waitFor("HTTP/1.1 200"));
+    EXPECT_FALSE(slow[0]->closed) << "within its time, a slow head may still come whole";
+}
+
+TEST_F(WebServerTest, EveryRequestOnAConnectionIsJudged) {
+    const QByteArray get = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const QByteArray behind[] = {
+        "DELETE / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n",
+        "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "5\r\nhello\r\n0\r\n\r\n",
+        "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Pad: " + QByteArray(100 * 1024, 'x') + "\r\n\r\n",
+        get,
+    };
+    for (const QByteArray& second : behind) {
+        Raw raw(port);
+        ASSERT_TRUE(raw.send(get + second));
+        EXPECT_TRUE(raw.waitClosed()) << second.left(40).toStdString();
+        EXPECT_FALSE(raw.received.contains("200 OK")) << second.left(40).toStdString();
+        EXPECT_TRUE(raw.received.startsWith("HTTP/1.1 400")) << raw.received.left(80).toStdString();
+    }
+}
+
+TEST_F(WebServerTest, AnAnsweredRequestsConnectionIsClosed) {
+    for (const QByteArray version : {"HTTP/1.1", "HTTP/1.0"}) {
+        Raw raw(port);
+        ASSERT_TRUE(
+            raw.send("GET / " + version + "\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n"));
+        EXPECT_TRUE(raw.waitClosed()) << version.toStdString();
+        EXPECT_TRUE(raw.received.contains("200 OK")) << version.toStdString();
+        EXPECT_TRUE(raw.received.endsWith(WebServer::page().html)) << version.toStdString();
+    }
 }
 
 TEST_F(WebServerTest, ThePageIsSmallSelfContainedAndCannotBeFramed) {
@@ -225,6 +396,47 @@ TEST(WebServerTls, ThePageAndItsWebSocketGoOverTlsOnly) {
     WebServer wrong{clients, kKeys};
     EXPECT_FALSE(wrong.listen(endpoint, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("no private key"))) << error.toStdString();
+
+    // A key of its own, not the certificate's: every handshake would fail, so it is refused here.
+    endpoint.keyPath = QString::fromUtf8(GLOWDECK_TEST_DATA "/other.key");
+    WebServer mismatched{clients, kKeys};
+    error.clear();
+    EXPECT_FALSE(mismatched.listen(endpoint, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("does not go with the certificate")))
+        << error.toStdString();
+}
+
+} // namespace
+} // namespace glowdeck::test
+
+namespace glowdeck::test {
+namespace {
+
+TEST(WebServerWords, TheChoosersColoursGoToThePageAsRRGGBB) {
+    FakeHandler handler;
+    ControlClients clients{handler};
+    WebServer server{clients, kKeys};
+    const QJsonArray colours =
+        server.welcome(ControlRole::Guest)["vocabulary"].toObject()["colours"].toArray();
+    ASSERT_EQ(colours.size(), qsizetype(TableVocabulary::colours().size()));
+    const std::map<QString, QString> known = {
+        {"Red", "#FF0000"}, {"Green", "#00FF00"}, {"Blue", "#0000FF"}, {"Orange", "#FF7F00"}};
+    int checked = 0;
+    for (qsizetype i = 0; i < colours.size(); ++i) {
+        const Colour colour = TableVocabulary::colours()[std::size_t(i)].colour;
+        const QString text = colours[i]["colour"].toString();
+        const QString expected = QStringLiteral("#%1%2%3")
+                                     .arg(redOf(colour), 2, 16, QLatin1Char('0'))
+                                     .arg(greenOf(colour), 2, 16, QLatin1Char('0'))
+                                     .arg(blueOf(colour), 2, 16, QLatin1Char('0'))
+                                     .toUpper();
+        EXPECT_EQ(text, expected) << colours[i]["name"].toString().toStdString();
+        if (const auto it = known.find(colours[i]["name"].toString()); it != known.end()) {
+            EXPECT_EQ(text, it->second);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, int(known.size()));
 }
 
 } // namespace
