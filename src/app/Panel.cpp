@@ -25,7 +25,7 @@ Panel::Panel(Services services)
       m_lightingController(m_lighting, m_connection), m_console(m_connection),
       m_debuggerController(m_connection), m_settingsController(m_connection, &Panel::writeFile) {
     QObject::connect(&m_connection, &Connection::connectionLost, &m_clock,
-                     [this] { m_runner.end(SequenceRunner::Bound::Link, kLinkLostReason); });
+                     [this] { m_runner.loseLink(kLinkLostReason); });
     // A new link ends what was bound to the one before, or to none, whenever it was started (a
     // reset typed while a port opened must not disconnect the fresh link).
     QObject::connect(&m_connection, &Connection::linkUp, &m_clock,

@@ -70,16 +70,22 @@ void SequenceRunner::destroy(unsigned long long id) {
 }
 
 void SequenceRunner::end(Bound which, const std::string& why) {
+    endWhere([which](Bound bound) { return which == Bound::Panel || bound != Bound::Panel; }, why);
+}
+
+void SequenceRunner::loseLink(const std::string& why) {
+    for (Running& running : m_running)
+        if (running.bound == Bound::EndsLink)
+            running.context->m_linkGone = true;
+    endWhere([](Bound bound) { return bound == Bound::Link; }, why);
+}
+
+void SequenceRunner::endWhere(const std::function<bool(Bound)>& which, const std::string& why) {
     // Ending one may end or start others: look each up again.
     std::vector<Ticket> targets;
-    for (Running& running : m_running) {
-        if (running.context->m_ended)
-            continue;
-        if (which == Bound::Link && running.bound == Bound::EndsLink)
-            running.context->m_linkGone = true;
-        else if (which == Bound::Panel || running.bound == which)
+    for (Running& running : m_running)
+        if (!running.context->m_ended && which(running.bound))
             targets.push_back(running.context->id());
-    }
     for (const Ticket id : targets)
         end(id, why);
 }

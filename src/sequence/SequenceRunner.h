@@ -45,8 +45,8 @@ class SequenceRunner {
 public:
     // What ends a sequence besides the panel ending. Link: the link going, or a new one coming.
     // EndsLink, an action that ends the link or the program itself (a reset, the debugger's
-    // exit): when the link goes it runs on to its end without talking to the table, so that its
-    // box, its exit or its log line still come.
+    // exit): when the link is lost it runs on to its end without talking to the table, so that
+    // its box, its exit or its log line still come; a new link ends it.
     enum class Bound { Panel, Link, EndsLink };
     using Ended = std::function<void(const std::string& why)>;
     // One sequence started, for ending it alone.
@@ -69,9 +69,12 @@ public:
         return launch(run(std::move(sequence), std::move(done)).handle, bound, std::move(ended));
     }
 
-    // Ends the sequences bound to the link (and tells those that end it that it has gone), or
-    // with Bound::Panel every sequence.
+    // Ends the sequences bound to the link, those that end it included (a new link is coming),
+    // or with Bound::Panel every sequence.
     void end(Bound which, const std::string& why);
+    // The link was lost: ends the sequences bound to it and tells those that end it that it has
+    // gone.
+    void loseLink(const std::string& why);
     void end(Ticket ticket, const std::string& why);
     bool isRunning(Ticket ticket) { return find(ticket) != m_running.end(); }
     std::size_t running() const { return m_running.size(); }
@@ -97,6 +100,7 @@ private:
     }
     static detail::RootSequence run(Sequence<> sequence, std::function<void()> done);
 
+    void endWhere(const std::function<bool(Bound)>& which, const std::string& why);
     Ticket launch(std::coroutine_handle<detail::RootSequence::promise_type> root, Bound bound,
                   Ended ended);
     void finished(SequenceContext& context);

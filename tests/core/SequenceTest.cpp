@@ -112,8 +112,8 @@ TEST_F(Sequences, EndingStopsThemAtTheirNextStepAndTellsWhy) {
     EXPECT_EQ(runner.running(), 0u);
 }
 
-// An action that ends the link itself lives on when the link goes, told that it has gone, while
-// those bound to the link end; the panel's end ends it too.
+// An action that ends the link itself lives on when the link is lost, told that it has gone,
+// while those bound to the link end; a new link or the panel's end ends it too.
 TEST_F(Sequences, AnActionThatEndsTheLinkOutlivesItsLossAndIsToldOfIt) {
     std::vector<bool> gone;
     auto reset = [&](std::string name) -> Sequence<> {
@@ -125,16 +125,19 @@ TEST_F(Sequences, AnActionThatEndsTheLinkOutlivesItsLossAndIsToldOfIt) {
     runner.start(reset("reset"), Bound::EndsLink);
     runner.start(reset("mode"), Bound::Link);
     clock.advance(10);
-    runner.end(Bound::Link, "the link was lost");
+    runner.loseLink("the link was lost");
     clock.advance(2000);
     EXPECT_EQ(gone, std::vector<bool>{true});
     EXPECT_EQ(journal, (std::vector<std::string>{"0 reset", "0 mode", "1500 reset goes on"}));
 
-    runner.start(reset("late"), Bound::EndsLink);
-    runner.end(Bound::Panel, "the panel is ending");
-    clock.advance(2000);
-    EXPECT_EQ(runner.running(), 0u);
-    EXPECT_EQ(gone.size(), 1u);
+    for (const Bound ender : {Bound::Link, Bound::Panel}) {
+        runner.start(reset("late"), Bound::EndsLink);
+        runner.start(reset("script"), Bound::Panel);
+        runner.end(ender, "a new connection began");
+        clock.advance(2000);
+        EXPECT_EQ(runner.running(), 0u);
+        EXPECT_EQ(gone, (std::vector<bool>{true, false})) << "only the panel's own goes on";
+    }
 }
 
 // A sequence resumed from its wait may open a box with a loop of its own: the waits below it
@@ -166,7 +169,7 @@ TEST_F(Sequences, ACompletionThatGoesFirstLeavesItsAwaiterSafeToEnd) {
                       [&](int) { note("resumed"); });
     EXPECT_TRUE(completion->awaited());
     completion.reset();
-    runner.end(Bound::Link, "the link was lost");
+    runner.loseLink("the link was lost");
     clock.advance(10);
     EXPECT_EQ(runner.running(), 0u);
     EXPECT_TRUE(journal.empty());

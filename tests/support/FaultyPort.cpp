@@ -39,7 +39,11 @@ void FaultyPort::open(const QString& name) {
 }
 
 void FaultyPort::write(const QByteArray& data, int timeoutMs) {
-    if (m_faults->failWrites)
+    if (m_faults->loseOnWrite)
+        QMetaObject::invokeMethod(
+            this, [this] { emit failed(QStringLiteral("Input/output error")); },
+            Qt::QueuedConnection);
+    else if (m_faults->failWrites)
         answerWrite(false);
     else
         m_port.write(data, timeoutMs);

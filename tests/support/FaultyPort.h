@@ -13,6 +13,7 @@ struct PortFaults {
     OpenFailure openFailure = OpenFailure::Other; // why, when it is the open step
     QString hint;                                 // the port's own advice line, if any
     std::atomic<bool> failWrites{false};          // writes while connected fail
+    std::atomic<bool> loseOnWrite{false};         // a write loses the device and never answers
     std::atomic<int> openDelayMs{0};              // the open answers this much later
     std::atomic<int> opens{0};                    // how many opens were answered
 };

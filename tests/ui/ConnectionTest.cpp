@@ -197,6 +197,22 @@ TEST_F(Link, AnOpenThatTakesItsTimeNeverHoldsTheWindowAndASecondClickWaitsForIt)
     EXPECT_TRUE(recorder.boxes.empty());
 }
 
+// A slow open that fails: its box comes over the window as it was before the attempt, never over
+// "Connecting...", and the failure's status follows.
+TEST_F(Link, ASlowOpenThatFailsShowsItsBoxOverTheStatusBeforeTheAttempt) {
+    injectFaults();
+    faults->openDelayMs = 700;
+    faults->failAt = ConnectStep::OpenPort;
+    QString statusUnderTheBox;
+    recorder.onBox = [&](const BoxRequest&) { statusUnderTheBox = status(); };
+    control<QPushButton>(IDC_CONNECT)->click();
+    EXPECT_TRUE(waitFor([this] { return status() == "Status: Connecting..."; }));
+    ASSERT_TRUE(waitFor([this] { return !recorder.boxes.empty(); }));
+    EXPECT_EQ(statusUnderTheBox, "Status: Disconnected");
+    EXPECT_EQ(status(), "Status: Disconnected");
+    faults->failAt = ConnectStep::None;
+}
+
 TEST_F(Link, SettingsAndDebugAskForAConnectionFirst) {
     clickButton(IDC_SETTINGS);
     window->OnBnClickedDebug();

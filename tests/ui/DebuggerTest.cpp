@@ -295,3 +295,19 @@ TEST_F(Debugger, EndsWhenTheMainWindowGoesAwayDuringASend) {
 }
 
 } // namespace
+
+// The controller lives as long as the panel; a window that listened to it and has gone is told
+// nothing more.
+TEST_F(Debugger, AWindowThatHasGoneIsNotToldOfChanges) {
+    struct Silent : Feedback {
+        void notify(const Notice&) override {}
+    } silent;
+    Panel& panel = app->panel();
+    const WindowKit kit{panel.waits(), panel.runner(), panel.services().showBox,
+                        [] { return false; }};
+    auto other = std::make_unique<CDebugger>(panel.debuggerController(), kit);
+    other.reset();
+    panel.run(panel.debuggerController().setStepMode(true, silent));
+    settle();
+    EXPECT_TRUE(panel.debuggerController().stepMode());
+}

@@ -6,7 +6,9 @@
 #include "settings/CSettingsDlg.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <random>
@@ -225,4 +227,45 @@ TEST_F(Faults, ATableThatTalksWhileFramesAreWrittenIsNeverTakenForLost) {
     EXPECT_FALSE(logContains("Connection Lost"));
     EXPECT_TRUE(logContains(" frame chatter "));
     table.setOptions(fastTable());
+}
+
+// Once the window's close path has begun, nothing the window offers acts: no frame follows the
+// goodbye. And a link lost while that goodbye is written ends the window at once.
+TEST_F(Faults, AfterTheGoodbyeBeganTheWindowActsOnNothingAndALostLinkEndsItAtOnce) {
+    injectFaults();
+    connectTable();
+    table.clearRecord();
+    window->close();
+    QTest::keyClick(control<QComboBox>(IDC_MODE_LIST), Qt::Key_Down);
+    control<QPushButton>(IDC_CONNECT)->click();
+    ASSERT_TRUE(waitFor([this] { return !window->isVisible(); }));
+    EXPECT_EQ(tableFrames(), std::vector<Bytes>{(Bytes{0x00, 0x2E})});
+
+    restartProgram({});
+    injectFaults();
+    ASSERT_TRUE(table.reopen());
+    control<QComboBox>(IDC_PORT_LIST)->setEditText(QString::fromStdString(table.devicePath()));
+    connectTable();
+    faults->loseOnWrite = true;
+    window->close();
+    // The lost link's write is never answered: the window does not wait for that answer's 2 s.
+    EXPECT_TRUE(waitFor([this] { return !window->isVisible(); }, 1000));
+    faults->loseOnWrite = false;
+}
+
+// A reset typed while no link is up has its refusal and its wait; a link that comes up during
+// that wait ends it, so the fresh link is not disconnected.
+TEST_F(Faults, ANewLinkEndsAResetStartedBeforeIt) {
+    auto* prompt = control<QLineEdit>(IDC_PROMPT);
+    prompt->setFocus();
+    prompt->setText(QStringLiteral("%CMD:RESET"));
+    QTest::keyClick(prompt, Qt::Key_Return);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    window->OnBnClickedConnect();
+    ASSERT_TRUE(waitFor([this] { return app->connection().connected(); }));
+    settle();
+    EXPECT_TRUE(app->connection().connected());
+    EXPECT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_FALSE(logContains("Disconnecting from COM port"));
+    EXPECT_TRUE(tableFrames().empty());
 }
