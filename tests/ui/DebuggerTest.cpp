@@ -311,3 +311,17 @@ TEST_F(Debugger, AWindowThatHasGoneIsNotToldOfChanges) {
     settle();
     EXPECT_TRUE(panel.debuggerController().stepMode());
 }
+
+// Exit Debugger ends the table's debugging itself: a table that drops the link after that frame
+// still sees the window close.
+TEST_F(Debugger, ExitClosesTheWindowWhenTheTableDropsTheLinkAfterTheFrame) {
+    runInDialog(dlg(), IDC_DEBUG, [&] {
+        sim::SimOptions options = fastTable();
+        options.hangUpAfterFrames = 1;
+        table.setOptions(options);
+        press(IDC_DBG_EXIT);
+        EXPECT_FALSE(dlg().isVisible());
+    });
+    EXPECT_FALSE(app->connection().connected());
+    table.setOptions(fastTable());
+}

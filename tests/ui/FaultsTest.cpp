@@ -253,15 +253,17 @@ TEST_F(Faults, AfterTheGoodbyeBeganTheWindowActsOnNothingAndALostLinkEndsItAtOnc
     faults->loseOnWrite = false;
 }
 
-// A reset typed while no link is up has its refusal and its wait; a link that comes up during
+// A reset typed while the port opens has its refusal and its wait; the link that comes up during
 // that wait ends it, so the fresh link is not disconnected.
 TEST_F(Faults, ANewLinkEndsAResetStartedBeforeIt) {
+    injectFaults();
+    faults->openDelayMs = 300;
+    window->OnBnClickedConnect();
     auto* prompt = control<QLineEdit>(IDC_PROMPT);
     prompt->setFocus();
     prompt->setText(QStringLiteral("%CMD:RESET"));
     QTest::keyClick(prompt, Qt::Key_Return);
     ASSERT_EQ(recorder.boxes.size(), 1u);
-    window->OnBnClickedConnect();
     ASSERT_TRUE(waitFor([this] { return app->connection().connected(); }));
     settle();
     EXPECT_TRUE(app->connection().connected());
