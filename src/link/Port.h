@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -65,9 +66,21 @@ signals:
     void failed(const QString& reason);
 
 protected:
+    Port();
     // Answers from the thread's loop, never from inside the call that asked.
     void answerOpen(ConnectResult result);
     void answerWrite(bool written);
+    // The write under way: beginWrite() bounds it in time, finishWrite() answers it once. One
+    // whose time runs out is abandoned (writeTimedOut() drops what is left of it) and answered
+    // false, so a table that stops reading never holds the link up.
+    void beginWrite(int timeoutMs);
+    void finishWrite(bool written);
+    bool writing() const { return m_writing; }
+    virtual void writeTimedOut() {}
+
+private:
+    QTimer m_writeTimer;
+    bool m_writing = false;
 };
 
 // Makes the port for a name as the operator gave it; called on the receive thread.

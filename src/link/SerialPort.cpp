@@ -21,13 +21,11 @@ bool settingsReadable(QSerialPort& port) {
 }
 } // namespace
 
-SerialPort::SerialPort() {
-    m_writeTimer.setSingleShot(true);
-    connect(&m_writeTimer, &QTimer::timeout, this, [this] {
-        if (m_port && !m_failed)
-            m_port->clear(QSerialPort::Output);
-        finishWrite(false);
-    });
+SerialPort::SerialPort() = default;
+
+void SerialPort::writeTimedOut() {
+    if (m_port && !m_failed)
+        m_port->clear(QSerialPort::Output);
 }
 
 SerialPort::~SerialPort() {
@@ -104,27 +102,18 @@ qint64 SerialPort::bytesAvailable() const {
 }
 
 void SerialPort::write(const QByteArray& data, int timeoutMs) {
-    if (m_writing || !m_port || m_failed || !m_port->isOpen() ||
+    if (writing() || !m_port || m_failed || !m_port->isOpen() ||
         m_port->write(data) != data.size()) {
         answerWrite(false);
         return;
     }
-    m_writing = true;
-    m_writeTimer.start(timeoutMs);
+    beginWrite(timeoutMs);
     onBytesWritten();
 }
 
 void SerialPort::onBytesWritten() {
-    if (m_writing && m_port && m_port->bytesToWrite() == 0)
-        finishWrite(true);
-}
-
-void SerialPort::finishWrite(bool written) {
-    if (!m_writing)
-        return;
-    m_writing = false;
-    m_writeTimer.stop();
-    answerWrite(written && !m_failed);
+    if (writing() && m_port && m_port->bytesToWrite() == 0)
+        finishWrite(!m_failed);
 }
 
 void SerialPort::close() {

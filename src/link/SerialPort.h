@@ -3,7 +3,6 @@
 #include "link/Port.h"
 
 #include <QSerialPort>
-#include <QTimer>
 
 #include <memory>
 
@@ -33,11 +32,9 @@ public:
 private:
     void onError(QSerialPort::SerialPortError error);
     void onBytesWritten();
-    void finishWrite(bool written);
+    void writeTimedOut() override;
 
     std::unique_ptr<QSerialPort> m_port;
-    QTimer m_writeTimer;
-    bool m_writing = false;
     bool m_failed = false;
 };
 

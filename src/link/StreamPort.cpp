@@ -7,10 +7,7 @@ namespace glowdeck {
 StreamPort::StreamPort(std::unique_ptr<QIODevice> device, int connectTimeoutMs)
     : m_device(std::move(device)), m_connectTimeoutMs(connectTimeoutMs) {
     m_connectTimer.setSingleShot(true);
-    m_writeTimer.setSingleShot(true);
-    m_writeTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] { connectFailed(timeoutReason()); });
-    connect(&m_writeTimer, &QTimer::timeout, this, [this] { finishWrite(false); });
     connect(m_device.get(), &QIODevice::readyRead, this, [this] {
         // Before the connection is up nothing is read; once it is, the reader takes what waits.
         if (m_state == State::Connected)
@@ -85,26 +82,17 @@ qint64 StreamPort::bytesAvailable() const {
 }
 
 void StreamPort::write(const QByteArray& data, int timeoutMs) {
-    if (m_state != State::Connected || m_writing || m_device->write(data) != data.size()) {
+    if (m_state != State::Connected || writing() || m_device->write(data) != data.size()) {
         answerWrite(false);
         return;
     }
-    m_writing = true;
-    m_writeTimer.start(timeoutMs);
+    beginWrite(timeoutMs);
     onBytesWritten();
 }
 
 void StreamPort::onBytesWritten() {
-    if (m_writing && m_device->bytesToWrite() == 0)
-        finishWrite(true);
-}
-
-void StreamPort::finishWrite(bool written) {
-    if (!m_writing)
-        return;
-    m_writing = false;
-    m_writeTimer.stop();
-    answerWrite(written && m_state == State::Connected);
+    if (writing() && m_device->bytesToWrite() == 0)
+        finishWrite(m_state == State::Connected);
 }
 
 void StreamPort::close() {

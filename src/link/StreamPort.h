@@ -49,15 +49,12 @@ private:
     enum class State { Closed, Connecting, Connected, Failed };
 
     void connectFailed(const QString& reason);
-    void finishWrite(bool written);
     void onBytesWritten();
 
     std::unique_ptr<QIODevice> m_device;
     int m_connectTimeoutMs;
     State m_state = State::Closed;
     QTimer m_connectTimer;
-    QTimer m_writeTimer;
-    bool m_writing = false;
 };
 
 } // namespace glowdeck

@@ -40,14 +40,15 @@ QString lockFilePath(const QString& devicePath) {
 }
 } // namespace
 
-TerminalPort::TerminalPort() {
-    m_writeTimer.setSingleShot(true);
-    connect(&m_writeTimer, &QTimer::timeout, this, [this] {
-        // The table has stopped taking bytes: what is left of the frame is dropped.
-        if (m_fd >= 0)
-            ::tcflush(m_fd, TCOFLUSH);
-        finishWrite(false);
-    });
+TerminalPort::TerminalPort() = default;
+
+void TerminalPort::writeTimedOut() {
+    // The table has stopped taking bytes: what is left of the frame is dropped.
+    if (m_fd >= 0)
+        ::tcflush(m_fd, TCOFLUSH);
+    m_out.clear();
+    if (m_writeWatch)
+        m_writeWatch->setEnabled(false);
 }
 
 TerminalPort::~TerminalPort() {
@@ -189,18 +190,17 @@ bool TerminalPort::hold(bool held) {
 }
 
 void TerminalPort::write(const QByteArray& data, int timeoutMs) {
-    if (m_writing || m_fd < 0 || m_failed) {
+    if (writing() || m_fd < 0 || m_failed) {
         answerWrite(false);
         return;
     }
-    m_writing = true;
     m_out = data;
-    m_writeTimer.start(timeoutMs);
+    beginWrite(timeoutMs);
     writeSome();
 }
 
 void TerminalPort::writeSome() {
-    while (m_writing && !m_out.isEmpty()) {
+    while (writing() && !m_out.isEmpty()) {
         const ssize_t put = ::write(m_fd, m_out.constData(), std::size_t(m_out.size()));
         if (put > 0) {
             m_out.remove(0, put);
@@ -217,19 +217,15 @@ void TerminalPort::writeSome() {
         fail(put < 0 ? errno : EIO);
         return;
     }
-    if (m_writing)
-        finishWrite(true);
+    if (writing())
+        endWrite(true);
 }
 
-void TerminalPort::finishWrite(bool written) {
-    if (!m_writing)
-        return;
-    m_writing = false;
+void TerminalPort::endWrite(bool written) {
     m_out.clear();
-    m_writeTimer.stop();
     if (m_writeWatch)
         m_writeWatch->setEnabled(false);
-    answerWrite(written && !m_failed);
+    finishWrite(written && !m_failed);
 }
 
 void TerminalPort::fail(int error) {
@@ -240,16 +236,14 @@ void TerminalPort::fail(int error) {
     // by the port's owner, outside this call.
     if (m_readWatch)
         m_readWatch->setEnabled(false);
-    if (m_writeWatch)
-        m_writeWatch->setEnabled(false);
-    finishWrite(false);
+    endWrite(false);
     emit failed(systemText(error));
 }
 
 void TerminalPort::close() {
     m_readWatch.reset();
+    endWrite(false);
     m_writeWatch.reset();
-    finishWrite(false);
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -3,7 +3,6 @@
 #include "link/Port.h"
 
 #include <QByteArray>
-#include <QTimer>
 
 #include <memory>
 
@@ -41,7 +40,8 @@ public:
 private:
     void takeIn();
     void writeSome();
-    void finishWrite(bool written);
+    void writeTimedOut() override;
+    void endWrite(bool written);
     void fail(int error);
 
     int m_fd = -1;
@@ -50,8 +50,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_writeWatch;
     QByteArray m_in;  // taken from the device, not yet read
     QByteArray m_out; // the write under way, what is left of it
-    QTimer m_writeTimer;
-    bool m_writing = false;
     bool m_held = false;
     bool m_failed = false;
 };
