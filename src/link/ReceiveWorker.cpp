@@ -10,7 +10,7 @@ ReceiveWorker::ReceiveWorker(WorkerMail& mail, PortFactory factory, ProtocolTrac
     : m_mail(mail), m_factory(std::move(factory)), m_trace(trace),
       m_machine(
           [this](std::string&& text) {
-              if (!m_logging)
+              if (m_state != State::Logging)
                   return;
               WorkerNews news(WorkerNews::Kind::Text);
               news.bytes = QByteArray::fromStdString(text);
@@ -37,7 +37,7 @@ void ReceiveWorker::tell(WorkerNews news) {
     const bool text = news.kind == WorkerNews::Kind::Text;
     m_mail.news.post(std::move(news));
     // Reads of a held port are already as far apart as text is passed on.
-    if (text && !m_held) {
+    if (text && m_hold != Hold::Held) {
         const bool talking = m_sinceText.isValid() && m_sinceText.elapsed() < kTextMailMs;
         m_sinceText.start();
         if (talking && m_sinceMail.isValid() && m_sinceMail.elapsed() < kTextMailMs) {
@@ -60,7 +60,7 @@ void ReceiveWorker::signalNews() {
 void ReceiveWorker::takeOrders() {
     for (WorkerOrder& order : m_mail.orders.takeAll())
         m_orders.push_back(std::move(order));
-    while (!m_writing && !m_closed && !m_orders.empty()) {
+    while (!m_writing && m_state != State::Closed && !m_orders.empty()) {
         WorkerOrder order = std::move(m_orders.front());
         m_orders.pop_front();
         carryOut(order);
@@ -109,8 +109,7 @@ void ReceiveWorker::open(const QString& portName) {
 
 void ReceiveWorker::onOpened(const ConnectResult& result) {
     if (result.ok()) {
-        m_open = true;
-        m_lost = false;
+        m_state = State::Open;
         connect(m_port.get(), &Port::failed, this, &ReceiveWorker::onPortFailed);
         connect(m_port.get(), &Port::writeFinished, this, &ReceiveWorker::onWriteFinished);
     } else {
@@ -123,27 +122,26 @@ void ReceiveWorker::onOpened(const ConnectResult& result) {
 }
 
 void ReceiveWorker::startReading() {
-    if (!m_open || m_reading)
+    if (m_state != State::Open)
         return;
-    m_reading = true;
-    m_logging = true;
+    m_state = State::Logging;
     connect(m_port.get(), &Port::readyRead, this, &ReceiveWorker::readAvailable);
     readAvailable();
 }
 
 void ReceiveWorker::stopLogging() {
     // What has been read so far still reaches the log whole; nothing read after it does.
-    if (m_reading && m_logging) {
-        readAvailable();
-        m_gapTimer.stop();
-        endBurst();
-    }
+    if (m_state != State::Logging)
+        return;
+    readAvailable();
+    m_gapTimer.stop();
+    endBurst();
     release();
-    m_logging = false;
+    m_state = State::Quiet;
 }
 
 void ReceiveWorker::readAvailable() {
-    if (!m_port || m_lost || !m_open)
+    if (!usable())
         return;
     const QByteArray data = m_port->read(m_port->bytesAvailable());
     if (data.isEmpty())
@@ -156,43 +154,46 @@ void ReceiveWorker::readAvailable() {
     traceReceived(data);
     m_machine.feed(reinterpret_cast<const std::uint8_t*>(data.constData()),
                    std::size_t(data.size()));
-    if (m_held) {
+    if (m_hold == Hold::Held) {
         endBurst();
         if (data.size() > kMostHeldBytes) {
-            m_tooFastToHold = true;
             release();
+            m_hold = Hold::TooFast;
         }
-    } else if (m_steadyReads >= kSteadyReads && mayHold()) {
-        m_held = m_port->hold(true);
+    } else if (m_steadyReads >= kSteadyReads && mayHold() && m_port->hold(true)) {
+        m_hold = Hold::Held;
     }
-    if (m_held)
+    if (m_hold == Hold::Held)
         m_gapTimer.start(kHoldMs);
     else
         m_gapTimer.start(m_machine.capturing() ? kBurstGapMs : kQuietMs);
 }
 
 bool ReceiveWorker::mayHold() const {
-    return m_logging && !m_trace && !m_machine.capturing() && !m_tooFastToHold;
+    return m_state == State::Logging && !m_trace && !m_machine.capturing() &&
+           m_hold == Hold::Watching;
 }
 
 void ReceiveWorker::release() {
-    if (!m_held)
+    if (m_hold != Hold::Held)
         return;
-    m_held = false;
+    m_hold = Hold::Watching;
     m_steadyReads = 0;
     if (m_port)
         m_port->hold(false);
 }
 
 void ReceiveWorker::onGapTimeout() {
-    if (m_held) {
+    if (m_hold == Hold::Held) {
         // A read that brings bytes starts the timer again; one that finds none ends the hold.
         readAvailable();
         if (m_gapTimer.isActive())
             return;
         release();
     }
-    m_tooFastToHold = false;
+    // Silent now: a table that was too fast to hold may be held again.
+    if (m_hold == Hold::TooFast)
+        m_hold = Hold::Watching;
     endBurst();
 }
 
@@ -220,7 +221,7 @@ void ReceiveWorker::flushTracedBurst() {
 void ReceiveWorker::writeNext() {
     // What arrived before this frame is traced before it, so the trace keeps the order.
     flushTracedBurst();
-    if (!m_port || !m_open || m_lost) {
+    if (!usable()) {
         onWriteFinished(false);
         return;
     }
@@ -235,7 +236,7 @@ void ReceiveWorker::onWriteFinished(bool written) {
         return;
     const WorkerOrder order = std::move(*m_writing);
     m_writing.reset();
-    written = written && !m_lost;
+    written = written && usable();
     if (m_trace)
         m_trace->frame(reinterpret_cast<const std::uint8_t*>(order.frame.constData()),
                        std::size_t(order.frame.size()), written);
@@ -247,51 +248,54 @@ void ReceiveWorker::onWriteFinished(bool written) {
 }
 
 void ReceiveWorker::armCapture(std::uint32_t requestId) {
-    if (m_reading)
+    if (reading())
         readAvailable();
     release();
     m_machine.armCapture(requestId);
     // At most one byte already waiting is discarded, as the table's reply starts after the frame.
-    if (m_port && m_open && !m_lost && m_port->bytesAvailable() > 0)
+    if (usable() && m_port->bytesAvailable() > 0)
         traceReceived(m_port->read(1));
 }
 
 void ReceiveWorker::onPortFailed(const QString& reason) {
-    if (m_lost)
-        return;
-    m_lost = true;
+    // Heard once, however often the port says it.
+    disconnect(m_port.get(), &Port::failed, this, &ReceiveWorker::onPortFailed);
     // The failure may be reported from inside a port call: close the port once control is back
-    // in the event loop.
-    QMetaObject::invokeMethod(this, &ReceiveWorker::dropLink, Qt::QueuedConnection);
+    // in the event loop. The port itself refuses to read or write meanwhile.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_state != State::Closed)
+                dropLink(State::Lost);
+        },
+        Qt::QueuedConnection);
     WorkerNews news(WorkerNews::Kind::Lost);
     news.reason = reason;
     tell(std::move(news));
 }
 
-void ReceiveWorker::dropLink() {
+void ReceiveWorker::dropLink(State after) {
     m_gapTimer.stop();
-    m_held = false;
+    m_hold = Hold::Watching;
     m_steadyReads = 0;
     // What arrived before the link went away still reaches the log (unless logging has been
     // stopped); only then is the machine reset.
     endBurst();
     m_machine.reset();
+    // Before the write under way is answered: an order that lets through finds the link gone.
+    m_state = after;
     if (m_port) {
         m_port->disconnect(this);
         m_port->close();
         m_port.reset();
     }
-    m_open = false;
     if (m_writing)
         onWriteFinished(false);
 }
 
 void ReceiveWorker::close() {
     // Orders given after this one are not carried out.
-    m_closed = true;
-    dropLink();
-    m_reading = false;
-    m_logging = false;
+    dropLink(State::Closed);
     tell(WorkerNews(WorkerNews::Kind::Closed));
     // The thread ends with its worker; the connection learns it from the thread.
     deleteLater();

@@ -48,8 +48,27 @@ public:
     static constexpr int kHoldMs = kTextMailMs;
     static constexpr int kMostHeldBytes = 2048;
 
+    // Where the link stands, from the worker's side.
+    enum class State {
+        Idle,    // no port open: before the open order, or after an open that failed
+        Open,    // the port is open; nothing is read yet
+        Logging, // reading, and what is read goes to the log
+        Quiet,   // reading, and what is read no longer goes to the log (logging stopped)
+        Lost,    // the port failed; it is closed once control is back in the loop
+        Closed,  // told to close: the port is gone and no order after it is carried out
+    };
+    // Whether a streaming table's bytes are held in the system between reads.
+    enum class Hold {
+        Watching, // every arrival wakes the thread
+        Held,     // read every kHoldMs
+        TooFast,  // a table faster than a hold suits: not held again until it falls silent
+    };
+
     ReceiveWorker(WorkerMail& mail, PortFactory factory, ProtocolTrace* trace);
     ~ReceiveWorker() override;
+
+    State state() const { return m_state; }
+    Hold hold() const { return m_hold; }
 
     // Carries out the orders waiting in the mail.
     Q_INVOKABLE void takeOrders();
@@ -75,7 +94,7 @@ private:
     void onGapTimeout();
     void endBurst();
     void onPortFailed(const QString& reason);
-    void dropLink();
+    void dropLink(State after);
     void close();
     void traceReceived(const QByteArray& data);
     void flushTracedBurst();
@@ -91,13 +110,12 @@ private:
     QElapsedTimer m_sinceText;
     QElapsedTimer m_sinceRead;
     std::deque<WorkerOrder> m_orders;
-    bool m_open = false;
-    bool m_reading = false;
-    bool m_logging = false;
-    bool m_lost = false;
-    bool m_closed = false;
-    bool m_held = false;
-    bool m_tooFastToHold = false;
+    bool reading() const { return m_state == State::Logging || m_state == State::Quiet; }
+    // The port can still be read and written: open, and neither lost nor closed.
+    bool usable() const { return m_port && (m_state == State::Open || reading()); }
+
+    State m_state = State::Idle;
+    Hold m_hold = Hold::Watching;
     int m_steadyReads = 0;
     // The write under way; the orders after it wait for it, so they act in the order given.
     std::optional<WorkerOrder> m_writing;

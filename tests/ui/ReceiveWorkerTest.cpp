@@ -248,3 +248,70 @@ TEST_F(Worker, ATableTooFastForAHoldIsNotHeldAgainUntilItFallsSilent) {
 }
 
 #include "ReceiveWorkerTest.moc"
+
+// The worker's states, through each order and event that moves them; a state that cannot act on
+// an order leaves it as it is. (Close ends the thread the worker runs on: the connection's tests
+// show it.)
+TEST_F(Worker, EachOrderAndEventMovesTheStateAsItShould) {
+    using State = ReceiveWorker::State;
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        State after;
+    };
+    const std::vector<Step> steps{
+        {"reading again", [&] { order(WorkerOrder(WorkerOrder::Kind::StartReading)); },
+         State::Logging},
+        {"logging stops", [&] { order(WorkerOrder(WorkerOrder::Kind::StopLogging)); },
+         State::Quiet},
+        {"no logging to stop", [&] { order(WorkerOrder(WorkerOrder::Kind::StopLogging)); },
+         State::Quiet},
+        {"no reading to start", [&] { order(WorkerOrder(WorkerOrder::Kind::StartReading)); },
+         State::Quiet},
+        {"the port fails",
+         [&] {
+             port->fail();
+             ASSERT_TRUE(waitFor(Kind::Lost));
+             QTest::qWait(1);
+         },
+         State::Lost},
+        {"a write on a lost link",
+         [&] {
+             WorkerOrder write(WorkerOrder::Kind::Write);
+             write.frame = "\x00\x2E";
+             order(std::move(write));
+             EXPECT_FALSE(last(Kind::Written).written);
+         },
+         State::Lost},
+        {"no reading to start again", [&] { order(WorkerOrder(WorkerOrder::Kind::StartReading)); },
+         State::Lost},
+    };
+    EXPECT_EQ(worker.state(), State::Logging);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(worker.state(), step.after);
+    }
+    EXPECT_EQ(count(Kind::Lost), 1);
+}
+
+TEST(WorkerOpen, AnOpenThatFailsLeavesTheWorkerIdleAndAGoodOneOpenUntilReading) {
+    for (const bool fails : {true, false}) {
+        WorkerMail mail;
+        ReceiveWorker worker(
+            mail,
+            [fails](const QString&) -> std::unique_ptr<Port> {
+                if (fails)
+                    return nullptr;
+                return std::make_unique<MemoryPort>();
+            },
+            nullptr);
+        EXPECT_EQ(worker.state(), ReceiveWorker::State::Idle);
+        WorkerOrder open(WorkerOrder::Kind::Open);
+        open.portName = QStringLiteral("memory");
+        mail.orders.post(std::move(open));
+        worker.takeOrders();
+        QTest::qWait(1);
+        EXPECT_EQ(worker.state(), fails ? ReceiveWorker::State::Idle : ReceiveWorker::State::Open);
+    }
+}
