@@ -287,6 +287,8 @@ void PanelWalk::walk(int defaultSteps) {
     ASSERT_TRUE(m_wantConnected) << trail();
     table.hangUp();
     checkAfterStep();
+    if (HasFailure())
+        return;
     const qsizetype descriptorsBefore = openDescriptors();
     const qsizetype threadsBefore = threads();
 
