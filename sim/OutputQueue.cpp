@@ -27,6 +27,8 @@ std::span<const std::uint8_t> OutputQueue::ready(std::int64_t nowUs, std::size_t
     if (m_pieces.empty() || maxBytes == 0)
         return {};
     Piece& piece = m_pieces.front();
+    if (nowUs < piece.pacing.notBeforeUs)
+        return {};
     if (piece.startUs < 0)
         piece.startUs = nowUs;
     std::size_t end = piece.bytes.size();
@@ -59,7 +61,7 @@ std::optional<std::int64_t> OutputQueue::nextReadyUs(std::int64_t nowUs) const {
         return std::nullopt;
     const Piece& piece = m_pieces.front();
     if (piece.startUs < 0)
-        return nowUs;
+        return std::max(nowUs, piece.pacing.notBeforeUs);
     std::int64_t at = nowUs;
     if (piece.pacing.serial) {
         const std::size_t step = piece.pacing.gapUs > 0 ? 1 : kPacedChunk;

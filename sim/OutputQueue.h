@@ -12,6 +12,7 @@ namespace glowdeck::sim {
 struct Pacing {
     bool serial = false;    // no faster than OutputQueue::kSerialBytesPerSecond from the first byte
     std::int64_t gapUs = 0; // at least this long between two bytes
+    std::int64_t notBeforeUs = 0; // no byte before this moment, nor of any piece behind it
 };
 
 // The bytes on their way to the panel, in order, each piece with its own pace. Time is passed

@@ -33,6 +33,29 @@ constexpr std::size_t kMaxQueuedBytes = std::size_t(16) << 20;
 // A streamed line, CR LF included, and the lines queued at a time: about a second's worth.
 constexpr std::size_t kStreamLineBytes = 22;
 constexpr std::size_t kStreamLinesQueued = 524;
+
+// Replaced in one step, so that a program opening the name never finds it missing halfway. Taken
+// away while there is no device: the freed pty's name may soon be another program's.
+void pointLinkAt(const std::string& link, const std::string& device) {
+    if (link.empty())
+        return;
+    if (device.empty()) {
+        ::unlink(link.c_str());
+        return;
+    }
+    const std::string fresh = link + ".new";
+    ::unlink(fresh.c_str());
+    if (::symlink(device.c_str(), fresh.c_str()) == 0 && ::rename(fresh.c_str(), link.c_str()) != 0)
+        ::unlink(fresh.c_str());
+}
+
+// Left alone when something else has taken the name over meanwhile.
+void removeLinkTo(const std::string& link, const std::string& device) {
+    char target[4096];
+    const ssize_t n = link.empty() ? -1 : ::readlink(link.c_str(), target, sizeof target);
+    if (n >= 0 && std::string(target, std::size_t(n)) == device)
+        ::unlink(link.c_str());
+}
 } // namespace
 
 class SimulatedTablePrivate {
@@ -59,6 +82,10 @@ public:
     void keepChattering(std::int64_t now);
     void writeTrace(const SimOptions& opts, const DecoderEvent& frame, std::int64_t ms);
     void closeLink();
+    // The table's own drop: the link goes, and comes back later when the options say so.
+    void dropLink();
+    void keepTime(std::int64_t now);
+    void pointLink(const std::string& device);
 
     // Shared with the callers, under mutex.
     std::mutex lifecycle; // start, stop and reopen, one at a time
@@ -82,6 +109,10 @@ public:
     std::optional<bool> readingRequest;
     bool lineSettingsRequested = false;
     std::optional<LineSettings> lineSettingsRead;
+    int dropCount = 0;
+    int malformedCount = 0;
+    bool programSeen = false; // the program has the current pty open
+    int returnCount = 0;
     std::uint64_t requests = 0;
     std::uint64_t servedRequests = 0;
     Clock::time_point started;
@@ -101,6 +132,11 @@ public:
     std::uint64_t seedUsed = 0; // under mutex
     std::int64_t nextChatterUs = -1;
     std::uint64_t chatterLines = 0;
+    std::int64_t dropAtUs = -1;              // a drop after a command, due then
+    std::optional<std::size_t> dropAfterOut; // bytes still to go out before a cut answer's drop
+    std::int64_t returnAtUs = -1;
+    std::int64_t stallUntilUs = -1;
+    std::int64_t nextStallUs = -1;
     std::FILE* trace = nullptr;
     std::string tracePathOpen;
 };
@@ -129,6 +165,7 @@ bool SimulatedTablePrivate::startLocked() {
     hangUpRequested = false;
     requests = servedRequests = 0;
     running = true;
+    pointLinkAt(options.linkPath, path);
     thread = std::thread([this] { run(); });
     return true;
 }
@@ -153,6 +190,9 @@ int SimulatedTablePrivate::pollTimeout(std::int64_t now) const {
     }
     if (pty && nextChatterUs >= 0)
         at = at ? std::min(*at, nextChatterUs) : nextChatterUs;
+    for (const std::int64_t due : {dropAtUs, returnAtUs, stallUntilUs, nextStallUs})
+        if (due >= 0)
+            at = at ? std::min(*at, due) : due;
     if (!at)
         return -1;
     const std::int64_t waitUs = *at - now;
@@ -172,8 +212,9 @@ void SimulatedTablePrivate::run() {
         int watchAt = -1;
         if (polled) {
             masterAt = int(count);
+            const bool takes = reading && stallUntilUs < 0;
             fds[count++] = {polled->masterFd(),
-                            short((reading ? POLLIN : 0) | (waitingForRoom ? POLLOUT : 0)), 0};
+                            short((takes ? POLLIN : 0) | (waitingForRoom ? POLLOUT : 0)), 0};
             if (polled->watchFd() >= 0) {
                 watchAt = int(count);
                 fds[count++] = {polled->watchFd(), POLLIN, 0};
@@ -194,9 +235,10 @@ void SimulatedTablePrivate::run() {
             followPeers();
         if (!serveRequests())
             break;
-        if (pty && pty.get() == polled && reading &&
+        if (pty && pty.get() == polled && reading && stallUntilUs < 0 &&
             (fds[masterAt].revents & (POLLIN | POLLHUP | POLLERR)))
             readFromPanel();
+        keepTime(nowUs());
         if (pty) {
             const std::int64_t ms = nowUs() / 1000;
             if (auto dropped = decoder.expire(ms))
@@ -226,10 +268,14 @@ bool SimulatedTablePrivate::serveRequests() {
     const bool settingsWanted = std::exchange(lineSettingsRequested, false);
     lock.unlock();
 
-    if (hang || fresh)
+    if (hang)
+        dropLink();
+    if (fresh) {
         closeLink();
-    if (fresh)
+        returnAtUs = -1;
         pty = std::move(fresh);
+        pointLink(pty->path());
+    }
     if (!outgoing.empty() && pty) {
         // The program opened the port before it had bytes sent to it: that open must count.
         followPeers();
@@ -272,8 +318,11 @@ void SimulatedTablePrivate::followPeers() {
         droppedAnswers = 0;
         decoder.dropPartial();
     }
-    if (change.left || change.arrived)
+    if (change.left || change.arrived) {
         pty->discardUnread();
+        std::lock_guard lock(mutex);
+        programSeen = pty->programPresent();
+    }
     if (change.arrived) {
         std::string greeting;
         {
@@ -338,16 +387,25 @@ void SimulatedTablePrivate::handleEvent(const DecoderEvent& event, std::int64_t 
             recorded.notify_all();
             break;
         case DecoderEvent::Kind::Garbage:
+            ++malformedCount;
             answer = model.notUnderstood(event.bytes, opts);
             break;
         case DecoderEvent::Kind::Incomplete:
+            ++malformedCount;
             answer = model.incomplete(event.bytes, opts);
             break;
         }
     }
     if (isFrame && opts.hangUpAfterFrames > 0 && ++framesOnLink >= opts.hangUpAfterFrames) {
-        closeLink();
+        dropLink();
         return;
+    }
+    if (isFrame && opts.dropAfterCode >= 0 && event.code == opts.dropAfterCode && dropAtUs < 0)
+        dropAtUs = us + std::int64_t(std::max(0, opts.dropAfterMs)) * 1000;
+    if (opts.answerTwice && answer.kind != Answer::Kind::None) {
+        Answer again = answer;
+        enqueue(std::move(answer), opts);
+        answer = std::move(again);
     }
     enqueue(std::move(answer), opts);
 }
@@ -363,7 +421,16 @@ void SimulatedTablePrivate::enqueue(Answer answer, const SimOptions& opts) {
     pacing.serial = answer.kind == Answer::Kind::Dump && !opts.fast;
     if (answer.kind == Answer::Kind::Text || answer.kind == Answer::Kind::Dump)
         pacing.gapUs = std::int64_t(std::max(0, opts.answerGapMs)) * 1000;
+    if (opts.answerDelayMs > 0)
+        pacing.notBeforeUs = nowUs() + std::int64_t(opts.answerDelayMs) * 1000;
+    if (opts.dropInAnswerAfter >= 0 && !dropAfterOut &&
+        answer.bytes.size() > std::size_t(opts.dropInAnswerAfter)) {
+        answer.bytes.resize(std::size_t(opts.dropInAnswerAfter));
+        dropAfterOut = output.queuedBytes() + answer.bytes.size();
+    }
     output.push(std::move(answer.bytes), pacing);
+    if (dropAfterOut == std::size_t(0))
+        dropLink();
 }
 
 void SimulatedTablePrivate::keepStreaming() {
@@ -444,6 +511,13 @@ void SimulatedTablePrivate::writeToPanel() {
             return;
         }
         output.consume(std::size_t(n), now);
+        if (dropAfterOut) {
+            *dropAfterOut -= std::min(*dropAfterOut, std::size_t(n));
+            if (*dropAfterOut == 0) {
+                dropLink();
+                return;
+            }
+        }
         if (std::size_t(n) < chunk.size()) {
             waitingForRoom = true;
             return;
@@ -474,11 +548,99 @@ void SimulatedTablePrivate::closeLink() {
         return;
     pty->close();
     pty.reset();
+    {
+        std::lock_guard lock(mutex);
+        programSeen = false;
+    }
     decoder.dropPartial();
     output.clear();
     waitingForRoom = false;
     droppedAnswers = 0;
     framesOnLink = 0;
+    dropAtUs = -1;
+    dropAfterOut.reset();
+    stallUntilUs = -1;
+}
+
+void SimulatedTablePrivate::dropLink() {
+    if (!pty)
+        return;
+    int backAfterMs = -1;
+    {
+        // Counted first: whoever sees the link end may ask at once.
+        std::lock_guard lock(mutex);
+        ++dropCount;
+        backAfterMs = options.returnAfterMs;
+    }
+    closeLink();
+    pointLink({});
+    if (backAfterMs >= 0)
+        returnAtUs = nowUs() + std::int64_t(backAfterMs) * 1000;
+}
+
+// Drops, returns and stalls that fall due.
+void SimulatedTablePrivate::keepTime(std::int64_t now) {
+    SimOptions opts;
+    {
+        std::lock_guard lock(mutex);
+        opts = options;
+    }
+    if (dropAtUs >= 0 && now >= dropAtUs)
+        dropLink();
+    if (returnAtUs >= 0 && now >= returnAtUs && !pty) {
+        returnAtUs = -1;
+        std::string oldPath;
+        {
+            std::lock_guard lock(mutex);
+            oldPath = path;
+        }
+        // As in reopen(): a program still holding the old name must not reach the new pty.
+        std::vector<std::unique_ptr<PseudoTerminal>> passedOver;
+        for (int attempt = 0; attempt < 3 && !pty; ++attempt) {
+            auto candidate = std::make_unique<PseudoTerminal>();
+            std::string error;
+            if (!candidate->open(error))
+                break;
+            if (candidate->path() == oldPath)
+                passedOver.push_back(std::move(candidate));
+            else
+                pty = std::move(candidate);
+        }
+        if (!pty) {
+            returnAtUs = now + 100'000; // no pty to be had now: try again shortly
+            return;
+        }
+        {
+            std::lock_guard lock(mutex);
+            path = pty->path();
+            ++returnCount;
+        }
+        pointLink(pty->path());
+    }
+    if (stallUntilUs >= 0 && now >= stallUntilUs)
+        stallUntilUs = -1;
+    if (opts.stallMs <= 0 || opts.stallEveryMs <= 0) {
+        nextStallUs = -1;
+        return;
+    }
+    if (nextStallUs < 0) {
+        nextStallUs =
+            now + std::int64_t(random() % std::uint64_t(2 * opts.stallEveryMs + 1)) * 1000;
+    } else if (now >= nextStallUs) {
+        if (pty)
+            stallUntilUs = now + std::int64_t(opts.stallMs) * 1000;
+        nextStallUs = now + std::int64_t(opts.stallMs) * 1000 +
+                      std::int64_t(random() % std::uint64_t(2 * opts.stallEveryMs + 1)) * 1000;
+    }
+}
+
+void SimulatedTablePrivate::pointLink(const std::string& device) {
+    std::string link;
+    {
+        std::lock_guard lock(mutex);
+        link = options.linkPath;
+    }
+    pointLinkAt(link, device);
 }
 
 SimulatedTable::SimulatedTable(SimOptions options)
@@ -514,9 +676,30 @@ void SimulatedTable::stop() {
     d->thread.join();
     std::lock_guard lock(d->mutex);
     d->running = false;
+    removeLinkTo(d->options.linkPath, d->path);
     d->path.clear();
     ::close(d->wakeFd);
     d->wakeFd = -1;
+}
+
+int SimulatedTable::drops() const {
+    std::lock_guard lock(d->mutex);
+    return d->dropCount;
+}
+
+int SimulatedTable::malformed() const {
+    std::lock_guard lock(d->mutex);
+    return d->malformedCount;
+}
+
+bool SimulatedTable::programOnLink() const {
+    std::lock_guard lock(d->mutex);
+    return d->programSeen;
+}
+
+int SimulatedTable::returns() const {
+    std::lock_guard lock(d->mutex);
+    return d->returnCount;
 }
 
 std::string SimulatedTable::devicePath() const {

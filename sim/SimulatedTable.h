@@ -29,6 +29,21 @@ struct SimOptions {
     int chatterUs = 0;
     std::string greeting;   // sent whenever the program opens the port
     std::uint64_t seed = 0; // every random choice follows from it; 0 picks one
+    // The link drops this long after a frame with this code arrived (-1: no code does that).
+    int dropAfterCode = -1;
+    int dropAfterMs = 0;
+    // An answer or dump longer than this is cut here and the link drops (-1: never).
+    long dropInAnswerAfter = -1;
+    // A link that dropped comes back after this long, on a new pty (-1: it stays down).
+    int returnAfterMs = -1;
+    // Kept pointing at the device while there is one, taken away while the link is down.
+    std::string linkPath;
+    // The table stops reading for stallMs at random moments, on average every stallEveryMs:
+    // what the program writes meanwhile waits in the line and is read late.
+    int stallMs = 0;
+    int stallEveryMs = 0;
+    int answerDelayMs = 0;    // every answer's first byte leaves this late
+    bool answerTwice = false; // every answer is sent again right after itself
 };
 
 struct ReceivedFrame {
@@ -85,8 +100,17 @@ public:
     // Raw bytes to the program, in order; with a gap, each byte after the previous one has
     // been out for at least that long.
     void send(const std::vector<std::uint8_t>& bytes, int gapMs = 0);
-    void hangUp(); // closes the pty's far end: the program sees an error
+    // Closes the pty's far end: the program sees an error. With returnAfterMs the table comes
+    // back by itself, as after a drop of its own.
+    void hangUp();
     bool reopen(); // a new pty after hangUp(); devicePath() changes
+    // How often the link dropped and came back by itself so far.
+    int drops() const;
+    int returns() const;
+    // Bytes that were no frame, or a frame's start whose rest never came, while the link held.
+    int malformed() const;
+    // Whether a program has the current device open.
+    bool programOnLink() const;
     // The line settings the program gave the port; nullopt without a pty.
     std::optional<LineSettings> lineSettings() const;
     // A table that stops reading: the line fills up and the program's writes find no room.

@@ -1,3 +1,4 @@
+#include "protocol/CommandSet.h"
 #include "sim/SimulatedTable.h"
 
 #include <cerrno>
@@ -23,7 +24,8 @@ constexpr const char* kUsage =
     "A simulated Glowdeck table behind a pseudo-terminal. Prints the device path as its first\n"
     "line, then runs until interrupted.\n"
     "\n"
-    "  --link PATH          also make PATH a symbolic link to the device (removed at exit)\n"
+    "  --link PATH          also make PATH a symbolic link to the device, kept pointing at\n"
+    "                       it when it comes back and removed while there is none\n"
     "  --trace FILE         append a line to FILE for every command received\n"
     "  --fast               send the EEPROM dump as fast as possible, not at 115200 baud\n"
     "  --no-dump-reply      ignore EEPROM dump requests\n"
@@ -32,13 +34,39 @@ constexpr const char* kUsage =
     "  --nul-in-answers     put NUL and other non-text bytes into the answers\n"
     "  --flood N            answer the debug test with N random bytes\n"
     "  --hang-up-after N    hang up after the Nth command\n"
+    "  --drop-after-command CMD\n"
+    "                       hang up when the command CMD (a code or a name such as\n"
+    "                       CMD_EEPROM_DUMP) arrives, or --drop-after-ms later\n"
+    "  --drop-after-ms MS   how long after that command the link drops (default 0)\n"
+    "  --drop-in-answer N   hang up once N bytes of an answer or a dump are out\n"
+    "  --return-after MS    after each hang-up, come back MS ms later on a new device\n"
     "  --stream             while the port is open, send 22-byte lines at 115200 baud\n"
     "  --chatter MS         talk unprompted: a line at random moments, about every MS ms,\n"
     "                       and one the moment each command starts to arrive\n"
     "  --greet TEXT         send TEXT and CR LF whenever the port is opened\n"
+    "  --stall-ms MS        stop reading for MS ms at random moments ...\n"
+    "  --stall-every MS     ... on average every MS ms; what arrives meanwhile is read late\n"
+    "  --answer-delay MS    send every answer MS ms late\n"
+    "  --answer-twice       send every answer twice\n"
     "  --seed N             make every random choice repeatable (the seed is printed)\n"
     "  --help               show this text\n"
     "  --version            show the version\n";
+
+// A code in decimal or 0x hexadecimal, or a name from the command set.
+std::optional<int> parseCommand(std::string_view text) {
+    for (const glowdeck::CommandInfo& info : glowdeck::CommandSet::all())
+        if (info.name == text)
+            return info.code;
+    unsigned value = 0;
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string_view digits = hex ? text.substr(2) : text;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        !glowdeck::CommandSet::find(std::uint16_t(value)) || value > 0xFFFF)
+        return std::nullopt;
+    return int(value);
+}
 
 template <typename Number> std::optional<Number> parseCount(std::string_view text) {
     Number value{};
@@ -58,28 +86,19 @@ int usageError(const std::string& message) {
 }
 
 // Only a link this program may own is replaced: never a regular file or a directory.
-bool makeLink(const std::string& target, const std::string& link) {
+bool mayOwnLink(const std::string& link) {
     struct stat info {};
-    if (lstat(link.c_str(), &info) == 0) {
-        if (!S_ISLNK(info.st_mode)) {
-            std::cerr << "glowdeck-sim: " << link << " exists and is not a symbolic link\n";
-            return false;
-        }
-        unlink(link.c_str());
-    }
-    if (symlink(target.c_str(), link.c_str()) != 0) {
-        std::cerr << "glowdeck-sim: cannot link " << link << ": " << std::strerror(errno) << "\n";
+    if (lstat(link.c_str(), &info) == 0 && !S_ISLNK(info.st_mode)) {
+        std::cerr << "glowdeck-sim: " << link << " exists and is not a symbolic link\n";
         return false;
     }
     return true;
 }
 
-// Left alone when something else has taken the name over meanwhile.
-void removeLink(const std::string& link, const std::string& target) {
+bool pointsAt(const std::string& link, const std::string& target) {
     char buffer[4096];
     const ssize_t n = readlink(link.c_str(), buffer, sizeof buffer);
-    if (n >= 0 && std::string_view(buffer, std::size_t(n)) == target)
-        unlink(link.c_str());
+    return n >= 0 && std::string_view(buffer, std::size_t(n)) == target;
 }
 } // namespace
 
@@ -132,6 +151,26 @@ int main(int argc, char** argv) {
             int ms = 0;
             ok = count(ms) && ms <= 1000000;
             options.chatterUs = ms * 1000;
+        } else if (arg == "--drop-after-command") {
+            const auto text = value();
+            const auto code = text ? parseCommand(*text) : std::nullopt;
+            ok = code.has_value();
+            if (ok)
+                options.dropAfterCode = *code;
+        } else if (arg == "--drop-after-ms") {
+            ok = count(options.dropAfterMs);
+        } else if (arg == "--drop-in-answer") {
+            ok = count(options.dropInAnswerAfter);
+        } else if (arg == "--return-after") {
+            ok = count(options.returnAfterMs);
+        } else if (arg == "--stall-ms") {
+            ok = count(options.stallMs);
+        } else if (arg == "--stall-every") {
+            ok = count(options.stallEveryMs) && options.stallEveryMs > 0;
+        } else if (arg == "--answer-delay") {
+            ok = count(options.answerDelayMs);
+        } else if (arg == "--answer-twice") {
+            options.answerTwice = true;
         } else if (arg == "--seed") {
             ok = count(options.seed);
         } else if (arg == "--greet") {
@@ -155,14 +194,20 @@ int main(int argc, char** argv) {
     sigaddset(&endSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
 
+    if (!linkPath.empty() && !mayOwnLink(linkPath))
+        return 1;
+    // The table keeps the link pointing at its device, through drops and returns.
+    options.linkPath = linkPath;
     SimulatedTable table(options);
     if (!table.start()) {
         std::cerr << "glowdeck-sim: cannot open a pseudo-terminal\n";
         return 1;
     }
     const std::string device = table.devicePath();
-    if (!linkPath.empty() && !makeLink(device, linkPath))
+    if (!linkPath.empty() && !pointsAt(linkPath, device)) {
+        std::cerr << "glowdeck-sim: cannot link " << linkPath << "\n";
         return 1;
+    }
     std::cout << device << std::endl;
     std::cerr << "glowdeck-sim: simulated table on " << device
               << (linkPath.empty() ? "" : " (" + linkPath + ")") << ", seed " << table.seed()
@@ -171,7 +216,5 @@ int main(int argc, char** argv) {
     int received = 0;
     sigwait(&endSignals, &received);
     table.stop();
-    if (!linkPath.empty())
-        removeLink(linkPath, device);
     return 0;
 }

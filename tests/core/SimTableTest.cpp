@@ -505,3 +505,154 @@ TEST(SimExecutableTest, PrintsThePathFirstAndCleansUpItsLink) {
     waitpid(bad, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
 }
+
+// The switches reach the table: a hang-up after the first command, and a return at the same link.
+TEST(SimExecutableTest, ComesBackAtItsLinkAndTakesCommandsByName) {
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+                     "sim" / "glowdeck-sim";
+    if (!std::filesystem::exists(exe))
+        GTEST_SKIP() << exe << " not built";
+    const auto link =
+        std::filesystem::temp_directory_path() / ("sim-back-" + std::to_string(getpid()));
+    std::filesystem::remove(link);
+    const auto run = [&](std::vector<std::string> args) {
+        const pid_t child = fork();
+        if (child == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+            for (auto& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(exe.c_str(), argv.data());
+            _exit(127);
+        }
+        return child;
+    };
+    int status = 0;
+    for (const char* bad : {"CMD_NO_SUCH", "12"}) {
+        const pid_t refused = run({"--drop-after-command", bad});
+        waitpid(refused, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << bad;
+    }
+
+    const pid_t child = run({"--fast", "--link", link.string(), "--drop-after-command",
+                             "CMD_VERSION_READ", "--return-after", "200"});
+    ASSERT_TRUE(eventually([&] { return std::filesystem::is_symlink(link); }));
+    const auto first = std::filesystem::read_symlink(link);
+    {
+        Port p(link.string());
+        p.write(frame(CMD_VERSION_READ));
+        p.readWhile([](const Bytes&) { return true; }, 2000);
+        EXPECT_TRUE(p.ended());
+    }
+    EXPECT_TRUE(eventually([&] {
+        std::error_code error;
+        const auto now = std::filesystem::read_symlink(link, error);
+        return !error && now != first;
+    }));
+    kill(child, SIGTERM);
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+// Each misbehaviour asked for, as the program on the other end sees it.
+struct Misbehaviour {
+    const char* name;
+    std::function<void(SimOptions&)> ask;
+    std::string answer;  // what the program reads after a version request
+    bool linkEnds;       // and whether the link then ends
+    int notBeforeMs = 0; // nothing arrives, or the link does not end, before this
+};
+
+TEST_F(SimTableTest, MisbehaviourAskedForReachesTheProgram) {
+    const std::vector<Misbehaviour> cases = {
+        {"drop after the command, later",
+         [](SimOptions& o) {
+             o.dropAfterCode = CMD_VERSION_READ;
+             o.dropAfterMs = 300;
+         },
+         kVersionLine, true, 250},
+        {"drop in the middle of the answer", [](SimOptions& o) { o.dropInAnswerAfter = 10; },
+         kVersionLine.substr(0, 10), true},
+        {"answer late", [](SimOptions& o) { o.answerDelayMs = 300; }, kVersionLine, false, 250},
+        {"answer twice", [](SimOptions& o) { o.answerTwice = true; }, kVersionLine + kVersionLine,
+         false},
+    };
+    for (const Misbehaviour& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimOptions o = options;
+        c.ask(o);
+        table = std::make_unique<SimulatedTable>(o);
+        ASSERT_TRUE(table->start());
+        Port p(table->devicePath());
+        const auto sent = Clock::now();
+        p.write(frame(CMD_VERSION_READ));
+        const Bytes got = p.readWhile([](const Bytes&) { return true; }, c.linkEnds ? 3000 : 800);
+        const auto tookMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+        EXPECT_EQ(std::string(got.begin(), got.end()), c.answer);
+        EXPECT_EQ(p.ended(), c.linkEnds);
+        EXPECT_EQ(table->drops(), c.linkEnds ? 1 : 0);
+        if (c.notBeforeMs > 0) {
+            EXPECT_GE(tookMs, c.notBeforeMs);
+        }
+    }
+}
+
+TEST_F(SimTableTest, ALinkThatDroppedComesBackAtTheSameName) {
+    const auto link =
+        std::filesystem::temp_directory_path() / ("sim-return-" + std::to_string(getpid()));
+    options.linkPath = link.string();
+    options.hangUpAfterFrames = 1;
+    options.returnAfterMs = 300;
+    table = std::make_unique<SimulatedTable>(options);
+    ASSERT_TRUE(table->start());
+    const std::string first = table->devicePath();
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), first);
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        Port p(link.string());
+        p.write(frame(CMD_VERSION_READ));
+        EXPECT_TRUE(p.read(1, 2000).empty());
+        EXPECT_TRUE(p.ended());
+        // Down: no name to open, so a panel cannot reach a freed pty that another program took.
+        EXPECT_TRUE(eventually([&] { return !std::filesystem::is_symlink(link); }));
+        ASSERT_TRUE(eventually([&] { return std::filesystem::is_symlink(link); }));
+        EXPECT_EQ(std::filesystem::read_symlink(link).string(), table->devicePath());
+        EXPECT_EQ(table->returns(), round);
+    }
+    table->setOptions([&] {
+        SimOptions calm = options;
+        calm.hangUpAfterFrames = -1;
+        return calm;
+    }());
+    Port back(link.string());
+    back.write(frame(CMD_VERSION_READ));
+    EXPECT_EQ(back.readUntil("\r\n"), kVersionLine);
+    table->stop();
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+TEST_F(SimTableTest, AStallingTableReadsLateButLosesNothing) {
+    options.stallMs = 300;
+    options.stallEveryMs = 100;
+    options.seed = 11;
+    table = std::make_unique<SimulatedTable>(options);
+    ASSERT_TRUE(table->start());
+    Port p(table->devicePath());
+    for (int i = 0; i < 100; ++i) {
+        p.write(frame(CMD_STEP));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(table->waitForFrames(100, 3000));
+    const auto frames = table->frames();
+    std::int64_t longestGap = 0;
+    for (std::size_t i = 1; i < frames.size(); ++i)
+        longestGap = std::max(longestGap, frames[i].ms - frames[i - 1].ms);
+    // Written every 10 ms, read with at least one pause of a stall's length.
+    EXPECT_GE(longestGap, 250);
+    EXPECT_EQ(table->receivedBytes().size(), 200u);
+}

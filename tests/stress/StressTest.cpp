@@ -1,4 +1,5 @@
 #include "support/PanelFixture.h"
+#include "support/PanelWalk.h"
 #include "support/PortLink.h"
 
 #include "protocol/CommandSet.h"
@@ -118,4 +119,9 @@ TEST_F(Stress, AHundredDropsAndReturnsReconnectEachTimeAndLeaveNothingBehind) {
     EXPECT_EQ(threads(), threadsBefore);
     EXPECT_EQ(openDescriptors(), descriptorsBefore);
     EXPECT_TRUE(recorder.boxes.empty());
+}
+
+// The long walk: thousands of steps of the window, scripts and a table that drops and returns.
+TEST_F(PanelWalk, ALongWalkKeepsEveryRule) {
+    walk(3000);
 }
