@@ -421,6 +421,13 @@ TEST_F(WebPage, TheOperatorsAndTheGuestsPageFitFromPhoneToTablet) {
     ASSERT_TRUE(ctl({QStringLiteral("signs"), QStringLiteral("manual"), QStringLiteral("on")}));
     ASSERT_TRUE(ctl({QStringLiteral("signs"), QStringLiteral("1"), QStringLiteral("#ff0000")}));
     ASSERT_TRUE(ctl({QStringLiteral("signs"), QStringLiteral("2"), QStringLiteral("#0040ff")}));
+    ASSERT_TRUE(
+        ctl({QStringLiteral("underlight"), QStringLiteral("manual"), QStringLiteral("on")}));
+    ASSERT_TRUE(
+        ctl({QStringLiteral("underlight"), QStringLiteral("1"), QStringLiteral("#ff00ff")}));
+    ASSERT_TRUE(
+        ctl({QStringLiteral("underlight"), QStringLiteral("2"), QStringLiteral("#00ffff")}));
+    ASSERT_TRUE(ctl({QStringLiteral("mode"), QStringLiteral("9")}));
     const QString folder = QString::fromLocal8Bit(qgetenv("GLOWDECK_WEB_SCREENSHOTS"));
     for (const ControlRole role : {ControlRole::Operator, ControlRole::Guest}) {
         Browser browser;
