@@ -241,8 +241,7 @@ WebServer::WebServer(ControlClients& clients, WebKeys keys, QObject* parent)
     m_http.route(QStringLiteral("/icon.svg"), [] {
         QHttpServerResponse response("image/svg+xml", iconSvg());
         response.setHeader("X-Content-Type-Options", "nosniff");
-        response.setHeader("Content-Security-Policy",
-                           "default-src 'none'; style-src 'unsafe-inline'");
+        response.setHeader("Content-Security-Policy", "default-src 'none'");
         return response;
     });
     m_http.route(QStringLiteral("/icon-<arg>.png"), [this](int size) {
