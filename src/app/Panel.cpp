@@ -4,12 +4,14 @@
 #include "control/ControlClients.h"
 #include "control/ControlServer.h"
 #include "protocol/ProtocolTrace.h"
+#include "res/AppIcon.h"
 #include "web/WebKeys.h"
 #include "web/WebServer.h"
 #ifdef GLOWDECK_HAVE_SIMULATOR
 #include "sim/SimulatedTable.h"
 #endif
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -160,6 +162,13 @@ bool Panel::startWeb(const WebEndpoint& endpoint, bool newKeys, PanelHost& host)
         return false;
     }
     m_web = std::move(server);
+    std::map<int, QByteArray> icons;
+    for (const int size : {192, 512}) {
+        QBuffer png(&icons[size]);
+        png.open(QIODevice::WriteOnly);
+        AppIcon::render(size).save(&png, "PNG");
+    }
+    m_web->setIcons(std::move(icons));
     std::fprintf(stderr,
                  "glowdeck: the page for the operator: %s\nglowdeck: the page for guests: %s\n",
                  qPrintable(m_web->link(ControlRole::Operator)),

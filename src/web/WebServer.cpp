@@ -233,6 +233,25 @@ WebServer::WebServer(ControlClients& clients, WebKeys keys, QObject* parent)
         response.setHeader("Cache-Control", "no-store");
         return response;
     });
+    m_http.route(QStringLiteral("/manifest.webmanifest"), [this] {
+        QHttpServerResponse response("application/manifest+json", manifest(m_icons));
+        response.setHeader("X-Content-Type-Options", "nosniff");
+        return response;
+    });
+    m_http.route(QStringLiteral("/icon.svg"), [] {
+        QHttpServerResponse response("image/svg+xml", iconSvg());
+        response.setHeader("X-Content-Type-Options", "nosniff");
+        response.setHeader("Content-Security-Policy", "default-src 'none'");
+        return response;
+    });
+    m_http.route(QStringLiteral("/icon-<arg>.png"), [this](int size) {
+        const auto icon = m_icons.find(size);
+        if (icon == m_icons.end())
+            return QHttpServerResponse(QHttpServerResponder::StatusCode::NotFound);
+        QHttpServerResponse response("image/png", icon->second);
+        response.setHeader("X-Content-Type-Options", "nosniff");
+        return response;
+    });
     m_dumpFolder = defaultDumpFolder();
     // The listener has checked the request and its origin; TLS, if any, is already done.
     m_webSockets.setHandshakeTimeout(WebListener::kHeadTimeMs);
@@ -256,14 +275,48 @@ const WebServer::Page& WebServer::page() {
         Page p;
         if (file.open(QIODevice::ReadOnly))
             p.html = file.readAll();
-        p.contentSecurityPolicy = "default-src 'none'; script-src " +
-                                  hashOf(p.html, "<script>", "</script>") + "; style-src " +
-                                  hashOf(p.html, "<style>", "</style>") +
-                                  "; connect-src 'self'; img-src 'self' data:; base-uri 'none'; "
-                                  "form-action 'none'; frame-ancestors 'none'";
+        p.contentSecurityPolicy =
+            "default-src 'none'; script-src " + hashOf(p.html, "<script>", "</script>") +
+            "; style-src " + hashOf(p.html, "<style>", "</style>") +
+            "; connect-src 'self'; img-src 'self' data:; manifest-src 'self'; "
+            "base-uri 'none'; "
+            "form-action 'none'; frame-ancestors 'none'";
         return p;
     }();
     return loaded;
+}
+
+QByteArray WebServer::manifest(const std::map<int, QByteArray>& pngIcons) {
+    QJsonArray icons{QJsonObject{{QStringLiteral("src"), QStringLiteral("/icon.svg")},
+                                 {QStringLiteral("sizes"), QStringLiteral("any")},
+                                 {QStringLiteral("type"), QStringLiteral("image/svg+xml")}}};
+    for (const auto& [size, png] : pngIcons)
+        icons.append(QJsonObject{{QStringLiteral("src"), QStringLiteral("/icon-%1.png").arg(size)},
+                                 {QStringLiteral("sizes"), QStringLiteral("%1x%1").arg(size)},
+                                 {QStringLiteral("type"), QStringLiteral("image/png")}});
+    // The start is the bare page: the key stays on the phone, kept by the page for this origin.
+    return QJsonDocument(
+               QJsonObject{
+                   {QStringLiteral("name"), QStringLiteral("Glowdeck")},
+                   {QStringLiteral("short_name"), QStringLiteral("Glowdeck")},
+                   {QStringLiteral("start_url"), QStringLiteral("/")},
+                   {QStringLiteral("scope"), QStringLiteral("/")},
+                   {QStringLiteral("display"), QStringLiteral("standalone")},
+                   {QStringLiteral("display_override"), QJsonArray{QStringLiteral("fullscreen")}},
+                   {QStringLiteral("background_color"), QStringLiteral("#0b0b10")},
+                   {QStringLiteral("theme_color"), QStringLiteral("#0b0b10")},
+                   {QStringLiteral("icons"), icons},
+               })
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray WebServer::iconSvg() {
+    static const QByteArray svg = [] {
+        initPageResource();
+        QFile file(QStringLiteral(":/web/icon.svg"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    return svg;
 }
 
 bool WebServer::listen(const WebEndpoint& endpoint, QString* error) {

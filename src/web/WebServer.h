@@ -63,6 +63,11 @@ public:
         QByteArray contentSecurityPolicy;
     };
     static const Page& page();
+    // What a phone needs to keep the page on its home screen: no key, the page keeps that.
+    static QByteArray manifest(const std::map<int, QByteArray>& pngIcons);
+    static QByteArray iconSvg();
+    // The program's icon as PNG, by size in pixels, for phones that take no SVG.
+    void setIcons(std::map<int, QByteArray> pngIcons) { m_icons = std::move(pngIcons); }
     // The answer to an accepted hello: the role, and the table's words for the page's lists;
     // for the operator also the guest's link, to invite players.
     QJsonObject welcome(ControlRole role) const;
@@ -110,6 +115,7 @@ private:
     std::set<QString> m_judgingLater;                    // addresses with a judging to come
     QString m_dumpFolder;
     std::deque<std::pair<QString, QString>> m_offers; // download token, file
+    std::map<int, QByteArray> m_icons;
 };
 
 } // namespace glowdeck

@@ -73,13 +73,48 @@ bool Browser::start(const QString& url, QString* error) {
         *error = QStringLiteral("no page in chromium");
         return false;
     }
+    setViewport(390, 844);
+    navigate(url);
+    return true;
+}
+
+void Browser::navigate(const QString& url) {
+    call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), url}});
+}
+
+void Browser::setViewport(int width, int height) {
     call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
-         {{QStringLiteral("width"), 390},
-          {QStringLiteral("height"), 844},
+         {{QStringLiteral("width"), width},
+          {QStringLiteral("height"), height},
           {QStringLiteral("deviceScaleFactor"), 1},
           {QStringLiteral("mobile"), true}});
-    call(QStringLiteral("Page.navigate"), {{QStringLiteral("url"), url}});
-    return true;
+}
+
+void Browser::tap(double x, double y) {
+    for (const char* type : {"mousePressed", "mouseReleased"})
+        call(QStringLiteral("Input.dispatchMouseEvent"),
+             {{QStringLiteral("type"), QLatin1String(type)},
+              {QStringLiteral("x"), x},
+              {QStringLiteral("y"), y},
+              {QStringLiteral("button"), QStringLiteral("left")},
+              {QStringLiteral("clickCount"), 1}});
+}
+
+void Browser::throttleCpu(double rate) {
+    call(QStringLiteral("Emulation.setCPUThrottlingRate"), {{QStringLiteral("rate"), rate}});
+}
+
+QList<std::pair<QString, QString>> Browser::accessibleNodes() {
+    QList<std::pair<QString, QString>> nodes;
+    const QJsonArray all =
+        call(QStringLiteral("Accessibility.getFullAXTree"), {})[QStringLiteral("nodes")].toArray();
+    for (const QJsonValue node : all) {
+        if (node[QStringLiteral("ignored")].toBool())
+            continue;
+        nodes.append({node[QStringLiteral("role")][QStringLiteral("value")].toString(),
+                      node[QStringLiteral("name")][QStringLiteral("value")].toString()});
+    }
+    return nodes;
 }
 
 QJsonObject Browser::call(const QString& method, const QJsonObject& params, bool inPage) {

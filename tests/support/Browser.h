@@ -8,6 +8,7 @@
 #include <QWebSocket>
 
 #include <map>
+#include <utility>
 
 namespace glowdeck::test {
 
@@ -24,6 +25,14 @@ public:
     QJsonValue evaluate(const QString& expression);
     bool waitUntil(const QString& expression, int timeoutMs = 10000);
     bool screenshot(const QString& path);
+    void navigate(const QString& url);
+    void setViewport(int width, int height);
+    // A finger's tap at a point of the viewport, in CSS pixels.
+    void tap(double x, double y);
+    // Slows the page's CPU by the factor (1 for full speed).
+    void throttleCpu(double rate);
+    // The nodes of chromium's accessibility tree that are not ignored: role and name of each.
+    QList<std::pair<QString, QString>> accessibleNodes();
 
 private:
     QJsonObject call(const QString& method, const QJsonObject& params, bool inPage = true);
