@@ -88,7 +88,6 @@ private:
     ManualClock clock;
     WaitQueue waits{clock};
     SequenceRunner runner{clock};
-
 };
 
 // A wait of the queue, watched: when it begins, when it resumes, whether it is destroyed waiting.
@@ -370,8 +369,8 @@ void World::drain() {
 std::shared_ptr<const Program> makeProgram(std::mt19937_64& rng, int depth);
 
 std::shared_ptr<const Step> makeInBox(std::mt19937_64& rng, int depth) {
-    static constexpr std::array kinds{Step::Start,  Step::LoseLink, Step::NewLink, Step::Signal,
-                                      Step::Complete, Step::EndOne, Step::EndPanel};
+    static constexpr std::array kinds{Step::Start,    Step::LoseLink, Step::NewLink, Step::Signal,
+                                      Step::Complete, Step::EndOne,   Step::EndPanel};
     if (rng() % 5 < 2)
         return nullptr;
     auto step = std::make_shared<Step>();
@@ -465,8 +464,8 @@ std::string describe(const Program& program) {
             text += "await " + std::to_string(op.slot);
             break;
         case Op::Box:
-            text += "box " + std::to_string(op.ms) + " {" + (op.inBox ? describe(*op.inBox) : "") +
-                    "}";
+            text +=
+                "box " + std::to_string(op.ms) + " {" + (op.inBox ? describe(*op.inBox) : "") + "}";
             break;
         case Op::Call:
             text += "call " + describe(*op.program);

@@ -21,8 +21,10 @@ TEST(SequenceWalk, HoldsOverSeededInterleavings) {
 // A walk written out by hand replays as the generated ones do, and one that holds is not cut.
 TEST(SequenceWalk, AWalkThatHoldsIsLeftWhole) {
     auto sleeper = std::make_shared<Program>(Program{{Op::Sleep, 100, 0, nullptr, nullptr}});
-    const std::vector<Step> fine{{Step::Start, 2, sleeper}, {Step::Advance, 50, nullptr},
-                                 {Step::LoseLink, 0, nullptr}, {Step::Advance, 100, nullptr}};
+    const std::vector<Step> fine{{Step::Start, 2, sleeper},
+                                 {Step::Advance, 50, nullptr},
+                                 {Step::LoseLink, 0, nullptr},
+                                 {Step::Advance, 100, nullptr}};
     EXPECT_EQ(run(fine), "");
     EXPECT_EQ(minimise(fine).size(), fine.size());
 }
