@@ -9,7 +9,8 @@ cd "$(dirname "$0")"
 seconds=${1:-60}
 [[ $seconds =~ ^[0-9]+$ ]] || { echo "usage: $0 [SECONDS]" >&2; exit 2; }
 scripts/install-deps.sh clang libclang-rt-dev
-targets=(fuzz_frame_decoder fuzz_receive_machine fuzz_request_decoder fuzz_hello_gate)
+targets=(fuzz_frame_decoder fuzz_receive_machine fuzz_request_decoder fuzz_hello_gate
+         fuzz_web_head)
 build=build-fuzz
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DGLOWDECK_BUILD_FUZZ=ON \
       -DGLOWDECK_BUILD_TESTS=OFF -DGLOWDECK_BUILD_BENCH=OFF >/dev/null

@@ -2,6 +2,7 @@
 
 #include "sequence/Clock.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 
@@ -43,7 +44,8 @@ public:
             ring();
             flush();
         }
-        m_now = end;
+        // A box opened on the way may have moved time past end already.
+        m_now = std::max(m_now, end);
     }
 
 private:
