@@ -38,13 +38,19 @@ mode_t modeOf(const QString& path) {
     return info.st_mode & 0777;
 }
 
-// A raw socket connected to the path that never reads: nothing drains what is sent to it.
-int connectRaw(const QString& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+// The socket address of a path.
+sockaddr_un socketAddress(const QString& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const QByteArray native = QFile::encodeName(path);
     std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+    return address;
+}
+
+// A raw socket connected to the path that never reads: nothing drains what is sent to it.
+int connectRaw(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = socketAddress(path);
     EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     return fd;
 }
@@ -487,10 +493,7 @@ TEST_F(ControlSocketGoneTest, OnClosingOnlyItsOwnSocketFileIsRemoved) {
     // Replaced before the panel could notice, by a socket nobody listens at: not this panel's.
     ASSERT_TRUE(QFile::remove(path));
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray native = QFile::encodeName(path);
-    std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
+    sockaddr_un address = socketAddress(path);
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     server.reset();
     EXPECT_TRUE(QFile::exists(path));

@@ -15,6 +15,7 @@
 #include <QWebSocket>
 
 #include <algorithm>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -287,6 +288,13 @@ SoakResult soakThePage(int pages, int seconds) {
     if (result.pagesOpened == 0)
         fail("no page was ever welcomed");
     return result;
+}
+
+void printSoak(const SoakResult& result) {
+    std::printf("%d pages welcomed, %d turned away, %d operator requests, slowest %lld ms, "
+                "memory +%lld kB\n",
+                result.pagesOpened, result.pagesTurnedAway, result.operatorRequests,
+                result.slowestOperatorMs, result.rssGrowthKb);
 }
 
 } // namespace glowdeck::test

@@ -16,5 +16,7 @@ struct SoakResult {
     std::string failure; // empty when everything held
 };
 SoakResult soakThePage(int pages, int seconds);
+// Prints the run's figures on one line.
+void printSoak(const SoakResult& result);
 
 } // namespace glowdeck::test

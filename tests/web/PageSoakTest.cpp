@@ -4,13 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 TEST(PageSoak, TheOperatorIsAnsweredAndNothingIsLostUnderACrowd) {
     const glowdeck::test::SoakResult result = glowdeck::test::soakThePage(150, 4);
-    std::printf("%d pages welcomed, %d turned away, %d operator requests, slowest %lld ms, "
-                "memory +%lld kB\n",
-                result.pagesOpened, result.pagesTurnedAway, result.operatorRequests,
-                result.slowestOperatorMs, result.rssGrowthKb);
+    glowdeck::test::printSoak(result);
     EXPECT_EQ(result.failure, "");
 }
