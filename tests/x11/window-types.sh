@@ -34,6 +34,14 @@ window() {
   echo "no window '$1' (program output: $(cat "$log"))" >&2
   exit 1
 }
+gone() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  echo "window '$1' did not close" >&2
+  exit 1
+}
 # Motif hints as numbers: flags functions decorations.
 motif() {
   xprop -id "$1" _MOTIF_WM_HINTS | sed -n 's/.*= //p' | tr -d ',' | awk '{print $1, $2, $3}'
@@ -84,12 +92,26 @@ click "$main" 7 342 50 14 # Settings
 settings=$(window '^Settings$')
 check_dialog "$settings" "settings dialog"
 xdotool windowfocus --sync "$settings" key Escape
+gone "^Settings$"
 
+# With no window manager nothing hands the focus back when the dialog closes: give it to the
+# main window before typing, or the keys go nowhere and the Debug button never shows.
+xdotool windowfocus --sync "$main"
 click "$main" 122 342 221 14 # the prompt line
 xdotool type --delay 10 '%DEBUG:ENABLE'
 xdotool key Return
-click "$main" 62 342 50 14 # Debug
-debugger=$(window 'Debugger$')
+debugger=''
+# A click that comes before the typed line has shown the button is lost; click again after a
+# while, never while the debugger may already be opening over the main window.
+for _ in $(seq 5); do
+  click "$main" 62 342 50 14 # Debug
+  for _ in $(seq 30); do
+    debugger=$(xdotool search --onlyvisible --name 'Debugger$' 2>/dev/null | tail -n 1 || true)
+    [[ -n $debugger ]] && break 2
+    sleep 0.1
+  done
+done
+[[ -n $debugger ]] || debugger=$(window 'Debugger$')
 check_dialog "$debugger" "debugger"
 xdotool windowfocus --sync "$debugger" key Escape
 
