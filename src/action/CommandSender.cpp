@@ -12,24 +12,25 @@ Notice CommandSender::notConnected(RefusalOwner owner) {
 Sequence<SendResult> CommandSender::operator()(std::uint16_t code, Bytes payload) {
     const SendResult result = co_await m_link.sendCommand(code, std::move(payload));
     if (result == SendResult::NotConnected)
-        m_feedback.notify(notConnected(m_owner));
+        co_await m_feedback.notify(notConnected(m_owner));
     co_return result;
 }
 
 Sequence<SendResult> CommandSender::disconnect() {
     const SendResult result = co_await m_link.disconnectTable();
     if (result == SendResult::NotConnected)
-        m_feedback.notify(notConnected(m_owner));
+        co_await m_feedback.notify(notConnected(m_owner));
     co_return result;
 }
 
-bool CommandSender::requireConnection() {
+Sequence<bool> CommandSender::requireConnection() {
     if (m_link.connected())
-        return true;
-    m_feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
-                       GLOWDECK_TR_NOOP("Notice", "Please connect to the bluetooth module first."),
-                       BoxIcon::Error, true});
-    return false;
+        co_return true;
+    co_await m_feedback.notify(
+        {GLOWDECK_TR_NOOP("Notice", "Error"),
+         GLOWDECK_TR_NOOP("Notice", "Please connect to the bluetooth module first."),
+         BoxIcon::Error, true});
+    co_return false;
 }
 
 } // namespace glowdeck

@@ -23,7 +23,7 @@ public:
     // The operator's Disconnect, with the same refusal while there is no link.
     Sequence<SendResult> disconnect();
     // The refusal of the buttons that open the two dialogs while there is no link.
-    bool requireConnection();
+    Sequence<bool> requireConnection();
 
 private:
     TableLink& m_link;

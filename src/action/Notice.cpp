@@ -1,5 +1,9 @@
 #include "action/Notice.h"
 
+#include "sequence/Completion.h"
+
+#include <memory>
+
 namespace glowdeck {
 
 std::string Notice::fill(const std::string& text, const std::vector<std::string>& arguments) {
@@ -16,6 +20,17 @@ std::string Notice::fill(const std::string& text, const std::vector<std::string>
         out += text[i];
     }
     return out;
+}
+
+Sequence<> Feedback::notify(Notice notice) {
+    // The box may outlive this sequence: what it calls back finds the sequence only while it
+    // waits.
+    auto taken = std::make_shared<Completion<bool>>();
+    present(notice, [weak = std::weak_ptr<Completion<bool>>(taken)] {
+        if (const auto waiting = weak.lock(); waiting && !waiting->completed())
+            waiting->complete(true);
+    });
+    co_await *taken;
 }
 
 } // namespace glowdeck

@@ -19,9 +19,6 @@ CGlowdeckApp::CGlowdeckApp(Services services) : m_panel(std::move(services)) {
     m_settings = std::make_unique<CSettingsDlg>(m_panel.settingsController(), kit,
                                                 [this] { endProgram({}); });
     m_debugger = std::make_unique<CDebugger>(m_panel.debuggerController(), kit);
-    // Keys during a wait are dialog keys again inside a box or dialog opened after it began.
-    m_panel.waits().setModalProbe(
-        []() -> const void* { return QApplication::activeModalWidget(); });
 }
 
 CGlowdeckApp::~CGlowdeckApp() = default;
@@ -59,8 +56,8 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
 std::unique_ptr<CGlowdeckDlg> CGlowdeckApp::makeMainWindow(const QStringList& firstPorts) {
     m_panel.connections().setFirstPorts(firstPorts);
     return std::make_unique<CGlowdeckDlg>(
-        m_panel, CGlowdeckDlg::Dialogs{[this] { m_settings->runModal(); },
-                                       [this] { m_debugger->runModal(); }});
+        m_panel, CGlowdeckDlg::Dialogs{[this](QWidget* owner) { m_settings->openModal(owner); },
+                                       [this](QWidget* owner) { m_debugger->openModal(owner); }});
 }
 
 void CGlowdeckApp::endProgram(const QString&) {

@@ -85,6 +85,8 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
     // A confirmed selection, also of the entry already selected.
     connect(m_colourChooser, &QComboBox::activated, this,
             &CGlowdeckDlg::OnCbnSelendokColourChooser);
+    connect(m_colourChooser, &CColourPickerCB::customColourPicked, this,
+            &CGlowdeckDlg::OnCbnSelendokColourChooser);
     connect(m_modeList, &QComboBox::activated, this, &CGlowdeckDlg::OnCbnSelendokMode);
     if (auto* portList = qobject_cast<PortList*>(m_portList)) {
         connect(portList, &PortList::aboutToShowPopup, this, &CGlowdeckDlg::refreshPorts);
@@ -113,12 +115,14 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
     m_colourChooser->setPicker(m_panel.services().pickColour);
     m_receivedData->attach(&m_panel.log(), m_panel.services().chooseSaveFile,
                            m_panel.services().showBox);
-    qApp->installEventFilter(this);
+    // The console keys act whichever of this window's controls has the focus: each control's
+    // keys pass here first.
+    for (QWidget* widget : findChildren<QWidget*>())
+        widget->installEventFilter(this);
     OnInitDialog();
 }
 
 CGlowdeckDlg::~CGlowdeckDlg() {
-    qApp->removeEventFilter(this);
     m_receivedData->detach();
     m_panel.lightingController().setChangeListener({});
     m_panel.console().setChangeListener({});
@@ -270,15 +274,20 @@ void CGlowdeckDlg::OnBnClickedConnect() {
 }
 
 void CGlowdeckDlg::OnBnClickedSettings() {
-    if (CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
-            .requireConnection())
-        m_dialogs.openSettings();
+    openWhenConnected(m_dialogs.openSettings);
 }
 
 void CGlowdeckDlg::OnBnClickedDebug() {
-    if (CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
-            .requireConnection())
-        m_dialogs.openDebugger();
+    openWhenConnected(m_dialogs.openDebugger);
+}
+
+void CGlowdeckDlg::openWhenConnected(const std::function<void(QWidget*)>& open) {
+    m_panel.run<bool>(CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
+                          .requireConnection(),
+                      SequenceRunner::Bound::Panel, [this, open](bool connected) {
+                          if (connected && open)
+                              open(this);
+                      });
 }
 
 void CGlowdeckDlg::OnTimer() {

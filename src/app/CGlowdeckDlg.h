@@ -41,8 +41,8 @@ public:
 
     // The dialogs its Settings and Debug buttons open.
     struct Dialogs {
-        std::function<void()> openSettings;
-        std::function<void()> openDebugger;
+        std::function<void(QWidget* owner)> openSettings;
+        std::function<void(QWidget* owner)> openDebugger;
     };
 
     CGlowdeckDlg(Panel& panel, Dialogs dialogs);
@@ -85,6 +85,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Opens a dialog over this window once the link is there; refuses otherwise.
+    void openWhenConnected(const std::function<void(QWidget*)>& open);
     // The main window's own kinds of control.
     static QWidget* makeControl(const ControlTemplate& control, QWidget* parent);
     void OnInitDialog();

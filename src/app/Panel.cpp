@@ -5,6 +5,7 @@
 #include "control/ControlServer.h"
 #include "protocol/ProtocolTrace.h"
 #include "res/AppIcon.h"
+#include "res/SavedFile.h"
 #include "web/WebKeys.h"
 #include "web/WebServer.h"
 #ifdef GLOWDECK_HAVE_SIMULATOR
@@ -14,7 +15,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -177,16 +177,12 @@ bool Panel::startWeb(const WebEndpoint& endpoint, bool newKeys, PanelHost& host)
 }
 
 std::string Panel::writeFile(const std::string& path, std::string_view content) {
-    // The new file replaces the old one whole or not at all; where only the old file can be
-    // written, it is rewritten in place.
-    QSaveFile file(QString::fromStdString(path));
-    file.setDirectWriteFallback(true);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(content.data(), qint64(content.size()));
-        if (file.commit())
-            return {};
-    }
-    return file.errorString().toStdString();
+    return SavedFile::write(QString::fromStdString(path),
+                            [content](QIODevice& file) {
+                                return file.write(content.data(), qint64(content.size())) ==
+                                       qint64(content.size());
+                            })
+        .toStdString();
 }
 
 } // namespace glowdeck

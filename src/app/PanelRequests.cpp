@@ -19,15 +19,18 @@ namespace {
 // ends are its notice.
 class ReplyFeedback : public Feedback {
 public:
-    void notify(const Notice& notice) override {
+    QJsonObject& reply() { return m_reply; }
+    bool refused() const { return m_reply.contains(QStringLiteral("error")); }
+
+protected:
+    void present(const Notice& notice, std::function<void()> taken) override {
         const QString text = ReplyText::fromBox(notice.shownText());
         if (notice.icon == BoxIcon::Information)
             m_reply.insert(QStringLiteral("notice"), text);
         else if (!m_reply.contains(QStringLiteral("error")))
             m_reply.insert(QStringLiteral("error"), text);
+        taken();
     }
-    QJsonObject& reply() { return m_reply; }
-    bool refused() const { return m_reply.contains(QStringLiteral("error")); }
 
 private:
     QJsonObject m_reply;
@@ -156,17 +159,20 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
         break;
     case Command::Connect: {
         if (connection.connected()) {
-            feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
-                             GLOWDECK_TR_NOOP("Notice", "Already connected to %1"),
-                             BoxIcon::Error,
-                             true,
-                             {connection.portName().toStdString()}});
+            // Built before the await: GCC 12 cannot keep a braced list alive across one.
+            const Notice already{GLOWDECK_TR_NOOP("Notice", "Error"),
+                                 GLOWDECK_TR_NOOP("Notice", "Already connected to %1"),
+                                 BoxIcon::Error,
+                                 true,
+                                 {connection.portName().toStdString()}};
+            co_await feedback.notify(already);
             break;
         }
         if (connection.opening()) {
-            feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
-                             GLOWDECK_TR_NOOP("Notice", "A connection is being opened already"),
-                             BoxIcon::Error, true});
+            co_await feedback.notify(
+                {GLOWDECK_TR_NOOP("Notice", "Error"),
+                 GLOWDECK_TR_NOOP("Notice", "A connection is being opened already"), BoxIcon::Error,
+                 true});
             break;
         }
         ConnectionController& connections = m_panel.connections();
@@ -203,7 +209,8 @@ Sequence<PanelRequests::Outcome> PanelRequests::act(ControlRequest request) {
         switch (request.debuggerAction) {
         case ControlRequest::DebuggerAction::Open:
             // As the Debug button: refused without a link.
-            if (CommandSender(connection, feedback, RefusalOwner::MainWindow).requireConnection())
+            if (co_await CommandSender(connection, feedback, RefusalOwner::MainWindow)
+                    .requireConnection())
                 co_await debugger.open(feedback);
             break;
         case ControlRequest::DebuggerAction::Test:

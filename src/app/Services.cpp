@@ -10,14 +10,25 @@
 namespace glowdeck {
 
 namespace {
-std::optional<QString> askForSaveFile(QWidget* owner, const QString& suggestedName) {
-    const QString path = QFileDialog::getSaveFileName(
+void askForSaveFile(QWidget* owner, const QString& suggestedName,
+                    std::function<void(std::optional<QString>)> chosen) {
+    auto* dialog = new QFileDialog(
         owner, QCoreApplication::translate("LogView", "Save As"),
         QDir::home().filePath(suggestedName),
         QCoreApplication::translate("LogView", "Text files (*.txt);;All files (*)"));
-    if (path.isEmpty())
-        return std::nullopt;
-    return path;
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    QObject::connect(
+        dialog, &QDialog::finished, dialog, [dialog, chosen = std::move(chosen)](int result) {
+            dialog->deleteLater();
+            const QStringList files = dialog->selectedFiles();
+            if (!chosen)
+                return;
+            if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty())
+                chosen(files.first());
+            else
+                chosen(std::nullopt);
+        });
+    dialog->open();
 }
 } // namespace
 

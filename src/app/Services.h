@@ -1,8 +1,10 @@
 #pragma once
 
 #include "connect/PortDiscovery.h"
+#include "lighting/ColourDialog.h"
 #include "protocol/Colour.h"
 #include "res/MessageBoxes.h"
+#include "res/SavedFile.h"
 
 #include <QDBusConnection>
 #include <QString>
@@ -19,14 +21,13 @@ struct Services {
     std::function<QList<PortEntry>()> serialPorts;
     // Where BlueZ is asked about paired tables.
     std::function<QDBusConnection()> bluezBus;
-    // A modal message box with one OK button; returns once it has been dismissed.
+    // A message box with one OK button, modal to its owner; tells when it has been dismissed.
     ShowBox showBox;
-    // The colour picker, starting from black; nullopt when cancelled.
-    std::function<std::optional<Colour>()> pickColour;
+    // The colour picker, starting from black; tells the colour, nullopt when cancelled.
+    PickColour pickColour;
     // A file to save into, chosen by the operator over the owner window, the suggested name
-    // filled in; nullopt when cancelled.
-    std::function<std::optional<QString>(QWidget* owner, const QString& suggestedName)>
-        chooseSaveFile;
+    // filled in; tells the path, nullopt when cancelled.
+    ChooseSaveFile chooseSaveFile;
 
     static Services system();
 };

@@ -7,8 +7,8 @@ namespace glowdeck {
 // A panel without a window: each notice goes to stderr as its title and text, where a service
 // manager's journal keeps it.
 class StderrFeedback : public Feedback {
-public:
-    void notify(const Notice& notice) override;
+protected:
+    void present(const Notice& notice, std::function<void()> taken) override;
 };
 
 } // namespace glowdeck

@@ -98,7 +98,7 @@ Sequence<bool> ConnectionController::connect(QString portName, Feedback& feedbac
     m_lastFailure = result.errorText;
     if (result.ok())
         co_return true;
-    reportFailure(result, feedback);
+    co_await reportFailure(result, feedback);
     co_return false;
 }
 
@@ -111,12 +111,12 @@ void ConnectionController::startConnecting(const QString& portName, Feedback& fe
                          std::move(done));
 }
 
-void ConnectionController::reportFailure(const ConnectResult& result, Feedback& feedback) {
+Sequence<> ConnectionController::reportFailure(ConnectResult result, Feedback& feedback) {
     const char* tabs4 = "\t\t\t\t";
     const char* tabs5 = "\t\t\t\t\t";
-    auto failed = [&](const char* boxText, const QString& status, const char* logWhat,
-                      const char* tabs) {
-        feedback.notify(errorBox(boxText, true));
+    auto failed = [&](const char* boxText, QString status, const char* logWhat,
+                      const char* tabs) -> Sequence<> {
+        co_await feedback.notify(errorBox(boxText, true));
         setStatus(status);
         m_connection.appendToLog(std::string("COM Error - ") + logWhat +
                                      "\r\nIf the port is connected in another program, please "
@@ -126,38 +126,38 @@ void ConnectionController::reportFailure(const ConnectResult& result, Feedback& 
     };
     switch (result.failedAt) {
     case ConnectStep::OpenPort:
-        failed(GLOWDECK_TR_NOOP("Notice", "Cannot open Communication PORT."), statusDisconnected(),
-               "Cannot Open Communication Port", tabs4);
+        co_await failed(GLOWDECK_TR_NOOP("Notice", "Cannot open Communication PORT."),
+                        statusDisconnected(), "Cannot Open Communication Port", tabs4);
         if (const std::string advice = openFailureAdvice(result); !advice.empty())
             m_connection.appendToLog(advice, false);
         if (result.logReason && !result.errorText.isEmpty())
             m_connection.appendToLog(result.errorText.toLatin1().toStdString() + "\r\n", false);
         if (!result.hint.isEmpty())
             m_connection.appendToLog(result.hint.toLatin1().toStdString() + "\r\n", false);
-        return;
+        co_return;
     case ConnectStep::WriteLineSettings:
-        feedback.notify(errorBox(GLOWDECK_TR_NOOP("Notice", "SetCommState Error"), false));
-        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Port"),
-               statusDisconnected(), "Cannot Configure Communication Port", tabs4);
-        return;
+        co_await feedback.notify(errorBox(GLOWDECK_TR_NOOP("Notice", "SetCommState Error"), false));
+        co_await failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Port"),
+                        statusDisconnected(), "Cannot Configure Communication Port", tabs4);
+        co_return;
     case ConnectStep::ReadLineSettings:
-        feedback.notify(errorBox(GLOWDECK_TR_NOOP("Notice", "GetCommState Error"), false));
-        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Port"),
-               statusDisconnected(), "Cannot Configure Communication Port", tabs4);
-        return;
+        co_await feedback.notify(errorBox(GLOWDECK_TR_NOOP("Notice", "GetCommState Error"), false));
+        co_await failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Port"),
+                        statusDisconnected(), "Cannot Configure Communication Port", tabs4);
+        co_return;
     case ConnectStep::WriteTimeouts:
-        feedback.notify({GLOWDECK_TR_NOOP("Notice", "Com Port Error"),
-                         GLOWDECK_TR_NOOP("Notice", "StCommTimeouts function failed"),
-                         BoxIcon::Error, false});
-        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Timeouts"),
-               statusComError(), "Cannot Configure Communication Timeouts", tabs5);
-        return;
+        co_await feedback.notify({GLOWDECK_TR_NOOP("Notice", "Com Port Error"),
+                                  GLOWDECK_TR_NOOP("Notice", "StCommTimeouts function failed"),
+                                  BoxIcon::Error, false});
+        co_await failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Timeouts"),
+                        statusComError(), "Cannot Configure Communication Timeouts", tabs5);
+        co_return;
     case ConnectStep::ReadTimeouts:
-        failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Timeouts"),
-               statusComError(), "Cannot Configure Communication Timeouts", tabs5);
-        return;
+        co_await failed(GLOWDECK_TR_NOOP("Notice", "Cannot Configure Communication Timeouts"),
+                        statusComError(), "Cannot Configure Communication Timeouts", tabs5);
+        co_return;
     case ConnectStep::None:
-        return;
+        co_return;
     }
 }
 

@@ -79,7 +79,7 @@ signals:
 
 private:
     void setStatus(const QString& status);
-    void reportFailure(const ConnectResult& result, Feedback& feedback);
+    Sequence<> reportFailure(ConnectResult result, Feedback& feedback);
 
     Connection& m_connection;
     Reconnector& m_reconnector;

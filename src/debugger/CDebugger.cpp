@@ -20,7 +20,6 @@ CDebugger::CDebugger(DebuggerController& controller, const WindowKit& kit)
     // Caption and close box only: no help, minimise or maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowModality(Qt::ApplicationModal);
 
     m_speed = control<QSlider>(IDC_DBG_SPEED);
     m_gridList = control<QComboBox>(IDC_DBG_GRID_LIST);

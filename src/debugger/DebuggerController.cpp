@@ -23,9 +23,9 @@ Sequence<bool> DebuggerController::runTest(DebugList list, int index, int speed,
                                            Feedback& feedback) {
     const TestRoutine* entry = TableVocabulary::routine(list, index);
     if (!entry) {
-        feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
-                         GLOWDECK_TR_NOOP("Notice", "Please choose a valid option."),
-                         BoxIcon::Error, true});
+        co_await feedback.notify({GLOWDECK_TR_NOOP("Notice", "Error"),
+                                  GLOWDECK_TR_NOOP("Notice", "Please choose a valid option."),
+                                  BoxIcon::Error, true});
         co_return false;
     }
     Bytes payload;
@@ -44,9 +44,10 @@ Sequence<> DebuggerController::setStepMode(bool on, Feedback& feedback) {
 
 Sequence<bool> DebuggerController::next(Feedback& feedback) {
     if (!m_stepMode) {
-        feedback.notify({GLOWDECK_TR_NOOP("Notice", "ERROR"),
-                         GLOWDECK_TR_NOOP("Notice", "Check \"Step Mode\" To Enable Stepping"),
-                         BoxIcon::Error, true});
+        co_await feedback.notify(
+            {GLOWDECK_TR_NOOP("Notice", "ERROR"),
+             GLOWDECK_TR_NOOP("Notice", "Check \"Step Mode\" To Enable Stepping"), BoxIcon::Error,
+             true});
         co_return false;
     }
     co_await send(CMD_STEP, feedback);

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QPainter>
+#include <QPointer>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
@@ -71,11 +72,20 @@ Colour CColourPickerCB::colourAt(int index) const {
 void CColourPickerCB::OnCbnSelchange(int) {
     if (currentText() != latin1(TableVocabulary::kCustomColourName))
         return;
-    const std::optional<Colour> picked = m_picker ? m_picker() : ColourDialog::pick();
-    // The selection is read again: it may have moved while the dialog was open.
-    const int selected = currentIndex();
-    if (picked && selected >= 0)
-        setItemData(selected, QVariant::fromValue<uint>(*picked), kColourRole);
+    auto taken = [self = QPointer(this)](std::optional<Colour> picked) {
+        if (!self || !picked)
+            return;
+        // The selection is read again: it may have moved while the dialog was open.
+        const int selected = self->currentIndex();
+        if (selected < 0)
+            return;
+        self->setItemData(selected, QVariant::fromValue<uint>(*picked), kColourRole);
+        emit self->customColourPicked();
+    };
+    if (m_picker)
+        m_picker(window(), std::move(taken));
+    else
+        ColourDialog::pick(window(), std::move(taken));
 }
 
 void CColourPickerCB::paintEvent(QPaintEvent*) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lighting/ColourDialog.h"
 #include "protocol/Colour.h"
 
 #include <QComboBox>
@@ -25,7 +26,11 @@ public:
 
     Colour colourAt(int index) const;
     // What "Custom..." opens; the platform's colour dialog unless set.
-    void setPicker(std::function<std::optional<Colour>()> picker) { m_picker = std::move(picker); }
+    void setPicker(PickColour picker) { m_picker = std::move(picker); }
+
+signals:
+    // The custom entry has taken a colour confirmed in the picker.
+    void customColourPicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,7 +47,7 @@ private:
     void drawItem(QPainter& painter, const QRect& itemRect, int index, QStyle::State state,
                   const QPalette& palette) const;
 
-    std::function<std::optional<Colour>()> m_picker;
+    PickColour m_picker;
 };
 
 } // namespace glowdeck

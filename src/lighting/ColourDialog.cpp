@@ -6,14 +6,20 @@
 
 namespace glowdeck {
 
-std::optional<Colour> ColourDialog::pick() {
-    QColorDialog dialog(toQColor(makeColour(0, 0, 0)));
-    if (dialog.exec() != QDialog::Accepted)
-        return std::nullopt;
-    const QColor chosen = dialog.selectedColor();
-    if (!chosen.isValid())
-        return std::nullopt;
-    return fromQColor(chosen);
+void ColourDialog::pick(QWidget* owner, std::function<void(std::optional<Colour>)> picked) {
+    auto* dialog = new QColorDialog(toQColor(makeColour(0, 0, 0)), owner);
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, picked = std::move(picked)](int result) {
+                         dialog->deleteLater();
+                         const QColor chosen = dialog->selectedColor();
+                         if (!picked)
+                             return;
+                         if (result == QDialog::Accepted && chosen.isValid())
+                             picked(fromQColor(chosen));
+                         else
+                             picked(std::nullopt);
+                     });
+    dialog->open();
 }
 
 } // namespace glowdeck

@@ -44,7 +44,7 @@ bool LightingController::manualMode(TeamLights lights) const {
 Sequence<bool> LightingController::setManualMode(TeamLights lights, bool manual,
                                                  Feedback& feedback) {
     if (!m_link.connected()) {
-        feedback.notify(
+        co_await feedback.notify(
             {GLOWDECK_TR_NOOP("Notice", "Error"),
              GLOWDECK_TR_NOOP("Notice", "Please connect to the Glowdeck through bluetooth "
                                         "to use this operation."),
@@ -75,7 +75,7 @@ Sequence<bool> LightingController::setTeamColour(TeamLights lights, int team, Co
     if (team < 0 || team > 1)
         co_return false;
     if (!manualMode(lights)) {
-        feedback.notify(
+        co_await feedback.notify(
             warning(lights == TeamLights::Underlight ? kUnderlightWarning : kSignsWarning));
         co_return false;
     }
@@ -92,7 +92,7 @@ Sequence<bool> LightingController::setCupColour(int cup, Colour colour, int list
     if (cup < 0 || cup >= kCups)
         co_return false;
     if (m_state.currentMode != TableVocabulary::kCustomGameMode) {
-        feedback.notify(cupWarning());
+        co_await feedback.notify(cupWarning());
         co_return false;
     }
     m_state.cupColours[std::size_t(cup)] = colour;

@@ -14,7 +14,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
-#include <QSaveFile>
+#include <QPointer>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -830,28 +830,30 @@ void LogView::showMatch(std::optional<std::uint64_t> match) {
 void LogView::saveAs() {
     if (!m_log || !m_chooseSaveFile)
         return;
-    const std::optional<QString> path =
-        m_chooseSaveFile(window(), QStringLiteral("received-data.txt"));
-    if (!path || path->isEmpty())
+    m_chooseSaveFile(window(), QStringLiteral("received-data.txt"),
+                     [self = QPointer(this)](std::optional<QString> path) {
+                         if (self && path && !path->isEmpty())
+                             self->saveTo(*path);
+                     });
+}
+
+void LogView::saveTo(const QString& path) {
+    if (!m_log)
         return;
-    // The new file replaces an old one whole or not at all; where only the old file can be
-    // written, it is rewritten in place.
-    QSaveFile file(*path);
-    file.setDirectWriteFallback(true);
-    bool written = file.open(QIODevice::WriteOnly);
-    const LogText& bytes = m_log->bytes();
-    for (std::uint64_t at = 0; written && at < bytes.size();) {
-        const std::string_view piece = bytes.piece(at, bytes.size());
-        written = file.write(piece.data(), qint64(piece.size())) == qint64(piece.size());
-        at += piece.size();
-    }
-    if (written && file.commit())
-        return;
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    if (m_showBox)
+    const QString reason = SavedFile::write(path, [this](QIODevice& file) {
+        const LogText& bytes = m_log->bytes();
+        for (std::uint64_t at = 0; at < bytes.size();) {
+            const std::string_view piece = bytes.piece(at, bytes.size());
+            if (file.write(piece.data(), qint64(piece.size())) != qint64(piece.size()))
+                return false;
+            at += piece.size();
+        }
+        return true;
+    });
+    if (!reason.isEmpty() && m_showBox)
         m_showBox(
-            {window(), tr("Cannot write %1: %2").arg(*path, reason), tr("Error"), BoxIcon::Error});
+            {window(), tr("Cannot write %1: %2").arg(path, reason), tr("Error"), BoxIcon::Error},
+            {});
 }
 
 } // namespace glowdeck

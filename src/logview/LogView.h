@@ -6,6 +6,7 @@
 #include "log/RowMap.h"
 #include "logview/LogGlyphs.h"
 #include "res/MessageBoxes.h"
+#include "res/SavedFile.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -46,8 +47,7 @@ public:
 
     // A file to save into, chosen by the operator over the owner window, the suggested name
     // filled in; nullopt when cancelled.
-    using ChooseSaveFile =
-        std::function<std::optional<QString>(QWidget* owner, const QString& suggestedName)>;
+    using ChooseSaveFile = glowdeck::ChooseSaveFile;
 
     // Shows this log (nullptr: none); Save As asks chooseFile where to and tells of a failure
     // through showBox.
@@ -80,6 +80,8 @@ public:
     void findPrevious();
     // Asks for a file and writes the log's bytes into it.
     void saveAs();
+    // Writes the log's bytes into the file; a failure is told in a box.
+    void saveTo(const QString& path);
 
     // Where a caret at the offset shows, in the viewport's coordinates.
     QRect caretRect(std::uint64_t offset) const;

@@ -15,7 +15,9 @@ class BoxFeedback : public Feedback {
 public:
     BoxFeedback(QWidget* window, ShowBox show, std::function<bool()> muted)
         : m_window(window), m_show(std::move(show)), m_muted(std::move(muted)) {}
-    void notify(const Notice& notice) override;
+
+protected:
+    void present(const Notice& notice, std::function<void()> taken) override;
 
 private:
     QWidget* m_window;

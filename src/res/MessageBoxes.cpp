@@ -20,10 +20,15 @@ QMessageBox::Icon toQt(BoxIcon icon) {
 }
 } // namespace
 
-void MessageBoxes::show(const BoxRequest& request) {
-    QMessageBox box(toQt(request.icon), request.title, request.text, QMessageBox::Ok,
-                    request.owner);
-    box.exec();
+void MessageBoxes::show(const BoxRequest& request, std::function<void()> dismissed) {
+    auto* box = new QMessageBox(toQt(request.icon), request.title, request.text, QMessageBox::Ok,
+                                request.owner);
+    QObject::connect(box, &QDialog::finished, box, [box, dismissed = std::move(dismissed)] {
+        box->deleteLater();
+        if (dismissed)
+            dismissed();
+    });
+    box->open();
 }
 
 } // namespace glowdeck

@@ -17,13 +17,14 @@ struct BoxRequest {
     BoxIcon icon;
 };
 
-// Shows a modal message box with one OK button and returns once it has been dismissed.
-using ShowBox = std::function<void(const BoxRequest&)>;
+// Opens a message box with one OK button, modal to its owner window, and returns at once;
+// dismissed is called once the box has gone.
+using ShowBox = std::function<void(const BoxRequest&, std::function<void()> dismissed)>;
 
-// The program's message boxes: modal, one OK button.
+// The program's message boxes: modal to the owner window, one OK button, no loop of their own.
 class MessageBoxes {
 public:
-    static void show(const BoxRequest& request);
+    static void show(const BoxRequest& request, std::function<void()> dismissed);
 };
 
 } // namespace glowdeck

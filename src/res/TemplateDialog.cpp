@@ -3,9 +3,9 @@
 #include "res/TemplateBuilder.h"
 #include "sequence/WaitQueue.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QWindow>
 
 namespace glowdeck {
@@ -19,20 +19,29 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, const WaitQ
         button->installEventFilter(this);
 }
 
-int TemplateDialog::runModal() {
+void TemplateDialog::openModal(QWidget* owner) {
     // As in the dialog framework, a dialog without a parent is owned by the window it is opened
-    // from, so the window manager keeps it above that window and gives it no taskbar entry.
+    // from, so the window manager keeps it above that window and gives it no taskbar entry, and
+    // that window takes no input while it is open.
     if (!parentWidget()) {
-        QWidget* owner = QApplication::activeWindow();
         create();
-        if (owner && owner != this && owner->windowHandle())
-            windowHandle()->setTransientParent(owner->windowHandle());
+        if (owner && owner->window() != this && owner->window()->windowHandle())
+            windowHandle()->setTransientParent(owner->window()->windowHandle());
     }
-    return exec();
+    setWindowModality(Qt::WindowModal);
+    show();
+    activateWindow();
+}
+
+void TemplateDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A window-system show (restoring the window) is not a new opening.
+    if (!event->spontaneous())
+        m_openedAt = m_waits.begun();
 }
 
 bool TemplateDialog::dialogKeysBlocked() const {
-    return m_waits.dialogKeysBlocked();
+    return m_waits.dialogKeysBlocked(m_openedAt);
 }
 
 bool TemplateDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -11,7 +11,8 @@ class WaitQueue;
 
 // A window built from a dialog template, with the keyboard of a classic dialog: Enter presses
 // the focused push button, else the default button, else accepts; Escape rejects. While a wait
-// is the innermost loop no dialog key acts: Escape and Enter end nothing, Tab moves no focus.
+// begun after the window opened runs, no dialog key acts: Escape and Enter end nothing, Tab moves
+// no focus.
 class TemplateDialog : public QDialog {
     Q_OBJECT
 public:
@@ -22,10 +23,12 @@ public:
         return findChild<Widget*>(QString::number(id), Qt::FindDirectChildrenOnly);
     }
 
-    // Runs the window modally; dialog keys work inside it even during an outer wait.
-    int runModal();
+    // Opens the window modal to its owner and returns at once; dialog keys work inside it even
+    // while a wait begun before it runs.
+    void openModal(QWidget* owner);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,6 +36,7 @@ protected:
 
 private:
     const WaitQueue& m_waits;
+    std::uint64_t m_openedAt = 0;
 };
 
 } // namespace glowdeck

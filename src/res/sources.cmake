@@ -11,4 +11,5 @@ list(APPEND GLOWDECK_UI_SOURCES
   res/ComboBoxAccessible.cpp
   res/MessageBoxes.cpp
   res/BoxFeedback.cpp
+  res/SavedFile.cpp
 )

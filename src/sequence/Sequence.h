@@ -81,7 +81,9 @@ struct SequencePromiseBase {
             return EndingCheck<A&>{awaitable, context};
         }
     }
-    // The program's own logic reports refusals as notices, never by throwing.
+    // The program's own logic reports refusals as notices, never by throwing: an exception here
+    // is a broken rule, and going on could send the table frames out of their order. The
+    // program stops where it happened.
     void unhandled_exception() noexcept { std::terminate(); }
 };
 

@@ -12,7 +12,7 @@ class SequenceContext {
 public:
     SequenceContext(SequenceRunner& runner, unsigned long long id) : m_runner(&runner), m_id(id) {}
 
-    // Null once the runner has gone (the sequence was left inside a nested loop).
+    // The runner that owns this context; it ends every sequence before it goes.
     SequenceRunner* runner() const { return m_runner; }
     unsigned long long id() const { return m_id; }
     bool ended() const { return m_ended; }

@@ -27,11 +27,15 @@ detail::RootSequence SequenceRunner::run(Sequence<> sequence, std::function<void
 
 SequenceRunner::~SequenceRunner() {
     end(Bound::Panel, {});
-    // What still runs now is inside a nested loop below this call: it keeps its context, which
-    // no longer has a runner.
-    for (Running& running : m_running) {
-        running.context->m_runner = nullptr;
-        (void)running.context.release();
+    // Nothing runs below this call, so every sequence still here waits at an await whose end
+    // was posted for later: it ends now, and what was posted finds nothing.
+    *m_alive = false;
+    while (!m_running.empty()) {
+        const std::coroutine_handle<> root = std::exchange(m_running.front().root, {});
+        if (root)
+            root.destroy(); // its promise takes it off the list
+        else
+            m_running.pop_front();
     }
 }
 
@@ -105,7 +109,10 @@ void SequenceRunner::end(Ticket ticket, const std::string& why) {
 
 void SequenceRunner::endAtAwait(SequenceContext& context) {
     // Not from inside the await itself, whose coroutine would be destroyed under it.
-    m_clock.post([this, id = context.id()] { destroy(id); });
+    m_clock.post([this, alive = std::weak_ptr<bool>(m_alive), id = context.id()] {
+        if (const auto runner = alive.lock(); runner && *runner)
+            destroy(id);
+    });
 }
 
 } // namespace glowdeck

@@ -110,6 +110,7 @@ private:
     Clock& m_clock;
     std::list<Running> m_running;
     unsigned long long m_lastId = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace glowdeck

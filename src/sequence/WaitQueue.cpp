@@ -23,12 +23,12 @@ void WaitQueue::wake() {
     m_clock.post([this] { resumeDue(); });
 }
 
-bool WaitQueue::dialogKeysBlocked() const {
-    return !m_waits.empty() && m_waits.back()->m_modalLayer == modalLayer();
+bool WaitQueue::dialogKeysBlocked(std::uint64_t openedAt) const {
+    return !m_waits.empty() && m_waits.back()->m_number > openedAt;
 }
 
 void WaitQueue::push(Wait* wait) {
-    wait->m_modalLayer = modalLayer();
+    wait->m_number = ++m_begun;
     wait->m_queued = true;
     m_waits.push_back(wait);
     arm();
@@ -47,9 +47,8 @@ void WaitQueue::remove(Wait* wait) {
 }
 
 void WaitQueue::resumeDue() {
-    // A resumed sequence may open a modal loop in which this runs again: nothing here outlives
-    // a resume but the list itself, and the waits below have their alarm before it, so that
-    // such a loop does not stall them.
+    // A resumed sequence may start or end waits: nothing here outlives a resume but the list
+    // itself.
     while (!m_waits.empty()) {
         Wait* last = m_waits.back();
         const bool held = last->held();

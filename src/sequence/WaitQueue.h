@@ -4,6 +4,7 @@
 #include "sequence/SequenceContext.h"
 #include "sequence/SequenceRunner.h"
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -32,22 +33,22 @@ public:
     void wake();
 
     bool waiting() const { return !m_waits.empty(); }
-    // A wait, and no modal loop opened after it began, is the innermost: keys reach the focused
-    // control but no window acts on them as dialog keys.
-    bool dialogKeysBlocked() const;
-    // Tells which modal loop is the innermost now; the program's windows set it.
-    void setModalProbe(std::function<const void*()> probe) { m_modalProbe = std::move(probe); }
+    // How many waits have begun so far: a window notes it when it opens.
+    std::uint64_t begun() const { return m_begun; }
+    // While a wait begun after the window opened (at `openedAt`) runs, keys reach the window's
+    // focused control but the window does not act on them as dialog keys; inside a window
+    // opened during a wait they are dialog keys again.
+    bool dialogKeysBlocked(std::uint64_t openedAt) const;
 
 private:
     void push(Wait* wait);
     void remove(Wait* wait);
     void resumeDue();
     void arm();
-    const void* modalLayer() const { return m_modalProbe ? m_modalProbe() : nullptr; }
 
     Clock& m_clock;
     std::vector<Wait*> m_waits; // in the order they began
-    std::function<const void*()> m_modalProbe;
+    std::uint64_t m_begun = 0;
 };
 
 class WaitQueue::Wait {
@@ -74,7 +75,7 @@ private:
     std::function<bool()> m_done;
     std::coroutine_handle<> m_self;
     SequenceContext* m_context = nullptr;
-    const void* m_modalLayer = nullptr;
+    std::uint64_t m_number = 0; // the how-manieth wait to begin
     bool m_queued = false;
     bool m_held = false;
 };

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSlider>
 
 namespace glowdeck {
@@ -23,8 +24,6 @@ CSettingsDlg::CSettingsDlg(SettingsController& controller, const WindowKit& kit,
       m_sensitivity(control<QSlider>(IDC_SET_SENSITIVITY)),
       m_saveSensitivity(control<QPushButton>(IDC_SET_SAVE_SENSITIVITY)),
       m_adjustSensitivity(control<QCheckBox>(IDC_SET_ADJUST_SENSITIVITY)) {
-    setWindowModality(Qt::ApplicationModal);
-
     const std::pair<int, void (CSettingsDlg::*)()> handlers[] = {
         {IDC_SET_SAVE_TEXT, &CSettingsDlg::OnSaveScrollingText},
         {IDC_SET_SAVE_NAME, &CSettingsDlg::OnSaveBluetoothName},
@@ -41,9 +40,10 @@ CSettingsDlg::CSettingsDlg(SettingsController& controller, const WindowKit& kit,
     connect(control<QPushButton>(IDC_SET_EXIT), &QPushButton::clicked, this, &QDialog::accept);
 }
 
-int CSettingsDlg::runModal() {
-    OnInitDialog();
-    return TemplateDialog::runModal();
+void CSettingsDlg::showEvent(QShowEvent* event) {
+    TemplateDialog::showEvent(event);
+    if (!event->spontaneous())
+        OnInitDialog();
 }
 
 void CSettingsDlg::OnInitDialog() {

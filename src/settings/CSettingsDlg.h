@@ -29,9 +29,6 @@ public:
     CSettingsDlg(SettingsController& controller, const WindowKit& kit,
                  std::function<void()> endProgram);
 
-    // Every opening starts from the template's fresh state and is modal over every window.
-    int runModal();
-
     void OnSaveScrollingText();
     void OnSaveBluetoothName();
     void OnTestEeprom();
@@ -48,6 +45,10 @@ public:
 public slots:
     // The dialog ends only once the requests under way have finished.
     void done(int result) override;
+
+protected:
+    // Every opening starts from the template's fresh state.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void OnInitDialog();

@@ -19,30 +19,31 @@ Notice ownError(std::string text, std::vector<std::string> arguments = {}) {
 SettingsController::SettingsController(TableLink& link, FileWriter writeFile)
     : m_link(link), m_writeFile(std::move(writeFile)) {}
 
-std::optional<std::vector<std::uint8_t>>
-SettingsController::textPayload(std::u16string_view text, bool name, Feedback& feedback) {
+Sequence<std::optional<std::vector<std::uint8_t>>>
+SettingsController::textPayload(std::u16string text, bool name, Feedback& feedback) {
     const auto bytes = SingleByteText::fromUtf16(text);
     if (!bytes) {
-        feedback.notify(ownError(GLOWDECK_TR_NOOP("Notice", "The Glowdeck can only show Latin-1 "
-                                                            "characters. Please remove the other "
-                                                            "characters.")));
-        return std::nullopt;
+        co_await feedback.notify(
+            ownError(GLOWDECK_TR_NOOP("Notice", "The Glowdeck can only show Latin-1 "
+                                                "characters. Please remove the other "
+                                                "characters.")));
+        co_return std::nullopt;
     }
     auto payload = name ? Payloads::bluetoothName(*bytes) : Payloads::scrollingText(*bytes);
     if (!payload)
-        feedback.notify(ownError(
+        co_await feedback.notify(ownError(
             name
                 ? GLOWDECK_TR_NOOP("Notice", "Too many characters. Please shorten the name to less "
                                              "than 10 characters).")
                 : GLOWDECK_TR_NOOP("Notice",
                                    "Too many characters. Please shorten the message to less "
                                    "than 63 characters).")));
-    return payload;
+    co_return payload;
 }
 
 Sequence<SettingsController::Outcome> SettingsController::saveScrollingText(std::u16string text,
                                                                             Feedback& feedback) {
-    const auto payload = textPayload(text, false, feedback);
+    const auto payload = co_await textPayload(std::move(text), false, feedback);
     if (!payload)
         co_return Outcome::Refused;
     co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_SET_SCROLLING_TEXT,
@@ -52,14 +53,14 @@ Sequence<SettingsController::Outcome> SettingsController::saveScrollingText(std:
 
 Sequence<SettingsController::Outcome> SettingsController::saveBluetoothName(std::u16string name,
                                                                             Feedback& feedback) {
-    const auto payload = textPayload(name, true, feedback);
+    const auto payload = co_await textPayload(std::move(name), true, feedback);
     if (!payload)
         co_return Outcome::Refused;
     // The box and the end follow whether or not the frame went out: a table that resets drops
     // the link, and one that is not there has had its refusal box already.
     co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_SET_BLUETOOTH_NAME,
                                                                      *payload);
-    feedback.notify(
+    co_await feedback.notify(
         {GLOWDECK_TR_NOOP("Notice", "Please Wait"),
          GLOWDECK_TR_NOOP("Notice", "This program will now exit and the Glowdeck will reset "
                                     "itself. The bluetooth name should then be changed "
@@ -95,7 +96,7 @@ Sequence<SettingsController::Outcome> SettingsController::formatEeprom(Feedback&
 
 Sequence<SettingsController::Outcome> SettingsController::factoryReset(Feedback& feedback) {
     co_await CommandSender(m_link, feedback, RefusalOwner::NoWindow)(CMD_FACTORY_RESET);
-    feedback.notify(
+    co_await feedback.notify(
         {GLOWDECK_TR_NOOP("Notice", "Resetting"),
          GLOWDECK_TR_NOOP("Notice", "This program will now exit and the Zenta will reset "
                                     "itself to its factory default state\r\n"),
@@ -108,26 +109,30 @@ Sequence<SettingsController::Outcome> SettingsController::dumpEeprom(std::string
     const DumpOutcome outcome = co_await m_link.dumpEeprom();
     switch (outcome.sent) {
     case SendResult::NotConnected:
-        feedback.notify(CommandSender::notConnected(RefusalOwner::NoWindow));
+        co_await feedback.notify(CommandSender::notConnected(RefusalOwner::NoWindow));
         co_return Outcome::Refused;
     case SendResult::Skipped:
         co_return Outcome::Refused;
     case SendResult::NotWritten:
-        feedback.notify(ownError(GLOWDECK_TR_NOOP(
+        co_await feedback.notify(ownError(GLOWDECK_TR_NOOP(
             "Notice", "The command could not be sent to the Glowdeck. Please try again.")));
         co_return Outcome::Refused;
     case SendResult::Written:
         break;
     }
     if (!outcome.image) {
-        feedback.notify({GLOWDECK_TR_NOOP("Notice", "Glowdeck"),
-                         GLOWDECK_TR_NOOP("Notice", "Timeout Error - Please Try The Command Again"),
-                         BoxIcon::None, true});
+        co_await feedback.notify(
+            {GLOWDECK_TR_NOOP("Notice", "Glowdeck"),
+             GLOWDECK_TR_NOOP("Notice", "Timeout Error - Please Try The Command Again"),
+             BoxIcon::None, true});
         co_return Outcome::Refused;
     }
     const std::string error = m_writeFile(path, DumpCsv::render(outcome.image->data()));
     if (!error.empty()) {
-        feedback.notify(ownError(GLOWDECK_TR_NOOP("Notice", "Cannot write %1: %2"), {path, error}));
+        // Built before the await: GCC 12 cannot keep a braced list alive across one.
+        const Notice cannotWrite =
+            ownError(GLOWDECK_TR_NOOP("Notice", "Cannot write %1: %2"), {path, error});
+        co_await feedback.notify(cannotWrite);
         co_return Outcome::Refused;
     }
     co_return Outcome::Done;

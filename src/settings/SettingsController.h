@@ -40,8 +40,8 @@ public:
 
 private:
     // The field's payload, or nullopt once the reason it was refused has been told.
-    std::optional<std::vector<std::uint8_t>> textPayload(std::u16string_view text, bool name,
-                                                         Feedback& feedback);
+    Sequence<std::optional<std::vector<std::uint8_t>>> textPayload(std::u16string text, bool name,
+                                                                   Feedback& feedback);
 
     TableLink& m_link;
     FileWriter m_writeFile;

@@ -90,12 +90,25 @@ private:
     WaitQueue& m_waits;
 };
 
+// Notes every notice; answers at once unless told to keep the boxes open.
 class RecordingFeedback : public Feedback {
 public:
     explicit RecordingFeedback(Journal& journal) : m_journal(journal) {}
-    void notify(const Notice& notice) override {
+    bool keepOpen = false;
+    std::vector<std::function<void()>> open;
+    void dismiss(std::size_t box) {
+        const auto taken = open.at(box);
+        taken();
+    }
+
+protected:
+    void present(const Notice& notice, std::function<void()> taken) override {
         m_journal.notices.push_back(notice);
         m_journal.events.push_back("box " + notice.title);
+        if (keepOpen)
+            open.push_back(std::move(taken));
+        else
+            taken();
     }
 
 private:

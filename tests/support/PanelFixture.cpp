@@ -10,20 +10,39 @@
 
 namespace glowdeck::test {
 
-void BoxRecorder::show(const BoxRequest& request) {
+void BoxRecorder::show(const BoxRequest& request, std::function<void()> dismissed) {
     boxes.push_back(request);
     if (onBox)
         onBox(request);
+    if (keepOpen)
+        open.push_back(std::move(dismissed));
+    else if (answerAfterMs && dismissed)
+        QTimer::singleShot(answerAfterMs(), &m_answers, std::move(dismissed));
+    else if (dismissed)
+        dismissed();
+}
+
+void BoxRecorder::dismissAll() {
+    for (const auto& dismissed : std::exchange(open, {}))
+        if (dismissed)
+            dismissed();
 }
 
 Services TestSystem::services() {
     return {[this] { return ports; }, [this] { return bus(); },
-            [this](const BoxRequest& request) {
+            [this](const BoxRequest& request, std::function<void()> dismissed) {
                 if (boxes)
-                    boxes->show(request);
+                    boxes->show(request, std::move(dismissed));
+                else if (dismissed)
+                    dismissed();
             },
-            [this] { return pickColour(); },
-            [this](QWidget* owner, const QString& name) { return chooseSaveFile(owner, name); }};
+            [this](QWidget*, std::function<void(std::optional<Colour>)> picked) {
+                picked(pickColour());
+            },
+            [this](QWidget* owner, const QString& name,
+                   std::function<void(std::optional<QString>)> chosen) {
+                chosen(chooseSaveFile(owner, name));
+            }};
 }
 
 std::vector<QString> BoxRecorder::texts() const {
@@ -134,30 +153,14 @@ void PanelFixture::typeLine(const QString& line) {
 }
 
 void PanelFixture::runInDialog(QDialog& dialog, int openButtonId,
-                               const std::function<void()>& steps, int watchdogMs) {
-    bool ran = false;
-    // Queued on an object of this call: if the dialog never opens, the call is dropped with it
-    // rather than left to run later against locals that are gone.
-    QObject thisCall;
-    QMetaObject::invokeMethod(
-        &thisCall,
-        [&] {
-            steps();
-            ran = true;
-            if (dialog.isVisible())
-                dialog.reject();
-        },
-        Qt::QueuedConnection);
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, &dialog, [&dialog] { dialog.reject(); });
-    watchdog.start(watchdogMs);
+                               const std::function<void()>& steps) {
     clickButton(openButtonId);
-    EXPECT_TRUE(ran) << "the dialog did not open";
-    EXPECT_TRUE(!ran || watchdog.isActive()) << "the dialog was ended by the watchdog";
-    EXPECT_FALSE(dialog.isVisible());
+    ASSERT_TRUE(dialog.isVisible()) << "the dialog did not open";
+    steps();
     if (dialog.isVisible())
         dialog.reject();
+    EXPECT_TRUE(waitFor([&] { return !dialog.isVisible(); })) << "the dialog stayed open";
+    settle();
 }
 
 } // namespace glowdeck::test

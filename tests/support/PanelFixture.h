@@ -20,16 +20,25 @@ namespace glowdeck::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Notes every message box and answers it at once; a test may act while a box is "open".
+// Notes every message box and answers it at once, or keeps it open until the test dismisses it;
+// a test may act while a box is open.
 class BoxRecorder {
 public:
-    void show(const BoxRequest& request);
+    void show(const BoxRequest& request, std::function<void()> dismissed);
     std::vector<BoxRequest> boxes;
     std::function<void(const BoxRequest&)> onBox;
+    bool keepOpen = false;
+    std::vector<std::function<void()>> open; // the boxes kept open, oldest first
+    void dismissAll();
+    // When set, each box is answered this many milliseconds after it opened, from the loop.
+    std::function<int()> answerAfterMs;
     std::vector<QString> texts() const;
     // Exactly one box so far, and it is this one.
     void expectOnly(const QString& text, const QString& title, BoxIcon icon,
                     const QWidget* owner) const;
+
+private:
+    QObject m_answers; // the pending answers go with the recorder
 };
 
 // The system as a test plays it: no serial ports and no Bluetooth unless the test lists them,
@@ -97,10 +106,9 @@ protected:
     QString status() const;
     template <class Widget> Widget* control(int id) const { return window->control<Widget>(id); }
     void typeLine(const QString& line); // into the prompt, then Enter; waits as clickButton
-    // Opens a modal dialog with the main window's button and runs the steps inside its loop. A
-    // dialog the steps leave open is ended, and a watchdog ends it anyway, so no test hangs.
-    void runInDialog(QDialog& dialog, int openButtonId, const std::function<void()>& steps,
-                     int watchdogMs = 30000);
+    // Opens a dialog with the main window's button and takes the steps while it is open; a
+    // dialog the steps leave open is ended.
+    void runInDialog(QDialog& dialog, int openButtonId, const std::function<void()>& steps);
 
     BoxRecorder recorder;
     TestSystem system = TestSystem::recordingInto(recorder);

@@ -45,6 +45,10 @@ void PanelWalk::SetUp() {
     PanelFixture::SetUp();
     m_seed = fromEnvironment("GLOWDECK_WALK_SEED", std::random_device{}() | 1u);
     m_random.seed(m_seed);
+    // Boxes are answered at moments of their own, a while after they open, from the loop; their
+    // own generator leaves the steps as the seed has them.
+    m_boxMoments.seed(m_seed ^ 0xb0c5u);
+    recorder.answerAfterMs = [this] { return int(m_boxMoments() % 400); };
     std::cerr << "walk seed " << m_seed << " (GLOWDECK_WALK_SEED=" << m_seed << " replays it)\n";
     ASSERT_TRUE(m_dir.isValid());
     // Dumps are kept in the folder the panel runs in.

@@ -37,6 +37,7 @@ private:
 
     std::uint64_t m_seed = 0;
     std::mt19937_64 m_random;
+    std::mt19937_64 m_boxMoments;
     int m_step = 0;
     std::deque<std::string> m_lastSteps;
     QTemporaryDir m_dir;

@@ -45,9 +45,8 @@ protected:
         return {all.begin() + std::ptrdiff_t(std::min(first, all.size())), all.end()};
     }
 
-    // Opens the debugger through the main window's Debug button and runs the steps inside its
-    // modal loop once the start frame is out. A dialog the steps leave open is ended, and a
-    // watchdog ends it anyway, so no test hangs on the loop.
+    // Opens the debugger through the main window's Debug button and takes the steps while it is
+    // open, once the start frame is out. A dialog the steps leave open is ended.
     void runInDebugger(const std::function<void()>& steps) {
         const std::size_t before = tableFrames().size();
         runInDialog(dlg(), IDC_DEBUG, [&] {
@@ -300,7 +299,7 @@ TEST_F(Debugger, EndsWhenTheMainWindowGoesAwayDuringASend) {
 // nothing more.
 TEST_F(Debugger, AWindowThatHasGoneIsNotToldOfChanges) {
     struct Silent : Feedback {
-        void notify(const Notice&) override {}
+        void present(const Notice&, std::function<void()> taken) override { taken(); }
     } silent;
     Panel& panel = app->panel();
     const WindowKit kit{panel.waits(), panel.runner(), panel.services().showBox,

@@ -52,12 +52,13 @@ protected:
         layout->addWidget(view);
         view->attach(
             &log,
-            [this](QWidget* owner, const QString& name) {
+            [this](QWidget* owner, const QString& name,
+                   std::function<void(std::optional<QString>)> chosen) {
                 askedOwner = owner;
                 askedName = name;
-                return savePath;
+                chosen(savePath);
             },
-            [this](const BoxRequest& box) { boxes.push_back(box); });
+            [this](const BoxRequest& box, std::function<void()>) { boxes.push_back(box); });
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }

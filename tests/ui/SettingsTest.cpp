@@ -4,6 +4,7 @@
 #include "res/BoxFeedback.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
+#include "support/ManualClock.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -134,10 +135,10 @@ protected:
         return {all.begin() + std::ptrdiff_t(std::min(first, all.size())), all.end()};
     }
 
-    // Opens the dialog through the main window's Settings button and runs the steps inside its
-    // modal loop. A dialog the steps leave open is ended, and a watchdog ends it anyway.
+    // Opens the dialog through the main window's Settings button and takes the steps while it
+    // is open. A dialog the steps leave open is ended.
     void runInSettings(const std::function<void()>& steps) {
-        runInDialog(dlg(), IDC_SETTINGS, steps, 60000);
+        runInDialog(dlg(), IDC_SETTINGS, steps);
     }
 
     void expectIdleButtonsEnabled() {
@@ -169,7 +170,10 @@ protected:
 TEST_F(Settings, EveryOpeningStartsFresh) {
     auto expectInitialState = [this] {
         EXPECT_EQ(dlg().windowTitle(), "Settings");
-        EXPECT_EQ(dlg().windowModality(), Qt::ApplicationModal);
+        // Modal to the main window, which takes no input meanwhile.
+        EXPECT_EQ(dlg().windowModality(), Qt::WindowModal);
+        EXPECT_EQ(dlg().windowHandle()->transientParent(), window->windowHandle());
+        EXPECT_EQ(QApplication::activeModalWidget(), &dlg());
         EXPECT_TRUE(setControl<QLineEdit>(IDC_SET_SCROLLING_TEXT)->text().isEmpty());
         EXPECT_TRUE(setControl<QLineEdit>(IDC_SET_BLUETOOTH_NAME)->text().isEmpty());
         EXPECT_FALSE(setControl<QCheckBox>(IDC_SET_ADJUST_SENSITIVITY)->isChecked());
@@ -617,14 +621,50 @@ TEST_F(Settings, AFileThatCannotBeWrittenIsReportedAndTheCaptureKept) {
     }
 }
 
+// A notice's box is awaited: the action goes on when the box is dismissed, not before; an action
+// ended meanwhile leaves its box to be dismissed without effect; a muted window shows none.
 // A dump's file name goes into the box as it is, even one that holds a placeholder's "%2".
-TEST(BoxFeedbackTest, ArgumentsGoInOnce) {
+TEST(BoxFeedbackTest, TheActionGoesOnOnceItsBoxIsDismissed) {
+    ManualClock clock;
+    SequenceRunner runner(clock);
     std::vector<BoxRequest> shown;
-    BoxFeedback feedback(nullptr, [&](const BoxRequest& box) { shown.push_back(box); }, {});
-    feedback.notify(
-        {"Error", "Cannot write %1: %2", BoxIcon::Error, true, {"/tmp/a%2.csv", "Full"}});
+    std::vector<std::function<void()>> open;
+    bool muted = false;
+    BoxFeedback feedback(
+        nullptr,
+        [&](const BoxRequest& box, std::function<void()> dismissed) {
+            shown.push_back(box);
+            open.push_back(std::move(dismissed));
+        },
+        [&] { return muted; });
+    int wentOn = 0;
+    auto tell = [&](Notice notice) -> Sequence<> {
+        co_await feedback.notify(std::move(notice));
+        ++wentOn;
+    };
+    const Notice cannotWrite{
+        "Error", "Cannot write %1: %2", BoxIcon::Error, true, {"/tmp/a%2.csv", "Full"}};
+    const Notice second{"Error", "second", BoxIcon::Error, true};
+    runner.start(tell(cannotWrite), SequenceRunner::Bound::Link);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, QStringLiteral("Cannot write /tmp/a%2.csv: Full"));
+    EXPECT_EQ(wentOn, 0);
+    open[0]();
+    EXPECT_EQ(wentOn, 1);
+    open[0](); // a second answer of the same box changes nothing
+    EXPECT_EQ(wentOn, 1);
+
+    runner.start(tell(second), SequenceRunner::Bound::Link);
+    runner.end(SequenceRunner::Bound::Link, "the link went");
+    EXPECT_EQ(runner.running(), 0u);
+    ASSERT_EQ(open.size(), 2u);
+    open[1](); // the box outlives its action
+    EXPECT_EQ(wentOn, 1);
+
+    muted = true;
+    runner.start(tell(second), SequenceRunner::Bound::Link);
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_EQ(wentOn, 2);
 }
 
 } // namespace
