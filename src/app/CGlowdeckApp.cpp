@@ -37,10 +37,10 @@ int CGlowdeckApp::InitInstance(const AppOptions& options) {
     }
 #endif
     m_panel.reconnector().setEnabled(options.reconnect);
-    if (options.control && !m_panel.startControl(options.controlSocket, *this))
-        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
-    if (options.web && !m_panel.startWeb(*options.web, options.webNewKeys, *this))
-        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
+    if (options.control)
+        m_panel.startControl(options.controlSocket, *this);
+    if (options.web)
+        m_panel.startWeb(*options.web, options.webNewKeys, *this);
     const std::unique_ptr<CGlowdeckDlg> owned = makeMainWindow(firstPorts);
     CGlowdeckDlg& window = *owned;
     m_mainWindow = &window;
@@ -67,14 +67,6 @@ void CGlowdeckApp::endProgram(const QString&) {
 
 bool CGlowdeckApp::ending() const {
     return m_panel.ending();
-}
-
-QString CGlowdeckApp::selectedPort() {
-    return m_mainWindow ? m_mainWindow->selectedPort() : QString();
-}
-
-Colour CGlowdeckApp::currentColour() {
-    return m_mainWindow ? m_mainWindow->currentColour() : 0;
 }
 
 } // namespace glowdeck

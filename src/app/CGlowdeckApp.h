@@ -47,10 +47,6 @@ public:
     void endProgram(const QString& why) override;
     bool ending() const override;
 
-    // What scripts see of the window.
-    QString selectedPort() override;
-    Colour currentColour() override;
-
 private:
     Panel m_panel;
     std::unique_ptr<CSettingsDlg> m_settings;

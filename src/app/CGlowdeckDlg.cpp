@@ -88,6 +88,9 @@ CGlowdeckDlg::CGlowdeckDlg(Panel& panel, Dialogs dialogs)
     connect(m_colourChooser, &CColourPickerCB::customColourPicked, this,
             &CGlowdeckDlg::OnCbnSelendokColourChooser);
     connect(m_modeList, &QComboBox::activated, this, &CGlowdeckDlg::OnCbnSelendokMode);
+    // Scripts see the port and the colour as the window shows them.
+    connect(m_portList, &QComboBox::currentTextChanged, this,
+            [this](const QString& port) { m_panel.setSelectedPort(port); });
     if (auto* portList = qobject_cast<PortList*>(m_portList)) {
         connect(portList, &PortList::aboutToShowPopup, this, &CGlowdeckDlg::refreshPorts);
         // Queued: the popup is hidden before the entry chosen in it is taken.
@@ -300,6 +303,7 @@ void CGlowdeckDlg::OnTimer() {
 
 void CGlowdeckDlg::refreshCurrentColour() {
     m_currentColour = m_colourChooser->colourAt(m_colourChooser->currentIndex());
+    m_panel.setCurrentColour(m_currentColour);
 }
 
 void CGlowdeckDlg::paintCupSwatches() {

@@ -24,19 +24,16 @@ int HeadlessPanel::run(const AppOptions& options) {
             std::fprintf(stderr, "glowdeck: the simulated table could not start\n");
     }
     m_port = options.port.isEmpty() ? m_simulatedPort : options.port;
+    m_panel.setSelectedPort(m_port);
     if (m_port.isEmpty()) {
         std::fprintf(stderr, "glowdeck: --headless needs --port PORT (or --simulate)\n");
         return 1;
     }
     // Scripts are the only way to drive it, so a panel that cannot listen is of no use.
-    if (!m_panel.startControl(options.controlSocket, *this)) {
-        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
+    if (!m_panel.startControl(options.controlSocket, *this))
         return 1;
-    }
-    if (options.web && !m_panel.startWeb(*options.web, options.webNewKeys, *this)) {
-        std::fprintf(stderr, "glowdeck: %s", m_panel.log().text().c_str());
+    if (options.web && !m_panel.startWeb(*options.web, options.webNewKeys, *this))
         return 1;
-    }
     m_panel.log().setKeepText(false);
     m_panel.log().addListener([this](std::string_view text) { writeOut(text); });
 #ifdef SIGPIPE
@@ -62,10 +59,6 @@ int HeadlessPanel::run(const AppOptions& options) {
     // The last of the text, to a reader that takes it.
     m_output.flush(std::chrono::milliseconds(500));
     return status;
-}
-
-Colour HeadlessPanel::currentColour() {
-    return TableVocabulary::colours()[TableVocabulary::kRedIndex].colour;
 }
 
 void HeadlessPanel::endProgram(const QString& why) {

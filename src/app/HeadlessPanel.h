@@ -27,10 +27,6 @@ public:
 
     Panel& panel() { return m_panel; }
 
-    // The port given on the command line.
-    QString selectedPort() override { return m_port; }
-    // The colour chooser's start colour, as a window shows it before anyone picks one.
-    Colour currentColour() override;
     // Renaming or resetting the table: with --reconnect the link is closed as the window's
     // close path closes it and opened again when the table returns; otherwise the panel ends.
     void endProgram(const QString& why) override;

@@ -128,6 +128,13 @@ void Panel::tellReconnecting() {
     m_clients->broadcastState(m_requests->status());
 }
 
+void Panel::tellStartFailure(const std::string& text) {
+    // Straight to stderr, where whoever started the program looks, and into the log, which
+    // the window shows.
+    std::fprintf(stderr, "glowdeck: %s\n", text.c_str());
+    m_log.append(text, true);
+}
+
 bool Panel::startControl(const QString& path, PanelHost& host) {
     startClients(host);
     // The page's keys are this panel's, named after its socket.
@@ -135,7 +142,7 @@ bool Panel::startControl(const QString& path, PanelHost& host) {
     auto server = std::make_unique<ControlServer>(*m_clients);
     QString error;
     if (!server->listen(path, &error)) {
-        m_log.append("The control interface is off because " + error.toStdString(), true);
+        tellStartFailure("The control interface is off because " + error.toStdString());
         return false;
     }
     // Said where the user looks: the window's log, or a service's journal.
@@ -158,7 +165,7 @@ bool Panel::startWeb(const WebEndpoint& endpoint, bool newKeys, PanelHost& host)
         std::fprintf(stderr, "glowdeck: %s\n", qPrintable(notice));
     auto server = keys ? std::make_unique<WebServer>(*m_clients, std::move(*keys)) : nullptr;
     if (!server || !server->listen(endpoint, &error)) {
-        m_log.append("The web page is off because " + error.toStdString(), true);
+        tellStartFailure("The web page is off because " + error.toStdString());
         return false;
     }
     m_web = std::move(server);

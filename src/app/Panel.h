@@ -10,6 +10,7 @@
 #include "link/Connection.h"
 #include "link/Reconnector.h"
 #include "log/ReceivedLog.h"
+#include "protocol/TableVocabulary.h"
 #include "sequence/SequenceRunner.h"
 #include "sequence/WaitQueue.h"
 #include "settings/SettingsController.h"
@@ -52,12 +53,12 @@ public:
     // Starts a simulated table; its device path, or an empty text if it could not start.
     QString startSimulatedTable();
     // Lets scripts drive the panel through the control socket at path (empty: the default
-    // path). When it cannot listen, the log says why and the panel runs on without it.
+    // path). When it cannot listen, stderr and the log say why and the panel runs on without it.
     bool startControl(const QString& path, PanelHost& host);
     ControlServer* control() const { return m_control.get(); }
     // Serves the page for phones there, with the keys from the user's configuration folder (new
-    // ones first with newKeys), and writes both links to stderr. When it cannot, the log says
-    // why and the panel runs on without it.
+    // ones first with newKeys), and writes both links to stderr. When it cannot, stderr and the log
+    // say why and the panel runs on without it.
     bool startWeb(const WebEndpoint& endpoint, bool newKeys, PanelHost& host);
     WebServer* web() const { return m_web.get(); }
     ControlClients* clients() const { return m_clients.get(); }
@@ -84,6 +85,13 @@ public:
 
     ReceivedLog& log() { return m_log; }
     LightingState& lighting() { return m_lighting; }
+    // What the port list and the colour chooser show: the port the Connect button would open
+    // and the colour a swatch would take. The window keeps them up to date; a panel without one
+    // has the port it was given and the chooser's start colour.
+    const QString& selectedPort() const { return m_selectedPort; }
+    void setSelectedPort(const QString& port) { m_selectedPort = port; }
+    Colour currentColour() const { return m_currentColour; }
+    void setCurrentColour(Colour colour) { m_currentColour = colour; }
     Connection& connection() { return m_connection; }
     Reconnector& reconnector() { return m_reconnector; }
     ConnectionController& connections() { return m_connections; }
@@ -102,6 +110,8 @@ public:
     static constexpr const char* kNewLinkReason = "a new connection began";
 
 private:
+    void tellStartFailure(const std::string& text);
+
     Services m_services;
     QtClock m_clock;
     WaitQueue m_waits{m_clock};
@@ -131,6 +141,8 @@ private:
     bool m_toldConnected = false; // what the clients were last told
     bool m_toldReconnecting = false;
     std::unique_ptr<WebServer> m_web;
+    QString m_selectedPort;
+    Colour m_currentColour = TableVocabulary::colours()[TableVocabulary::kRedIndex].colour;
     QString m_controlSocket; // as given to startControl; empty: the default place
 };
 

@@ -55,7 +55,7 @@ QJsonObject PanelRequests::status() {
     return {
         {QStringLiteral("connected"), connection.connected()},
         {QStringLiteral("port"),
-         connection.connected() ? connection.portName() : m_host.selectedPort()},
+         connection.connected() ? connection.portName() : m_panel.selectedPort()},
         {QStringLiteral("status"), m_panel.connections().status()},
         // A link down while --reconnect tries again differs from one that stays down.
         {QStringLiteral("reconnecting"), m_panel.reconnector().running()},
@@ -70,7 +70,7 @@ QJsonObject PanelRequests::status() {
         {QStringLiteral("cupOff1"), colourText(lighting.cupColours[1])},
         {QStringLiteral("cupOn2"), colourText(lighting.cupColours[2])},
         {QStringLiteral("cupOff2"), colourText(lighting.cupColours[3])},
-        {QStringLiteral("currentColour"), colourText(m_host.currentColour())},
+        {QStringLiteral("currentColour"), colourText(m_panel.currentColour())},
         {QStringLiteral("debugButton"), m_panel.console().debugButtonShown()},
     };
 }

@@ -130,25 +130,38 @@ struct Options {
     }
 };
 
-// Reads the command line with no window system yet: --help, --version and every mistake are
-// answered without a display. Returns the exit status when the program ends here.
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// Reads the command line before any application object, so that the one made afterwards fits
+// it: --help, --version and every mistake are answered without a window system. Returns the
+// exit status when the program ends here.
 std::optional<int> readCommandLine(int argc, char** argv, glowdeck::AppOptions& out) {
-    QCoreApplication application(argc, argv);
     Options options;
     QCommandLineParser& parser = options.parser;
-    if (!parser.parse(application.arguments())) {
+    bool answerHere = false;
+    if (!parser.parse(argumentsOf(argc, argv))) {
         QStringList unknown = parser.unknownOptionNames();
         unknown.removeIf(isWindowSystemOption);
-        if (!unknown.isEmpty() || parser.unknownOptionNames().isEmpty()) {
+        answerHere = !unknown.isEmpty() || parser.unknownOptionNames().isEmpty();
+    }
+    if (answerHere || parser.isSet(QStringLiteral("help")) ||
+        parser.isSet(QStringLiteral("version"))) {
+        // The help names the program as it was called.
+        QCoreApplication application(argc, argv);
+        if (answerHere) {
             std::fprintf(stderr, "glowdeck: %s\n\n%s", qPrintable(parser.errorText()),
                          qPrintable(parser.helpText()));
             return 1;
         }
-    }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
         parser.showVersion();
+    }
     out = options.read();
     if (parser.isSet(options.web)) {
         QString error;

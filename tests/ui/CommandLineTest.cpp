@@ -103,6 +103,24 @@ TEST_F(CommandLine, ATraceFileThatCannotBeWrittenEndsWithStatusOneAndSaysWhy) {
         << error.toStdString();
 }
 
+// A part that cannot start says so on stderr once, in its own words, and the window runs on.
+TEST_F(CommandLine, WhatCannotStartIsSaidOnStderrOnceEach) {
+    start({QStringLiteral("--control-socket"), QStringLiteral("/nonexistent-glowdeck-folder/ctl"),
+           QStringLiteral("--web"), QStringLiteral("192.0.2.1:8080")});
+    QString error;
+    const bool said = QTest::qWaitFor(
+        [&] {
+            error += errorOutput();
+            return error.contains(QStringLiteral("The web page is off because"));
+        },
+        10000);
+    ASSERT_TRUE(said) << error.toStdString();
+    EXPECT_EQ(error.count(QStringLiteral("The control interface is off because")), 1)
+        << error.toStdString();
+    EXPECT_EQ(error.count(QStringLiteral("The web page is off because")), 1) << error.toStdString();
+    EXPECT_EQ(process.state(), QProcess::Running);
+}
+
 TEST_F(CommandLine, TheTraceFileIsStartedAndThePanelRuns) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("trace.txt"));
