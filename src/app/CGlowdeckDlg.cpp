@@ -287,9 +287,9 @@ void CGlowdeckDlg::OnBnClickedDebug() {
 void CGlowdeckDlg::openWhenConnected(const std::function<void(QWidget*)>& open) {
     m_panel.run<bool>(CommandSender(m_panel.connection(), m_feedback, RefusalOwner::MainWindow)
                           .requireConnection(),
-                      SequenceRunner::Bound::Panel, [this, open](bool connected) {
-                          if (connected && open)
-                              open(this);
+                      SequenceRunner::Bound::Panel, [self = QPointer(this), open](bool connected) {
+                          if (connected && open && self)
+                              open(self);
                       });
 }
 
@@ -351,8 +351,9 @@ void CGlowdeckDlg::manualModeClicked(TeamLights lights, QCheckBox* box) {
     LightingController& lighting = m_panel.lightingController();
     // A refused click leaves the stored flag, so the box never shows a tick the table has not got.
     m_panel.run<bool>(lighting.setManualMode(lights, box->isChecked(), m_feedback),
-                      SequenceRunner::Bound::Link, [&lighting, lights, box](bool accepted) {
-                          if (!accepted)
+                      SequenceRunner::Bound::Link,
+                      [&lighting, lights, box = QPointer<QCheckBox>(box)](bool accepted) {
+                          if (!accepted && box)
                               box->setChecked(lighting.manualMode(lights));
                       });
 }

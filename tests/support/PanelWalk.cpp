@@ -1,18 +1,23 @@
 #include "support/PanelWalk.h"
 
+#include "control/ControlClients.h"
 #include "debugger/CDebugger.h"
 #include "link/Reconnector.h"
 #include "protocol/CommandSet.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
+#include "web/WebServer.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QTimer>
+#include <QWebSocket>
 
 #include <iostream>
+#include <map>
 
 #include <unistd.h>
 
@@ -27,6 +32,15 @@ qsizetype openDescriptors() {
 qsizetype threads() {
     return QDir("/proc/self/task").entryList(QDir::NoDotAndDotDot).size();
 }
+// Resident memory in MiB.
+long residentMiB() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * ::sysconf(_SC_PAGESIZE) / (1024 * 1024) : 0;
+}
+constexpr std::size_t kMostPages = 6;
 
 std::uint64_t fromEnvironment(const char* name, std::uint64_t otherwise) {
     bool ok = false;
@@ -40,6 +54,17 @@ const int kWindowControls[] = {IDC_PORT_LIST,    IDC_MODE_LIST,     IDC_UNDERLIG
                                IDC_CLEAR,        IDC_SETTINGS,      IDC_DEBUG,
                                IDC_PROMPT};
 } // namespace
+
+struct PanelWalk::Page {
+    QWebSocket socket;
+    bool asOperator = false;
+    bool welcomed = false;
+    bool closed = false;
+    std::map<int, QJsonObject> replies; // by request id
+};
+
+PanelWalk::PanelWalk() = default;
+PanelWalk::~PanelWalk() = default;
 
 void PanelWalk::SetUp() {
     PanelFixture::SetUp();
@@ -73,15 +98,97 @@ void PanelWalk::SetUp() {
     ASSERT_TRUE(app->panel().startControl(socket, *app));
     m_client = std::make_unique<LineClient>(socket);
     ASSERT_TRUE(waitFor([this] { return m_client->connected(); }));
+    startPage();
+    watchTheLoop();
     for (int id : kWindowControls)
         if (window->control<QWidget>(id)->isEnabled())
             m_enabledAtStart.push_back(id);
 }
 
 void PanelWalk::TearDown() {
+    m_loopTick.stop();
+    m_pages.clear();
     m_client.reset();
     PanelFixture::TearDown();
     QDir::setCurrent(m_previousDir);
+    qputenv("XDG_CONFIG_HOME", m_savedConfig);
+    qputenv("XDG_DATA_HOME", m_savedData);
+}
+
+void PanelWalk::startPage() {
+    // The page's keys and dumps in the walk's own folder.
+    m_savedConfig = qgetenv("XDG_CONFIG_HOME");
+    m_savedData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
+    const std::optional<WebEndpoint> endpoint =
+        WebEndpoint::parse(QStringLiteral("127.0.0.1:0"), nullptr);
+    ASSERT_TRUE(endpoint && app->panel().startWeb(*endpoint, false, *app)) << log();
+}
+
+void PanelWalk::watchTheLoop() {
+    m_loopTick.setInterval(5);
+    QObject::connect(&m_loopTick, &QTimer::timeout, [this] {
+        if (m_sinceTick.isValid() && m_sinceTick.elapsed() - 5 > m_longestStallMs) {
+            m_longestStallMs = m_sinceTick.elapsed() - 5;
+            m_longestStallAt = m_lastSteps.empty() ? std::string() : m_lastSteps.back();
+        }
+        m_sinceTick.start();
+    });
+    m_loopTick.start();
+}
+
+void PanelWalk::openPage(bool asOperator) {
+    if (m_pages.size() >= kMostPages)
+        m_pages.erase(m_pages.begin());
+    auto page = std::make_unique<Page>();
+    Page& p = *page;
+    p.asOperator = asOperator;
+    const QString link =
+        app->panel().web()->link(asOperator ? ControlRole::Operator : ControlRole::Guest);
+    const QString key = link.section(QStringLiteral("#key="), 1);
+    QObject::connect(&p.socket, &QWebSocket::connected, &p.socket, [&p, key] {
+        p.socket.sendTextMessage(
+            QString::fromUtf8(QJsonDocument(QJsonObject{{"cmd", "hello"}, {"key", key}})
+                                  .toJson(QJsonDocument::Compact)));
+    });
+    QObject::connect(
+        &p.socket, &QWebSocket::textMessageReceived, &p.socket, [&p](const QString& text) {
+            const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
+            if (!p.welcomed && message.value(QStringLiteral("ok")).toBool())
+                p.welcomed = true;
+            if (message.contains(QStringLiteral("id")))
+                p.replies[message.value(QStringLiteral("id")).toInt()] = message;
+        });
+    QObject::connect(&p.socket, &QWebSocket::disconnected, &p.socket, [&p] { p.closed = true; });
+    p.socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(app->panel().web()->port())));
+    m_pages.push_back(std::move(page));
+    ASSERT_TRUE(waitFor([&p] { return p.welcomed || p.closed; }, 10000))
+        << "a page was neither welcomed nor turned away; " << trail();
+    ASSERT_TRUE(p.welcomed) << "a page was turned away with only " << m_pages.size() << " open; "
+                            << trail();
+}
+
+void PanelWalk::closePages() {
+    m_pages.clear();
+    // Only the script's own connection is left once the panel has seen every phone go.
+    ASSERT_TRUE(waitFor([this] { return app->panel().clients()->count() == 1; })) << trail();
+}
+
+void PanelWalk::tapPage(Page& page, const QJsonObject& request) {
+    const int id = ++m_nextRequest;
+    QJsonObject withId = request;
+    withId.insert(QStringLiteral("id"), id);
+    page.socket.sendTextMessage(
+        QString::fromUtf8(QJsonDocument(withId).toJson(QJsonDocument::Compact)));
+    ASSERT_TRUE(waitFor([&] { return page.replies.count(id) > 0 || page.closed; }, 20000))
+        << "a page's tap was never answered; " << trail();
+    ASSERT_FALSE(page.closed) << "the page was closed while it waited; " << trail();
+    // Guests play with the lights; what an operator alone may do is refused them.
+    const bool guestActs =
+        !page.asOperator && request.value(QStringLiteral("cmd")) == QStringLiteral("prompt");
+    ASSERT_TRUE(!guestActs || page.replies[id].contains(QStringLiteral("error")))
+        << "a guest acted as an operator; " << trail();
 }
 
 std::string PanelWalk::trail() const {
@@ -116,7 +223,7 @@ void PanelWalk::operatorConnects(const std::function<void()>& action) {
 
 void PanelWalk::step() {
     auto pick = [this](int n) { return int(m_random() % std::uint64_t(n)); };
-    switch (pick(14)) {
+    switch (pick(17)) {
     case 0:
         act("press Connect/Disconnect", [this] {
             operatorConnects([this] { control<QAbstractButton>(IDC_CONNECT)->click(); });
@@ -234,6 +341,47 @@ void PanelWalk::step() {
             });
         });
         break;
+    case 13: {
+        const bool asOperator = pick(3) != 0;
+        act(asOperator ? "page: an operator's phone opens it" : "page: a guest's phone opens it",
+            [this, asOperator] { openPage(asOperator); });
+        break;
+    }
+    case 14: {
+        if (m_pages.empty())
+            break;
+        Page& page = *m_pages[std::size_t(pick(int(m_pages.size())))];
+        const int which = pick(4);
+        const int team = 1 + pick(2);
+        act("page: tap " + std::to_string(which) + (page.asOperator ? " (operator)" : " (guest)"),
+            [this, &page, which, team] {
+                const QJsonObject taps[] = {
+                    {{"cmd", "status"}},
+                    {{"cmd", "mode"}, {"mode", 5 + team}},
+                    {{"cmd", "cup"}, {"team", team}, {"state", "off"}, {"colour", "#00FF80"}},
+                    {{"cmd", "prompt"}, {"text", "%VERSION:READ"}}};
+                tapPage(page, taps[which]);
+            });
+        break;
+    }
+    case 15: {
+        if (m_pages.empty())
+            break;
+        const std::size_t which = std::size_t(pick(int(m_pages.size())));
+        const int how = pick(3);
+        static const char* ways[] = {"closes it", "drops off", "drops off in the middle of a tap"};
+        act(std::string("page: a phone ") + ways[how], [this, which, how] {
+            QWebSocket& socket = m_pages[which]->socket;
+            if (how == 2)
+                socket.sendTextMessage(QStringLiteral(R"({"cmd":"mode","mode":2,"id":0})"));
+            if (how == 0)
+                socket.close();
+            else
+                socket.abort();
+            m_pages.erase(m_pages.begin() + std::ptrdiff_t(which));
+        });
+        break;
+    }
     default:
         act("script status", [this] { ask({{"cmd", "status"}}); });
         break;
@@ -293,8 +441,12 @@ void PanelWalk::walk(int defaultSteps) {
     checkAfterStep();
     if (HasFailure())
         return;
+    // A page opened and gone once, for the same reason.
+    openPage(true);
+    closePages();
     const qsizetype descriptorsBefore = openDescriptors();
     const qsizetype threadsBefore = threads();
+    const long memoryBefore = residentMiB();
 
     for (m_step = 1; m_step <= steps; ++m_step) {
         step();
@@ -315,10 +467,21 @@ void PanelWalk::walk(int defaultSteps) {
     if (!app->connection().connected())
         operatorConnects([this] { control<QAbstractButton>(IDC_CONNECT)->click(); });
     settle();
+    // Every phone gone: its place is free again, and nothing of it stays.
+    closePages();
+    openPage(true);
+    openPage(false);
+    closePages();
     EXPECT_TRUE(waitFor([&] { return threads() == threadsBefore; })) << trail();
     EXPECT_EQ(threads(), threadsBefore) << trail();
     EXPECT_TRUE(waitFor([&] { return openDescriptors() == descriptorsBefore; })) << trail();
     EXPECT_EQ(openDescriptors(), descriptorsBefore) << trail();
+    const long memoryAfter = residentMiB();
+    std::cerr << "walk of " << steps << " steps: resident memory " << memoryBefore << " MiB, then "
+              << memoryAfter << " MiB; the window's loop was held up " << m_longestStallMs
+              << " ms at most (at " << m_longestStallAt << ")\n";
+    // Bounded, not a time: a leak of a few kilobytes a step shows over a long walk.
+    EXPECT_LT(memoryAfter - memoryBefore, 64 + steps / 50) << trail();
     closeAndCheck();
 }
 

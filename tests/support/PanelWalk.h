@@ -4,7 +4,9 @@
 
 #include "control/LineClient.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdint>
 #include <deque>
@@ -20,6 +22,8 @@ namespace glowdeck::test {
 // that seed again (GLOWDECK_WALK_STEPS sets the length).
 class PanelWalk : public PanelFixture {
 protected:
+    PanelWalk();
+    ~PanelWalk() override;
     void SetUp() override;
     void TearDown() override;
     // Walks the given number of steps unless the environment says otherwise, then closes the
@@ -33,6 +37,13 @@ private:
     void act(const std::string& name, const std::function<void()>& action);
     QJsonObject ask(const QJsonObject& request);
     void operatorConnects(const std::function<void()>& action);
+    // Phones on the page: come, tap, go.
+    struct Page;
+    void openPage(bool asOperator);
+    void tapPage(Page& page, const QJsonObject& request);
+    void closePages();
+    void startPage();
+    void watchTheLoop();
     std::string trail() const;
 
     std::uint64_t m_seed = 0;
@@ -47,6 +58,15 @@ private:
     int m_lost = 0;               // links the panel took for lost
     bool m_wantConnected = false; // the operator's last word, which a reconnect keeps
     std::vector<int> m_enabledAtStart;
+    QByteArray m_savedConfig;
+    QByteArray m_savedData;
+    std::vector<std::unique_ptr<Page>> m_pages;
+    int m_nextRequest = 0;
+    // The longest the window's loop went without a turn, as a figure.
+    QTimer m_loopTick;
+    QElapsedTimer m_sinceTick;
+    qint64 m_longestStallMs = 0;
+    std::string m_longestStallAt;
 };
 
 } // namespace glowdeck::test
