@@ -30,4 +30,8 @@ cmake --build "$build" -j"$(nproc)"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 label=(-LE stress)
 [[ $stress -eq 1 ]] && label=()
-ctest --test-dir "$build" --output-on-failure -j2 "${label[@]}"
+# Most tests wait on a pseudo-terminal, a socket or a timer rather than compute: four at a time on
+# each core keep it busy; sanitized tests compute several times as much, so two.
+jobs=$(( $(nproc) * 4 ))
+[[ -n $sanitize ]] && jobs=$(( $(nproc) * 2 ))
+ctest --test-dir "$build" --output-on-failure -j"$jobs" "${label[@]}"
