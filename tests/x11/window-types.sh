@@ -24,31 +24,10 @@ unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-window() {
-  local id
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1 || true)
-    [[ -n $id ]] && { echo "$id"; return; }
-    sleep 0.1
-  done
-  echo "no window '$1' (program output: $(cat "$log"))" >&2
-  exit 1
-}
-gone() {
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  echo "window '$1' did not close" >&2
-  exit 1
-}
+source "$(dirname "$0")/../../scripts/x11-windows.sh"
 # Motif hints as numbers: flags functions decorations.
 motif() {
   xprop -id "$1" _MOTIF_WM_HINTS | sed -n 's/.*= //p' | tr -d ',' | awk '{print $1, $2, $3}'
-}
-click() {
-  local x=$(($2 + $4 / 2)) y=$(($3 + $5 / 2))
-  xdotool mousemove --window "$1" $((x * WIDTH / 351)) $((y * HEIGHT / 366)) click 1
 }
 
 "$panel" --simulate >"$log" 2>&1 &
