@@ -139,3 +139,22 @@ TEST_F(Scripting, ADebuggerExitFromAScriptClosesTheOpenDebuggerWindow) {
     });
     EXPECT_EQ(tableFrames(), (std::vector<Bytes>{{0x00, 0x2F}, {0x00, 0x2E}}));
 }
+
+// A script reads the port and the colour the window shows: the port list's text until a link is
+// up, and the colour chooser's colour once confirmed, a custom one included.
+TEST_F(Scripting, StatusShowsTheWindowsPortAndColour) {
+    auto* ports = control<QComboBox>(IDC_PORT_LIST);
+    auto* chooser = control<QComboBox>(IDC_COLOUR_CHOOSER);
+    EXPECT_EQ(request({{"cmd", "status"}})["port"], ports->currentText());
+    EXPECT_EQ(request({{"cmd", "status"}})["currentColour"], "#FF0000");
+    ports->setEditText(QStringLiteral("/dev/rfcomm7"));
+    chooser->setCurrentIndex(3);
+    emit chooser->activated(3);
+    QJsonObject status = request({{"cmd", "status"}});
+    EXPECT_EQ(status["port"], "/dev/rfcomm7");
+    EXPECT_EQ(status["currentColour"], "#0000FF");
+    system.pickColour = [] { return makeColour(1, 2, 3); };
+    chooser->setCurrentIndex(chooser->count() - 1);
+    emit chooser->activated(chooser->count() - 1);
+    EXPECT_EQ(request({{"cmd", "status"}})["currentColour"], "#010203");
+}
