@@ -2,6 +2,7 @@
 
 #include "protocol/CommandSet.h"
 #include "res/BoxFeedback.h"
+#include "res/MessageBoxes.h"
 #include "res/Templates.h"
 #include "settings/CSettingsDlg.h"
 #include "support/ManualClock.h"
@@ -13,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -668,3 +671,28 @@ TEST(BoxFeedbackTest, TheActionGoesOnOnceItsBoxIsDismissed) {
 }
 
 } // namespace
+
+// The program's own boxes: modal to their owner window only, the texts and icon as asked, one OK
+// button; dismissing one tells once and the box goes.
+TEST(MessageBoxesTest, ABoxIsModalToItsOwnerAndTellsOnceWhenDismissed) {
+    QWidget owner;
+    owner.show();
+    int dismissed = 0;
+    MessageBoxes::show({&owner, QStringLiteral("Text"), QStringLiteral("Title"), BoxIcon::Warning},
+                       [&] { ++dismissed; });
+    QPointer<QMessageBox> box = owner.findChild<QMessageBox*>();
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), box.data());
+    EXPECT_EQ(box->text(), "Text");
+    EXPECT_EQ(box->windowTitle(), "Title");
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->standardButton(box->buttons().first()), QMessageBox::Ok);
+    EXPECT_EQ(dismissed, 0);
+    box->buttons().first()->click();
+    EXPECT_EQ(dismissed, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.isNull(); }));
+    EXPECT_EQ(dismissed, 1);
+}
