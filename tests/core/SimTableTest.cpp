@@ -565,6 +565,8 @@ struct Misbehaviour {
     std::string answer;  // what the program reads after a version request
     bool linkEnds;       // and whether the link then ends
     int notBeforeMs = 0; // nothing arrives, or the link does not end, before this
+    // A hang-up discards what the program had not read yet: it may see only the start of it.
+    bool startAtMost = false;
 };
 
 TEST_F(SimTableTest, MisbehaviourAskedForReachesTheProgram) {
@@ -576,7 +578,7 @@ TEST_F(SimTableTest, MisbehaviourAskedForReachesTheProgram) {
          },
          kVersionLine, true, 250},
         {"drop in the middle of the answer", [](SimOptions& o) { o.dropInAnswerAfter = 10; },
-         kVersionLine.substr(0, 10), true},
+         kVersionLine.substr(0, 10), true, 0, true},
         {"answer late", [](SimOptions& o) { o.answerDelayMs = 300; }, kVersionLine, false, 250},
         {"answer twice", [](SimOptions& o) { o.answerTwice = true; }, kVersionLine + kVersionLine,
          false},
@@ -593,7 +595,11 @@ TEST_F(SimTableTest, MisbehaviourAskedForReachesTheProgram) {
         const Bytes got = p.readWhile([](const Bytes&) { return true; }, c.linkEnds ? 3000 : 800);
         const auto tookMs =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
-        EXPECT_EQ(std::string(got.begin(), got.end()), c.answer);
+        const std::string text(got.begin(), got.end());
+        if (c.startAtMost)
+            EXPECT_EQ(text, c.answer.substr(0, std::min(text.size(), c.answer.size())));
+        else
+            EXPECT_EQ(text, c.answer);
         EXPECT_EQ(p.ended(), c.linkEnds);
         EXPECT_EQ(table->drops(), c.linkEnds ? 1 : 0);
         if (c.notBeforeMs > 0) {
