@@ -74,6 +74,7 @@ private:
     Sequence<> play(int record, const Program* program);
     Sequence<> send(int record);
     Sequence<> box(int record, const Op* op);
+    void answerBoxes(bool all);
 
     // Everything the sequences' coroutines touch outlives the runner, which destroys them.
     std::vector<Record> records;
@@ -81,6 +82,11 @@ private:
     std::array<bool, kSlots> signals{};
     // Each await has a completion of its own; a slot's come all at once.
     std::array<std::vector<std::unique_ptr<Completion<int>>>, kSlots> completions;
+    struct OpenBox {
+        std::unique_ptr<Completion<int>> answer;
+        long long at; // when the operator answers it
+    };
+    std::vector<OpenBox> boxes;
     int generation = 0;
     bool linkUp = true;
     bool panelOver = false;
@@ -221,14 +227,30 @@ Sequence<> World::send(int record) {
     co_await Watched{waits.sleep(100), *this, record, clock.ms() + 100, -1};
 }
 
-// A box: its own loop runs while the operator reads it, and things happen meanwhile.
+// A box: awaited like any answer, and answered once its time has passed; meanwhile the rest
+// goes on from the loop. What the walk does as it opens happens while its sequence runs (as a
+// write that fails and loses the link does), so a sequence may be ended before it awaits.
 Sequence<> World::box(int record, const Op* op) {
     note(record, "box");
-    clock.advance(op->ms / 2);
+    boxes.push_back({std::make_unique<Completion<int>>(), clock.ms() + op->ms});
+    Completion<int>& answer = *boxes.back().answer;
     if (op->inBox)
         apply(*op->inBox);
-    clock.advance(op->ms - op->ms / 2);
-    co_return;
+    co_await answer;
+}
+
+void World::answerBoxes(bool all) {
+    // Taken off the list first: an answered sequence may open the next box at once.
+    std::vector<std::unique_ptr<Completion<int>>> due;
+    std::erase_if(boxes, [&](OpenBox& box) {
+        if (!all && clock.ms() < box.at)
+            return false;
+        due.push_back(std::move(box.answer));
+        return true;
+    });
+    for (const auto& answer : due)
+        if (answer->awaited())
+            answer->complete(0);
 }
 
 void World::start(const Program& program, Bound bound) {
@@ -267,6 +289,7 @@ void World::apply(const Step& step) {
         break;
     case Step::Advance:
         clock.advance(step.value);
+        answerBoxes(false);
         break;
     case Step::LoseLink:
         linkUp = false;
@@ -357,6 +380,7 @@ void World::drain() {
             apply({Step::Signal, slot, nullptr});
             apply({Step::Complete, slot, nullptr});
         }
+        answerBoxes(true);
         clock.advance(10000);
         check();
     }

@@ -2,8 +2,9 @@
 
 // A seeded random walk over the sequences' runner and waits on a clock the test moves: sequences
 // of every binding started at any moment, time moved on, the link lost and a new one made, boxes
-// opened (a nested loop inside a resumed sequence) and the panel ended, with what must always hold
-// checked after every step. A failing walk is cut down to the few steps that still fail it.
+// opened and answered a while later as the rest goes on, and the panel ended, with what must
+// always hold checked after every step. A failing walk is cut down to the few steps that still fail
+// it.
 
 #include <chrono>
 #include <cstdint>
@@ -22,7 +23,7 @@ struct Op {
     enum Kind { Send, Sleep, Until, Await, Box, Call } kind = Sleep;
     int ms = 0;   // Sleep, Until: the wait; Box: the time the operator reads it
     int slot = 0; // Until: the signal; Await: the completion
-    std::shared_ptr<const Step> inBox;      // Box: what happens while it is open
+    std::shared_ptr<const Step> inBox;      // Box: what happens as it opens
     std::shared_ptr<const Program> program; // Call: the sequence it awaits
 };
 
