@@ -37,7 +37,9 @@ public:
     Awaiter(const Awaiter&) = delete;
     Awaiter& operator=(const Awaiter&) = delete;
     ~Awaiter() {
-        if (m_completion && m_completion->m_awaiter == this)
+        // Only an awaiter the completion knows of is told when it goes; one whose sequence ended
+        // before it suspended may outlive the completion it never waited on.
+        if (m_waiting && m_completion && m_completion->m_awaiter == this)
             m_completion->m_awaiter = nullptr;
     }
 
@@ -50,6 +52,7 @@ public:
         if (m_context)
             m_context->suspended = true;
         m_completion->m_awaiter = this;
+        m_waiting = true;
         return true;
     }
     T await_resume() {
@@ -64,6 +67,7 @@ private:
     Completion* m_completion;
     std::coroutine_handle<> m_self;
     SequenceContext* m_context = nullptr;
+    bool m_waiting = false; // the completion knows of it
 };
 
 template <class T> Completion<T>::~Completion() {

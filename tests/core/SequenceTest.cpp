@@ -270,3 +270,20 @@ TEST_F(Sequences, AnExceptionInsideASequenceStopsTheProgram) {
         },
         "");
 }
+
+// A sequence ended while it runs stops at its next await without waiting there: the completion
+// it would have awaited may go before the sequence does (AddressSanitizer sees the difference).
+TEST_F(Sequences, AnAwaitEndedBeforeItWaitsLeavesItsCompletionFreeToGoFirst) {
+    auto completion = std::make_unique<Completion<int>>();
+    auto endsItselfThenAwaits = [&]() -> Sequence<> {
+        runner.end(Bound::Panel, "ends");
+        co_await *completion;
+        journal.push_back("went on");
+    };
+    runner.start(endsItselfThenAwaits(), Bound::Panel);
+    EXPECT_FALSE(completion->awaited());
+    completion.reset();
+    clock.flush();
+    EXPECT_EQ(runner.running(), 0u);
+    EXPECT_TRUE(journal.empty());
+}
